@@ -1,0 +1,31 @@
+# One static library per source folder, with its unit tests beside the code.
+#
+#   kestrane_folder_library(<target> [DEPS <libs>...] [TEST_DEPS <libs>...])
+#
+# The library is made of every *.cpp of the folder except *_test.cpp, *_fuzz.cpp and
+# *_bench.cpp. When the folder holds *_test.cpp files they form one GoogleTest program,
+# <target>_tests, linked against the library, so tests never recompile product sources.
+function(kestrane_folder_library target)
+    cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS" ${ARGN})
+    file(GLOB all_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    set(sources)
+    set(tests)
+    foreach(f ${all_sources})
+        if(f MATCHES "_test\\.cpp$")
+            list(APPEND tests ${f})
+        elseif(NOT f MATCHES "_(fuzz|bench)\\.cpp$")
+            list(APPEND sources ${f})
+        endif()
+    endforeach()
+    file(GLOB headers CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    add_library(${target} STATIC ${sources} ${headers})
+    target_include_directories(${target} PUBLIC "${PROJECT_SOURCE_DIR}")
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+    if(BUILD_TESTING AND tests)
+        add_executable(${target}_tests ${tests})
+        target_link_libraries(${target}_tests PRIVATE ${target} ${ARG_TEST_DEPS}
+                              kestrane_test_main)
+        gtest_discover_tests(${target}_tests DISCOVERY_MODE PRE_TEST
+                             PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    endif()
+endfunction()

@@ -1,0 +1,437 @@
+#include "platform/registry/registry.h"
+
+#include <QByteArray>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QString>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace platform::registry {
+namespace {
+
+constexpr std::string_view kHeader = "kestrane-registry 1";
+constexpr std::string_view kRunKey =
+    "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    return out;
+}
+
+void SetError(std::string* error, std::string text) {
+    if (error) {
+        *error = std::move(text);
+    }
+}
+
+// Splits a key path into its components and turns the root into its long name. Returns
+// false for an empty path, an empty component inside it, or a root other than the user's.
+bool NormalizeKey(std::string_view key, std::string* out, std::string* error) {
+    std::vector<std::string> parts;
+    std::string current;
+    for (char c : key) {
+        if (c == '\\') {
+            parts.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    parts.push_back(current);
+    while (!parts.empty() && parts.back().empty()) {
+        parts.pop_back();
+    }
+    if (parts.empty()) {
+        SetError(error, "registry: empty key path");
+        return false;
+    }
+    const std::string root = Lower(parts[0]);
+    if (root != "hkcu" && root != "hkey_current_user") {
+        SetError(error, "registry: only the current user's keys (HKCU) exist here, not \"" +
+                            std::string(key) + "\"");
+        return false;
+    }
+    parts[0] = "HKEY_CURRENT_USER";
+    std::string joined;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i].empty()) {
+            SetError(error, "registry: empty component in key \"" + std::string(key) + "\"");
+            return false;
+        }
+        if (i) {
+            joined += '\\';
+        }
+        joined += parts[i];
+    }
+    *out = joined;
+    return true;
+}
+
+struct Key {
+    std::string spelled;
+    std::map<std::string, std::pair<std::string, std::string>> values;  // lower name -> name, data
+};
+
+using Store = std::map<std::string, Key>;  // lower key -> key
+
+std::string Escape(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string Unescape(std::string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size()) {
+            ++i;
+            switch (s[i]) {
+                case 't':
+                    out += '\t';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;
+                case 'r':
+                    out += '\r';
+                    break;
+                default:
+                    out += s[i];
+            }
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::string current;
+    for (char c : line) {
+        if (c == '\t') {
+            fields.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    fields.push_back(current);
+    return fields;
+}
+
+void EnsureKey(Store& store, const std::string& key) {
+    // Parents first, so that every key on the path exists.
+    size_t pos = 0;
+    while (true) {
+        pos = key.find('\\', pos);
+        const std::string prefix = pos == std::string::npos ? key : key.substr(0, pos);
+        auto& entry = store[Lower(prefix)];
+        if (entry.spelled.empty()) {
+            entry.spelled = prefix;
+        }
+        if (pos == std::string::npos) {
+            break;
+        }
+        ++pos;
+    }
+}
+
+Store Load() {
+    Store store;
+    std::ifstream in(StorePath(), std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto fields = SplitTabs(line);
+        if (fields.size() == 2 && fields[0] == "K") {
+            EnsureKey(store, Unescape(fields[1]));
+        } else if (fields.size() == 4 && fields[0] == "V") {
+            const std::string key = Unescape(fields[1]);
+            const std::string name = Unescape(fields[2]);
+            EnsureKey(store, key);
+            store[Lower(key)].values[Lower(name)] = {name, Unescape(fields[3])};
+        }
+    }
+    return store;
+}
+
+bool Save(const Store& store, std::string* error) {
+    std::filesystem::create_directories(StorePath().parent_path());
+    std::string text(kHeader);
+    text += '\n';
+    for (const auto& [lower, key] : store) {
+        text += "K\t" + Escape(key.spelled) + "\n";
+        for (const auto& [lowerName, value] : key.values) {
+            text += "V\t" + Escape(key.spelled) + "\t" + Escape(value.first) + "\t" +
+                    Escape(value.second) + "\n";
+        }
+    }
+    QSaveFile file(QString::fromStdString(StorePath().string()));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        SetError(error, "registry: cannot write " + StorePath().string() + ": " +
+                            file.errorString().toStdString());
+        return false;
+    }
+    return true;
+}
+
+// Runs one read-modify-write of the store under the store's lock.
+template <typename Change>
+bool Modify(std::string* error, Change change) {
+    std::error_code ec;
+    std::filesystem::create_directories(StorePath().parent_path(), ec);
+    QLockFile lock(QString::fromStdString(StorePath().string() + ".lock"));
+    if (!lock.tryLock(5000)) {
+        SetError(error, "registry: cannot lock " + StorePath().string());
+        return false;
+    }
+    Store store = Load();
+    if (!change(store)) {
+        return false;
+    }
+    return Save(store, error);
+}
+
+std::filesystem::path ConfigHome() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home ? home : ".") / ".config";
+}
+
+// The data of a Run value as a file to execute on this system.
+std::string RunTarget(std::string data) {
+    std::replace(data.begin(), data.end(), '\\', '/');
+    constexpr std::string_view exe = ".exe";
+    if (data.size() > exe.size() && Lower(data.substr(data.size() - exe.size())) == exe) {
+        const std::string bare = data.substr(0, data.size() - exe.size());
+        std::error_code ec;
+        if (!std::filesystem::exists(data, ec) && std::filesystem::exists(bare, ec)) {
+            return bare;
+        }
+    }
+    return data;
+}
+
+// Quotes one argument of a desktop entry's Exec key: inside double quotes the characters
+// '"', '`', '$' and '\' are escaped with a backslash, and then every backslash is doubled
+// again because the value is itself a string value of the entry; '%' becomes "%%".
+std::string QuoteExecArgument(const std::string& arg) {
+    std::string quoted = "\"";
+    for (char c : arg) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    quoted += '"';
+    std::string out;
+    for (char c : quoted) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '%') {
+            out += "%%";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool WriteAutostartEntry(const std::string& name, const std::string& data, std::string* error) {
+    const auto path = AutostartFolder() / (name + ".desktop");
+    std::string previousExec;
+    if (data.empty()) {
+        // Keep the Exec line of the entry being hidden so the file stays a complete entry.
+        std::ifstream in(path, std::ios::binary);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("Exec=", 0) == 0) {
+                previousExec = line;
+            }
+        }
+    }
+    std::string text = "[Desktop Entry]\nType=Application\nName=" + name + "\n";
+    if (!data.empty()) {
+        text += "Exec=" + QuoteExecArgument(RunTarget(data)) + "\n";
+    } else {
+        if (!previousExec.empty()) {
+            text += previousExec + "\n";
+        }
+        text += "Hidden=true\n";
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    QSaveFile file(QString::fromStdString(path.string()));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        SetError(error, "registry: cannot write the autostart entry " + path.string() + ": " +
+                            file.errorString().toStdString());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::filesystem::path StorePath() {
+    return ConfigHome() / "kestrane" / "registry.txt";
+}
+
+std::filesystem::path AutostartFolder() {
+    return ConfigHome() / "autostart";
+}
+
+bool SetValue(std::string_view key, std::string_view name, std::string_view data,
+              std::string* error) {
+    std::string k;
+    if (!NormalizeKey(key, &k, error)) {
+        return false;
+    }
+    return Modify(error, [&](Store& store) {
+        EnsureKey(store, k);
+        store[Lower(k)].values[Lower(name)] = {std::string(name), std::string(data)};
+        return true;
+    });
+}
+
+std::optional<std::string> GetValue(std::string_view key, std::string_view name) {
+    std::string k;
+    if (!NormalizeKey(key, &k, nullptr)) {
+        return std::nullopt;
+    }
+    const Store store = Load();
+    const auto it = store.find(Lower(k));
+    if (it == store.end()) {
+        return std::nullopt;
+    }
+    const auto value = it->second.values.find(Lower(name));
+    if (value == it->second.values.end()) {
+        return std::nullopt;
+    }
+    return value->second.second;
+}
+
+bool KeyExists(std::string_view key) {
+    std::string k;
+    if (!NormalizeKey(key, &k, nullptr)) {
+        return false;
+    }
+    const Store store = Load();
+    return store.count(Lower(k)) > 0;
+}
+
+bool CreateKey(std::string_view key, std::string* error) {
+    std::string k;
+    if (!NormalizeKey(key, &k, error)) {
+        return false;
+    }
+    return Modify(error, [&](Store& store) {
+        EnsureKey(store, k);
+        return true;
+    });
+}
+
+bool DeleteValue(std::string_view key, std::string_view name, std::string* error) {
+    std::string k;
+    if (!NormalizeKey(key, &k, error)) {
+        return false;
+    }
+    return Modify(error, [&](Store& store) {
+        const auto it = store.find(Lower(k));
+        if (it != store.end()) {
+            it->second.values.erase(Lower(name));
+        }
+        return true;
+    });
+}
+
+bool DeleteKeyTree(std::string_view key, std::string* error) {
+    std::string k;
+    if (!NormalizeKey(key, &k, error)) {
+        return false;
+    }
+    const std::string lower = Lower(k);
+    return Modify(error, [&](Store& store) {
+        for (auto it = store.begin(); it != store.end();) {
+            if (it->first == lower || it->first.rfind(lower + "\\", 0) == 0) {
+                it = store.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        return true;
+    });
+}
+
+std::vector<std::string> SubKeys(std::string_view key) {
+    std::vector<std::string> out;
+    std::string k;
+    if (!NormalizeKey(key, &k, nullptr)) {
+        return out;
+    }
+    const std::string prefix = Lower(k) + "\\";
+    for (const auto& [lower, entry] : Load()) {
+        if (lower.rfind(prefix, 0) == 0 && lower.find('\\', prefix.size()) == std::string::npos) {
+            out.push_back(entry.spelled.substr(prefix.size()));
+        }
+    }
+    return out;
+}
+
+bool RegWrite(std::string_view valuePath, std::string_view data, std::string_view type,
+              std::string* error) {
+    if (type != "REG_SZ") {
+        SetError(error,
+                 "registry: RegWrite supports only REG_SZ, not \"" + std::string(type) + "\"");
+        return false;
+    }
+    const size_t cut = valuePath.rfind('\\');
+    if (cut == std::string_view::npos) {
+        SetError(error, "registry: \"" + std::string(valuePath) + "\" names no key");
+        return false;
+    }
+    const std::string_view key = valuePath.substr(0, cut);
+    const std::string_view name = valuePath.substr(cut + 1);
+    if (!SetValue(key, name, data, error)) {
+        return false;
+    }
+    std::string k;
+    if (!name.empty() && NormalizeKey(key, &k, nullptr) && Lower(k) == Lower(kRunKey)) {
+        return WriteAutostartEntry(std::string(name), std::string(data), error);
+    }
+    return true;
+}
+
+}  // namespace platform::registry

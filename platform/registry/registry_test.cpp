@@ -1,0 +1,87 @@
+#include "platform/registry/registry.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_support.h"
+
+namespace reg = platform::registry;
+using testsupport::ReadBytes;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+
+namespace {
+
+class RegistryTest : public ::testing::Test {
+  protected:
+    TempDir config;
+    ScopedEnv env{"XDG_CONFIG_HOME", config.path().string()};
+};
+
+TEST_F(RegistryTest, ValuesRoundTripAndKeysIgnoreCaseAndRootSpelling) {
+    ASSERT_TRUE(reg::SetValue("HKCU\\Software\\Classes\\CLSID\\{A}\\InprocServer32", "",
+                              "/lib/with\ttab\\and\nnewline.so"));
+    EXPECT_EQ(reg::GetValue("hkey_current_user\\software\\classes\\clsid\\{a}\\inprocserver32", ""),
+              "/lib/with\ttab\\and\nnewline.so");
+    EXPECT_TRUE(reg::KeyExists("HKCU\\Software\\Classes"));
+    EXPECT_FALSE(reg::GetValue("HKCU\\Software\\Classes\\CLSID\\{B}", "").has_value());
+    EXPECT_EQ(reg::SubKeys("HKCU\\Software\\Classes\\CLSID"), std::vector<std::string>{"{A}"});
+    EXPECT_TRUE(reg::StorePath().string().find(config.path().string()) == 0);
+}
+
+TEST_F(RegistryTest, OtherRootsAndMalformedKeysAreRefusedWithADescription) {
+    std::string error;
+    EXPECT_FALSE(reg::SetValue("HKLM\\Software\\X", "v", "d", &error));
+    EXPECT_NE(error.find("HKCU"), std::string::npos);
+    error.clear();
+    EXPECT_FALSE(reg::SetValue("HKCU\\\\Software", "v", "d", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(reg::RegWrite("HKCU\\Software\\X\\v", "1", "REG_DWORD", &error));
+    EXPECT_NE(error.find("REG_SZ"), std::string::npos);
+}
+
+TEST_F(RegistryTest, DeleteKeyTreeRemovesSubkeysButNotSiblingsWithTheSamePrefix) {
+    ASSERT_TRUE(reg::SetValue("HKCU\\Software\\Classes\\CLSID\\{A}\\InprocServer32", "", "a"));
+    ASSERT_TRUE(reg::SetValue("HKCU\\Software\\Classes\\CLSID\\{A}B", "", "b"));
+    ASSERT_TRUE(reg::DeleteKeyTree("HKCU\\Software\\Classes\\CLSID\\{A}"));
+    EXPECT_FALSE(reg::KeyExists("HKCU\\Software\\Classes\\CLSID\\{A}\\InprocServer32"));
+    EXPECT_FALSE(reg::KeyExists("HKCU\\Software\\Classes\\CLSID\\{A}"));
+    EXPECT_EQ(reg::GetValue("HKCU\\Software\\Classes\\CLSID\\{A}B", ""), "b");
+    EXPECT_TRUE(reg::DeleteKeyTree("HKCU\\Software\\Nothing"));
+}
+
+TEST_F(RegistryTest, RunValueBecomesAnAutostartEntryAndEmptyHidesIt) {
+    const auto app = config / "My Apps";
+    std::filesystem::create_directories(app);
+    testsupport::WriteBytes(app / "kestrane", "");
+    const std::string data = app.string() + "\\kestrane.exe";
+    const std::string path = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\MyVBApp1";
+    ASSERT_TRUE(reg::RegWrite(path, data, "REG_SZ"));
+    EXPECT_EQ(reg::GetValue("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "MyVBApp1"),
+              data);
+    const auto entry = config / "autostart" / "MyVBApp1.desktop";
+    const std::string exec = "Exec=\"" + (app / "kestrane").string() + "\"\n";
+    EXPECT_EQ(ReadBytes(entry), "[Desktop Entry]\nType=Application\nName=MyVBApp1\n" + exec);
+
+    ASSERT_TRUE(reg::RegWrite(path, "", "REG_SZ"));
+    EXPECT_EQ(reg::GetValue("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "MyVBApp1"),
+              "");
+    EXPECT_EQ(ReadBytes(entry),
+              "[Desktop Entry]\nType=Application\nName=MyVBApp1\n" + exec + "Hidden=true\n");
+}
+
+TEST_F(RegistryTest, ExecQuotingEscapesShellAndEntrySpecialCharacters) {
+    const std::string path = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Odd";
+    ASSERT_TRUE(reg::RegWrite(path, "/opt/a$b \"c\" 100%/run", "REG_SZ"));
+    EXPECT_EQ(ReadBytes(config / "autostart" / "Odd.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Odd\n"
+              "Exec=\"/opt/a\\\\$b \\\\\"c\\\\\" 100%%/run\"\n");
+}
+
+TEST_F(RegistryTest, ValuesOutsideTheRunKeyWriteNoAutostartEntry) {
+    ASSERT_TRUE(reg::RegWrite("HKCU\\Software\\Kestrane\\Other", "x", "REG_SZ"));
+    EXPECT_FALSE(std::filesystem::exists(config / "autostart"));
+    ASSERT_TRUE(reg::RegWrite("HKCU\\Software\\Kestrane\\", "default", "REG_SZ"));
+    EXPECT_EQ(reg::GetValue("HKCU\\Software\\Kestrane", ""), "default");
+}
+
+}  // namespace

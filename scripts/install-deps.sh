@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, every Debian package that building, running and testing kestrane
+# needs and that is not installed yet. Needs root (or sudo).
+set -euo pipefail
+
+packages=(
+    # toolchain
+    g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
+    # Qt 6 Widgets and the X11 pieces the flash window and the tray use
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libx11-dev libxext-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # a real X server, window manager and tray host for end-to-end tests and headless starts
+    xvfb openbox trayer xdotool x11-utils imagemagick fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: everything is installed"
+    exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
