@@ -11,7 +11,7 @@ packages=(
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     # a real X server, window manager and tray host for end-to-end tests and headless starts
-    xvfb openbox trayer xdotool x11-utils imagemagick fonts-dejavu-core
+    xvfb openbox trayer xdotool x11-utils imagemagick fonts-dejavu-core fonts-liberation
 )
 
 missing=()
