@@ -1,0 +1,278 @@
+#include "app/store/category_file.h"
+
+#include "app/store/category_name.h"
+#include "app/store/number.h"
+#include "app/store/store_error.h"
+#include "app/store/text_file.h"
+
+#include <functional>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace kestrane {
+
+namespace {
+
+// Whether a non-empty line is an included message (see ParseMessageLine), without copying.
+bool LineIncluded(std::string_view line) {
+    const size_t semi = line.find(';');
+    if (semi == std::string_view::npos) {
+        return true;
+    }
+    std::string_view flag = line.substr(semi + 1);
+    flag = flag.substr(0, flag.find(';'));
+    const auto n = ReadAsNumber(flag);
+    return !n || *n == 1;
+}
+
+std::string_view MessageText(std::string_view line) {
+    return line.substr(0, line.find(';'));
+}
+
+void CheckNoCategoryUsesTempFile(std::string_view name, const CategoryList& catalogue,
+                                 const fs::path& temp) {
+    const std::string tempName = std::string(name) + "temp";
+    for (const auto& entry : catalogue) {
+        if (SameCategoryName(entry.name, tempName)) {
+            throw StoreError("Cannot rewrite the program \"" + std::string(name) +
+                             "\": its temporary file " + temp.string() +
+                             " is the file of the program \"" + entry.name + "\".");
+        }
+    }
+}
+
+// The rewrite of a category through its temporary file: the whole text is read, transformed
+// line by line, written to the temporary file, and the temporary file's non-empty lines
+// replace the category file.
+void RewriteThroughTempFile(const fs::path& appFolder, std::string_view name,
+                            const CategoryList& catalogue,
+                            const std::function<void(std::vector<std::string>&)>& transform,
+                            bool keepTempFile) {
+    const fs::path path = CategoryFilePath(appFolder, name);
+    const fs::path temp = CategoryTempFilePath(appFolder, name);
+    CheckNoCategoryUsesTempFile(name, catalogue, temp);
+
+    const std::string text = ReadFileBytes(path);
+    std::vector<std::string> lines = SplitLines(text);
+    transform(lines);
+    // The transformed text followed by CR LF; a text that ended with a line end keeps an
+    // empty last line, as splitting it at its line ends gives.
+    std::string tempText;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        tempText += lines[i];
+        tempText += "\r\n";
+    }
+    if (text.empty() || text.back() == '\r' || text.back() == '\n') {
+        tempText += "\r\n";
+    }
+    ReplaceFile(temp, tempText);
+
+    TextReader reader(temp);
+    TextWriter writer(path, WriteMode::Write);
+    while (!reader.AtEndOfStream()) {
+        const std::string line = reader.ReadLine();
+        if (!line.empty()) {
+            writer.WriteLine(line);
+        }
+    }
+    reader.Close();
+    writer.Close();
+    if (!keepTempFile) {
+        DeleteFile(temp);
+    }
+}
+
+void CheckNameStaysInFolder(std::string_view name) {
+    if (name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos || name == "." ||
+        name == "..") {
+        throw StoreError("The program name \"" + std::string(name) +
+                         "\" cannot be used as a file name in the Data folder.");
+    }
+}
+
+void CheckNoFile(const fs::path& path, std::string_view name) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(path, ec))) {
+        throw StoreError("Cannot make the program \"" + std::string(name) + "\": the file " +
+                         path.string() + " already exists.");
+    }
+}
+
+}  // namespace
+
+Message ParseMessageLine(std::string_view line) {
+    return Message{std::string(MessageText(line)), LineIncluded(line)};
+}
+
+MessageList ParseMessages(std::string_view bytes) {
+    MessageList messages;
+    ForEachLine(bytes, [&](std::string_view line) {
+        if (!line.empty()) {
+            messages.push_back(ParseMessageLine(line));
+        }
+    });
+    return messages;
+}
+
+fs::path CategoryFilePath(const fs::path& appFolder, std::string_view name) {
+    CheckNameStaysInFolder(name);
+    return ResolvePath(appFolder, "\\Data\\" + std::string(name) + ".txt");
+}
+
+fs::path CategoryTempFilePath(const fs::path& appFolder, std::string_view name) {
+    CheckNameStaysInFolder(name);
+    return ResolvePath(appFolder, "\\Data\\" + std::string(name) + "temp.txt");
+}
+
+MessageList LoadMessages(const fs::path& appFolder, std::string_view name) {
+    const fs::path path = CategoryFilePath(appFolder, name);
+    if (!FileExists(path)) {
+        return {};
+    }
+    return ParseMessages(ReadFileBytes(path));
+}
+
+int CountIncludedMessages(const fs::path& appFolder, const CategoryList& selection) {
+    constexpr int kMaxCount = 32767;
+    int count = 0;
+    for (const auto& entry : selection) {
+        if (!entry.ticked) {
+            continue;
+        }
+        std::string bytes;
+        try {
+            const fs::path path = CategoryFilePath(appFolder, entry.name);
+            if (!FileExists(path)) {
+                continue;
+            }
+            bytes = ReadFileBytes(path);
+        } catch (const StoreError&) {
+            continue;  // counting never reports a failure
+        }
+        ForEachLine(bytes, [&](std::string_view line) {
+            if (!line.empty() && count < kMaxCount && LineIncluded(line)) {
+                ++count;
+            }
+        });
+    }
+    return count;
+}
+
+void CreateCategoryFile(const fs::path& appFolder, std::string_view name,
+                        const CategoryList& catalogue) {
+    CheckNewCategoryName(name, catalogue);
+    const fs::path path = CategoryFilePath(appFolder, name);
+    CheckNoFile(path, name);
+    CreateTextFile(path);
+}
+
+void AppendMessage(const fs::path& appFolder, std::string_view name, std::string_view text) {
+    const fs::path path = CategoryFilePath(appFolder, name);
+    const bool unended = LastLineUnended(path);
+    TextWriter writer(path, WriteMode::Append);
+    if (unended) {
+        writer.Write("\r\n");
+    }
+    writer.Write(text);
+    writer.WriteLine(";1");
+    writer.Close();
+}
+
+void RewriteFromList(const fs::path& appFolder, std::string_view name, const MessageList& items) {
+    const fs::path path = CategoryFilePath(appFolder, name);
+    if (!FileExists(path)) {
+        return;
+    }
+    TextWriter writer(path, WriteMode::Write);
+    for (const auto& item : items) {
+        writer.Write(item.text);
+        writer.WriteLine(item.included ? ";1" : ";0");
+    }
+    writer.Close();
+}
+
+void UpdateMessageText(const fs::path& appFolder, std::string_view name, std::string_view oldText,
+                       std::string_view newText, const CategoryList& catalogue) {
+    RewriteThroughTempFile(
+        appFolder, name, catalogue,
+        [&](std::vector<std::string>& lines) {
+            for (auto& line : lines) {
+                // Empty lines are no messages; the rewrite drops them.
+                if (!line.empty() && MessageText(line) == oldText) {
+                    const size_t semi = line.find(';');
+                    line = std::string(newText) +
+                           (semi == std::string::npos ? std::string() : line.substr(semi));
+                }
+            }
+        },
+        /*keepTempFile=*/false);
+}
+
+void DeleteMessageText(const fs::path& appFolder, std::string_view name, std::string_view text,
+                       const CategoryList& catalogue) {
+    RewriteThroughTempFile(
+        appFolder, name, catalogue,
+        [&](std::vector<std::string>& lines) {
+            std::erase_if(lines, [&](const std::string& line) {
+                return !line.empty() && MessageText(line) == text;
+            });
+        },
+        /*keepTempFile=*/true);
+}
+
+void DeleteCategoryFile(const fs::path& appFolder, std::string_view name) {
+    const fs::path path = CategoryFilePath(appFolder, name);
+    if (FileExists(path)) {
+        DeleteFile(path);
+    }
+}
+
+void CopyCategoryFile(const fs::path& appFolder, std::string_view oldName, std::string_view newName,
+                      const CategoryList& catalogue) {
+    CheckNewCategoryName(newName, catalogue, oldName);
+    const fs::path oldPath = CategoryFilePath(appFolder, oldName);
+    TextReader reader(oldPath);
+    const std::string text = reader.AtEndOfStream() ? std::string() : reader.ReadAll();
+    reader.Close();
+
+    // The same name in another letter case is the same category: its file takes the new
+    // spelling. Any other name must not have a file yet.
+    const bool sameCategory = SameCategoryName(oldName, newName);
+    const fs::path newPath = sameCategory ? oldPath.parent_path() / (std::string(newName) + ".txt")
+                                          : CategoryFilePath(appFolder, newName);
+    if (!sameCategory) {
+        CheckNoFile(newPath, newName);
+    }
+    ReplaceFile(newPath, text + "\r\n");
+
+    // Only now, with the messages safe under the new name, the old file goes.
+    if (newPath != oldPath) {
+        std::error_code ec;
+        if (!fs::equivalent(oldPath, newPath, ec) && FileExists(oldPath)) {
+            DeleteFile(oldPath);
+        }
+    }
+}
+
+std::string ImportPlainText(const fs::path& appFolder, const fs::path& sourcePath,
+                            std::string_view sourceFileName, const CategoryList& catalogue) {
+    const std::string name(sourceFileName.substr(0, sourceFileName.find('.')));
+    CheckNewCategoryName(name, catalogue);
+    const fs::path path = CategoryFilePath(appFolder, name);
+    CheckNoFile(path, name);
+
+    const std::string source = ReadFileBytes(sourcePath);
+    std::string out;
+    out.reserve(source.size() + source.size() / 8);
+    ForEachLine(source, [&](std::string_view line) {
+        if (!line.empty()) {
+            out += line;
+            out += ";1\r\n";
+        }
+    });
+    ReplaceFile(path, out);
+    return name;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,346 @@
+#include "app/store/text_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace kestrane {
+
+namespace {
+
+std::string Describe(std::string_view what, const fs::path& path, std::string_view reason) {
+    std::string d(what);
+    d += ' ';
+    d += path.string();
+    d += ": ";
+    d += reason;
+    return d;
+}
+
+[[noreturn]] void Fail(std::string_view what, const fs::path& path, int err) {
+    throw StoreError(Describe(what, path, std::generic_category().message(err)));
+}
+
+[[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::error_code& ec) {
+    throw StoreError(Describe(what, path, ec.message()));
+}
+
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::FILE* OpenFile(const fs::path& path, const char* mode) {
+#ifdef _WIN32
+    std::wstring wmode(mode, mode + std::strlen(mode));
+    return _wfopen(path.c_str(), wmode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+// Flushes the stream's data to the disk; errors such as a full disk surface here.
+bool SyncFile(std::FILE* f) {
+    if (std::fflush(f) != 0) {
+        return false;
+    }
+#ifdef _WIN32
+    return _commit(_fileno(f)) == 0;
+#else
+    return ::fsync(fileno(f)) == 0;
+#endif
+}
+
+// The checks that opening an existing file for writing makes: it exists, is a regular file
+// and is not read-only.
+void CheckWritable(std::string_view what, const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st)) {
+        Fail(what, path, ENOENT);
+    }
+    if (fs::is_directory(st)) {
+        Fail(what, path, EISDIR);
+    }
+    if ((st.permissions() & fs::perms::owner_write) == fs::perms::none) {
+        Fail(what, path, EACCES);
+    }
+}
+
+}  // namespace
+
+fs::path ResolvePath(const fs::path& appFolder, std::string_view suffix) {
+    fs::path current = appFolder;
+    bool existing = true;
+    size_t start = 0;
+    while (start <= suffix.size()) {
+        size_t end = suffix.find_first_of("\\/", start);
+        if (end == std::string_view::npos) {
+            end = suffix.size();
+        }
+        const std::string_view component = suffix.substr(start, end - start);
+        start = end + 1;
+        if (component.empty()) {
+            continue;
+        }
+        if (component == "." || component == "..") {
+            throw StoreError(Describe("Cannot use the path", appFolder / std::string(suffix),
+                                      "it leaves the application folder"));
+        }
+        const std::string name(component);
+        if (existing) {
+            std::error_code ec;
+            if (fs::exists(fs::symlink_status(current / name, ec))) {
+                current /= name;
+                continue;
+            }
+            // Look for the component in another letter case; the smallest such name wins, so
+            // the choice does not depend on the order of the listing.
+            std::string best;
+            bool found = false;
+            for (fs::directory_iterator it(current, ec), endIt; !ec && it != endIt;
+                 it.increment(ec)) {
+                const std::string candidate = it->path().filename().string();
+                if (EqualsIgnoringCase(candidate, name) && (!found || candidate < best)) {
+                    best = candidate;
+                    found = true;
+                }
+            }
+            if (found) {
+                current /= best;
+                continue;
+            }
+            existing = false;
+        }
+        current /= name;
+    }
+    return current;
+}
+
+bool FileExists(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::status(path, ec));
+}
+
+std::string ReadFileBytes(const fs::path& path) {
+    constexpr std::string_view what = "Cannot open for reading";
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::is_directory(st)) {
+        Fail(what, path, EISDIR);
+    }
+    std::FILE* f = OpenFile(path, "rb");
+    if (f == nullptr) {
+        Fail(what, path, errno);
+    }
+    std::string bytes;
+    char chunk[65536];
+    for (;;) {
+        const size_t n = std::fread(chunk, 1, sizeof chunk, f);
+        bytes.append(chunk, n);
+        if (n < sizeof chunk) {
+            break;
+        }
+    }
+    const bool failed = std::ferror(f) != 0;
+    const int err = errno;
+    std::fclose(f);
+    if (failed) {
+        Fail("Cannot read", path, err != 0 ? err : EIO);
+    }
+    return bytes;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
+    return lines;
+}
+
+std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
+    size_t size = 0;
+    for (const auto& l : lines) {
+        size += l.size() + 2;
+    }
+    std::string out;
+    out.reserve(size);
+    for (const auto& l : lines) {
+        out += l;
+        out += "\r\n";
+    }
+    return out;
+}
+
+TextReader::TextReader(const fs::path& path) : path_(path), text_(ReadFileBytes(path)) {}
+
+std::string TextReader::ReadLine() {
+    if (AtEndOfStream()) {
+        throw StoreError(Describe("Cannot read a line from", path_, "input past end of file"));
+    }
+    const size_t end = text_.find_first_of("\r\n", pos_);
+    if (end == std::string::npos) {
+        std::string line = text_.substr(pos_);
+        pos_ = text_.size();
+        return line;
+    }
+    std::string line = text_.substr(pos_, end - pos_);
+    pos_ = end + 1;
+    if (text_[end] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') {
+        ++pos_;
+    }
+    return line;
+}
+
+std::string TextReader::ReadAll() {
+    if (AtEndOfStream()) {
+        throw StoreError(Describe("Cannot read the text of", path_, "input past end of file"));
+    }
+    std::string rest = text_.substr(pos_);
+    pos_ = text_.size();
+    return rest;
+}
+
+TextWriter::TextWriter(const fs::path& path, WriteMode mode) : path_(path), mode_(mode) {
+    CheckWritable(
+        mode == WriteMode::Write ? "Cannot open for writing" : "Cannot open for appending", path);
+}
+
+void TextWriter::Close() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    if (mode_ == WriteMode::Write) {
+        ReplaceFile(path_, buffer_);
+        return;
+    }
+    constexpr std::string_view what = "Cannot append to";
+    CheckWritable(what, path_);
+    std::FILE* f = OpenFile(path_, "ab");
+    if (f == nullptr) {
+        Fail(what, path_, errno);
+    }
+    const bool ok =
+        std::fwrite(buffer_.data(), 1, buffer_.size(), f) == buffer_.size() && SyncFile(f);
+    const int err = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (!ok || !closed) {
+        Fail(what, path_, err != 0 ? err : EIO);
+    }
+}
+
+bool LastLineUnended(const fs::path& path) {
+    std::FILE* f = OpenFile(path, "rb");
+    if (f == nullptr) {
+        return false;
+    }
+    bool unended = false;
+    if (std::fseek(f, -1, SEEK_END) == 0) {
+        const int c = std::fgetc(f);
+        unended = c != EOF && c != '\r' && c != '\n';
+    }
+    std::fclose(f);
+    return unended;
+}
+
+void ReplaceFile(const fs::path& path, std::string_view bytes) {
+    constexpr std::string_view what = "Cannot write";
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    const bool existed = fs::exists(st);
+    if (existed) {
+        CheckWritable(what, path);
+    }
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    if (!fs::is_directory(fs::status(folder, ec))) {
+        Fail(what, path, ENOENT);
+    }
+
+    // A new file beside the target, then a rename over it: readers see the old or the new
+    // content, never a part of it.
+    static std::mt19937_64 random{std::random_device{}()};
+    fs::path temp;
+    std::FILE* f = nullptr;
+    for (int attempt = 0; attempt < 100 && f == nullptr; ++attempt) {
+        char name[40];
+        std::snprintf(name, sizeof name, ".kestrane-%016llx.tmp",
+                      static_cast<unsigned long long>(random()));
+        temp = folder / name;
+        f = OpenFile(temp, "wbx");
+        if (f == nullptr && errno != EEXIST) {
+            Fail(what, path, errno);
+        }
+    }
+    if (f == nullptr) {
+        Fail(what, path, EEXIST);
+    }
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && SyncFile(f);
+    int err = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (!ok || !closed) {
+        fs::remove(temp, ec);
+        Fail(what, path, err != 0 ? err : EIO);
+    }
+    if (existed) {
+        fs::permissions(temp, st.permissions(), ec);
+    }
+    fs::rename(temp, path, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        Fail(what, path, ec);
+    }
+}
+
+void DeleteFile(const fs::path& path) {
+    constexpr std::string_view what = "Cannot delete";
+    CheckWritable(what, path);
+    std::error_code ec;
+    if (!fs::remove(path, ec) || ec) {
+        Fail(what, path, ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory));
+    }
+}
+
+std::vector<std::string> ListFiles(const fs::path& folder) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    fs::directory_iterator it(folder, ec);
+    if (ec) {
+        Fail("Cannot list the folder", folder, ec);
+    }
+    for (fs::directory_iterator end; it != end; it.increment(ec)) {
+        std::error_code statError;
+        if (it->is_regular_file(statError)) {
+            names.push_back(it->path().filename().string());
+        }
+    }
+    if (ec) {
+        Fail("Cannot list the folder", folder, ec);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace kestrane

@@ -1,0 +1,137 @@
+// The text-file layer of the store: every state file is read and written through it.
+//
+// Files are named by suffixes under the application folder, such as
+// "\Images\SelectedOptions.txt". ResolvePath turns "\" (and "/") into path components and
+// matches every component that exists without regard to ASCII letter case, an exact match
+// first, so "\images\startbut.jpg" finds Images/startbut.jpg and "\Data\health.txt" finds
+// Data/Health.txt. Components that do not exist keep the spelling given.
+//
+// Reading accepts CR LF, LF alone and CR alone as line ends; writing ends every line with
+// CR LF. Texts are bytes and are never re-encoded. A file that is written is replaced
+// atomically when the writer is closed (a new file beside it, then a rename over it), so a
+// crash or a full disk never leaves a half-written or emptied file. Every failure throws
+// StoreError naming the operation, the path and the system's reason.
+#pragma once
+
+#include "app/store/store_error.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrane {
+
+// appFolder followed by the components of suffix, matched as described above. Throws
+// StoreError for a component "." or ".." (no suffix may leave the application folder).
+std::filesystem::path ResolvePath(const std::filesystem::path& appFolder, std::string_view suffix);
+
+// Whether path names an existing regular file (or a link to one). Never throws.
+bool FileExists(const std::filesystem::path& path);
+
+// The whole content of a file. Throws StoreError when it cannot be read (missing, a folder,
+// no permission).
+std::string ReadFileBytes(const std::filesystem::path& path);
+
+// Calls f(std::string_view line) for every line of text, lines ending at CR LF, LF or CR; a
+// last line without a line end is a line too, and an empty text has no lines.
+template <typename F>
+void ForEachLine(std::string_view text, F&& f) {
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            f(text.substr(start));
+            return;
+        }
+        f(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
+            ++start;
+        }
+    }
+}
+
+// Splits text into lines at CR LF, LF or CR; a last line without a line end is a line too, and
+// an empty text has no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// The lines as the program writes them: each followed by CR LF.
+std::string JoinLinesCrLf(const std::vector<std::string>& lines);
+
+// A file opened for reading: the content is read at once and the file is closed again, so
+// nothing stays open between user actions.
+class TextReader {
+  public:
+    // Throws StoreError when the file is missing or cannot be read.
+    explicit TextReader(const std::filesystem::path& path);
+
+    // True when no character is left; at once for an empty file.
+    bool AtEndOfStream() const { return pos_ >= text_.size(); }
+    // The next line without its line end. Throws StoreError at the end of the stream.
+    std::string ReadLine();
+    // The rest of the text, line ends included. Throws StoreError at the end of the stream.
+    std::string ReadAll();
+    void Close() {}
+
+  private:
+    std::filesystem::path path_;
+    std::string text_;
+    size_t pos_ = 0;
+};
+
+enum class WriteMode {
+    Write,   // the file's content is replaced
+    Append,  // the text goes behind the last byte
+};
+
+// A file opened for writing or appending. Neither mode creates a missing file. The text is
+// collected in memory and reaches the file in one piece at Close: in Write mode through an
+// atomic replacement, in Append mode with one write at the end. A writer dropped without
+// Close (an exception on the way) leaves the file as it was.
+class TextWriter {
+  public:
+    // Throws StoreError when the file is missing, is not a regular file or is read-only.
+    TextWriter(const std::filesystem::path& path, WriteMode mode);
+
+    void Write(std::string_view text) { buffer_.append(text); }
+    // The text followed by CR LF; line ends inside text are written unchanged.
+    void WriteLine(std::string_view text) {
+        buffer_.append(text);
+        buffer_.append("\r\n");
+    }
+    // Puts everything written on disk. Throws StoreError on failure (the file then keeps its
+    // old content in Write mode).
+    void Close();
+
+  private:
+    std::filesystem::path path_;
+    WriteMode mode_;
+    std::string buffer_;
+    bool closed_ = false;
+};
+
+// Whether the file is not empty and its last byte is no line end (a hand-edited file whose last
+// line lacks CR LF). Appending then first ends that line, so the appended line stays its own.
+// False when the file cannot be read.
+bool LastLineUnended(const std::filesystem::path& path);
+
+// Creates the file with exactly these bytes, replacing any file of that name atomically.
+// Throws StoreError when the folder is missing, the name is a folder or the existing file is
+// read-only.
+void ReplaceFile(const std::filesystem::path& path, std::string_view bytes);
+
+// Creates an empty file or empties an existing one (atomically).
+inline void CreateTextFile(const std::filesystem::path& path) {
+    ReplaceFile(path, {});
+}
+
+// Removes one file. Throws StoreError when it is missing, is a folder or is read-only (like a
+// delete that is not forced).
+void DeleteFile(const std::filesystem::path& path);
+
+// The names (without folder) of the regular files of a folder, sorted by their bytes. Throws
+// StoreError when the folder cannot be listed.
+std::vector<std::string> ListFiles(const std::filesystem::path& folder);
+
+}  // namespace kestrane
