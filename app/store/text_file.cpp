@@ -242,6 +242,7 @@ void TextWriter::Close() {
     if (f == nullptr) {
         Fail(what, path_, errno);
     }
+    errno = 0;
     const bool ok =
         std::fwrite(buffer_.data(), 1, buffer_.size(), f) == buffer_.size() && SyncFile(f);
     const int err = errno;
@@ -296,8 +297,11 @@ void ReplaceFile(const fs::path& path, std::string_view bytes) {
     if (f == nullptr) {
         Fail(what, path, EEXIST);
     }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && SyncFile(f);
-    int err = errno;
+    errno = 0;
+    const bool ok =
+        (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size()) &&
+        SyncFile(f);
+    const int err = errno;
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed) {
         fs::remove(temp, ec);
