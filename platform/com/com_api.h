@@ -1,0 +1,110 @@
+// The runtime functions of the component object model that this layer provides: strings,
+// variants, error information, identifiers and class creation. They live in one shared
+// library that every component of a process uses, so a BSTR allocated by one component can be
+// freed by another and error information set by a library reaches its client.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/com/com_interfaces.h"
+
+namespace platform::com {
+
+// --- BSTR ---------------------------------------------------------------------------------
+
+// A new BSTR holding the NUL-terminated text; nullptr for a null text or when out of memory.
+KCOM_API BSTR SysAllocString(const OLECHAR* psz);
+// A new BSTR holding len characters from pch (which may be null: the characters are then
+// zero). nullptr when out of memory.
+KCOM_API BSTR SysAllocStringLen(const OLECHAR* pch, UINT len);
+// Frees a BSTR; nullptr is allowed.
+KCOM_API void SysFreeString(BSTR bstr);
+// The length in characters (0 for nullptr).
+KCOM_API UINT SysStringLen(BSTR bstr);
+// The length in bytes (0 for nullptr).
+KCOM_API UINT SysStringByteLen(BSTR bstr);
+
+// --- VARIANT ------------------------------------------------------------------------------
+
+KCOM_API void VariantInit(VARIANT* pvarg);
+// Releases what the variant owns and leaves it VT_EMPTY.
+KCOM_API HRESULT VariantClear(VARIANT* pvarg);
+// Clears dest, then makes it a copy of src (a new BSTR, a new reference).
+KCOM_API HRESULT VariantCopy(VARIANT* pvargDest, const VARIANT* pvargSrc);
+// Like VariantCopy, but a VT_BYREF source is copied as the value it points at.
+KCOM_API HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANT* pvargSrc);
+// Converts src (a reference is followed) to the type vt and stores it in dest, which may be
+// src itself. Supports the empty, numeric, Boolean, string, error and interface types.
+// DISP_E_TYPEMISMATCH when the value has no such form, DISP_E_OVERFLOW when it does not fit.
+KCOM_API HRESULT VariantChangeType(VARIANT* pvargDest, const VARIANT* pvarSrc, WORD wFlags,
+                                   VARTYPE vt);
+
+// --- Error information --------------------------------------------------------------------
+
+// Sets (or, with nullptr, clears) the error information of the calling thread. dwReserved
+// must be 0.
+KCOM_API HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
+// Takes the error information of the calling thread: *pperrinfo receives it (S_OK) and the
+// thread's slot is emptied, or *pperrinfo is nullptr and S_FALSE when there is none.
+KCOM_API HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
+// A new, empty error information object.
+KCOM_API HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo);
+
+// Sets the thread's error information to (source, description) and returns hr, so that a
+// failing method can end with `return ReportError(hr, u"Source", u"Text");`.
+KCOM_API HRESULT ReportError(HRESULT hr, std::u16string_view source,
+                             std::u16string_view description, REFGUID iid = GUID_NULL);
+
+// Error information as plain data.
+struct ErrorDetails {
+    HRESULT hr = S_OK;
+    std::u16string source;
+    std::u16string description;
+};
+// Takes the thread's error information (emptying the slot) together with hr; empty source and
+// description when there is none.
+KCOM_API ErrorDetails TakeErrorDetails(HRESULT hr);
+
+// --- Identifiers --------------------------------------------------------------------------
+
+// A new random identifier (version 4).
+KCOM_API HRESULT CoCreateGuid(GUID* pguid);
+// Writes "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with its NUL into lpsz; returns the number
+// of characters written including the NUL, or 0 when cchMax is too small.
+KCOM_API int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
+// Reads the braced form above (hex digits in either case); CO_E_CLASSSTRING when malformed.
+KCOM_API HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid);
+// The braced upper-case form as bytes, for registry keys.
+KCOM_API std::string GuidToString(REFGUID guid);
+// The braced form read from bytes; false when malformed.
+KCOM_API bool GuidFromString(std::string_view text, GUID* guid);
+
+// --- Class creation -----------------------------------------------------------------------
+
+// The registry keys under which in-process servers register classes and program ids.
+inline constexpr std::string_view kClassesRoot = "HKCU\\Software\\Classes";
+
+// Nothing to set up on this platform: every call happens on the creating thread. Kept so
+// that clients read as they do elsewhere.
+KCOM_API HRESULT CoInitialize(void* pvReserved);
+KCOM_API void CoUninitialize();
+
+// Creates an object of the class registered under HKCU\Software\Classes\CLSID\{clsid}
+// \InprocServer32: loads that library once per process (it is never unloaded), asks its
+// DllGetClassObject for the class factory and the factory for riid.
+//   REGDB_E_CLASSNOTREG      no such class registered (or no library path in the key)
+//   CO_E_DLLNOTFOUND         the registered library file does not exist
+//   HRESULT of ERROR_MOD_NOT_FOUND  the file exists but cannot be loaded
+//   CO_E_ERRORINDLL          the library has no DllGetClassObject
+//   CLASS_E_NOAGGREGATION    pUnkOuter given
+// Failures set error information with the details (the library path, the loader's text).
+KCOM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext,
+                                  REFIID riid, void** ppv);
+// The class factory of a registered class (what CoCreateInstance uses).
+KCOM_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void* pvReserved,
+                                  REFIID riid, void** ppv);
+// The class of a program id ("Library.Class"), from HKCU\Software\Classes\<progid>\CLSID.
+KCOM_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid);
+
+}  // namespace platform::com
