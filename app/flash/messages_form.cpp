@@ -1,0 +1,200 @@
+#include "app/flash/messages_form.h"
+
+#include "app/flash/numbers.h"
+#include "app/flash/trans.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QScreen>
+#include <QWidget>
+
+#include <cmath>
+
+namespace kestrane {
+
+namespace pl = platform::layered;
+
+namespace {
+
+constexpr int kDesignWidth = 2760;  // twips
+constexpr int kDesignHeight = 600;
+constexpr int kLabelLeft = 30;
+constexpr int kLabelTop = -45;
+
+int ToPixels(int twips) {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / MessagesForm::kTwipsPerPixel));
+}
+
+QColor FromColorRef(std::uint32_t ref) {
+    return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
+                  static_cast<int>((ref >> 16) & 0xFF));
+}
+
+void SetLabelColor(QLabel* label, const QColor& color) {
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, color);
+    label->setPalette(pal);
+}
+
+}  // namespace
+
+MessagesForm::MessagesForm(SharedState& state, TimerFactory timers, Rnd& rnd)
+    : state_(state), timers_(std::move(timers)), rnd_(rnd) {}
+
+MessagesForm::~MessagesForm() {
+    Unload();
+}
+
+QWidget* MessagesForm::Window() const {
+    return window_.get();
+}
+
+QSize MessagesForm::ScreenTwips() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize px = screen ? screen->geometry().size() : QSize(0, 0);
+    return px * kTwipsPerPixel;
+}
+
+void MessagesForm::Show() {
+    if (!IsLoaded()) {
+        Form_Load();
+    }
+    if (window_ && !window_->isVisible()) {
+        pl::SetWindowPos(hWnd_, 0, 0, 0, 0, 0,
+                         pl::SWP_NOSIZE | pl::SWP_NOMOVE | pl::SWP_NOACTIVATE | pl::SWP_SHOWWINDOW);
+    }
+}
+
+void MessagesForm::Unload() {
+    if (!IsLoaded()) {
+        return;
+    }
+    Timer1_->SetEnabled(false);
+    Timer1_.reset();
+    Label1_ = nullptr;
+    window_.reset();
+    hWnd_ = 0;
+}
+
+void MessagesForm::Form_Load() {
+    // The window as designed: no frame, not in the taskbar, never activated; a transparent
+    // label at (30, -45) in Arial 12 pt blue; the timer enabled at 150 ms.
+    window_ = std::make_unique<QWidget>(
+        nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
+    window_->setAttribute(Qt::WA_ShowWithoutActivating);
+    window_->setWindowTitle(QStringLiteral("messagesform"));
+    QPalette pal = window_->palette();
+    pal.setColor(QPalette::Window, FromColorRef(kBackColor));
+    window_->setPalette(pal);
+    left_ = 0;  // the default place of a new window here: the screen's top left corner
+    top_ = 0;
+    width_ = kDesignWidth;
+    height_ = kDesignHeight;
+    ApplyGeometry();
+
+    Label1_ = new QLabel(window_.get());
+    Label1_->setTextFormat(Qt::PlainText);
+    Label1_->setAttribute(Qt::WA_TranslucentBackground);
+    Label1_->setAutoFillBackground(false);
+    Label1_->setWordWrap(false);
+    Label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont designFont(QStringLiteral("Arial"));
+    designFont.setPointSize(12);
+    Label1_->setFont(designFont);
+    SetLabelColor(Label1_, QColor(0, 0, 255));
+    Label1_->move(ToPixels(kLabelLeft), ToPixels(kLabelTop));
+    labelAutoSize_ = false;
+
+    Timer1_ = timers_();
+    Timer1_->OnTick([this] { Timer1_Timer(); });
+    Timer1_->SetInterval(150);
+
+    hWnd_ = pl::HandleOf(window_.get());
+
+    // The load step.
+    state_.RunWanted = true;
+    MsgShown_ = false;
+    const FlashOptions& o = state_.flashOptions;
+    labelAutoSize_ = true;
+    QFont font = Label1_->font();
+    font.setBold(o.SelFontBold);
+    font.setItalic(o.SelFontItalic);
+    if (!o.SelFont.empty()) {
+        font.setFamily(QString::fromStdString(o.SelFont));
+    }
+    if (o.SelFontSize > 0) {
+        font.setPointSize(o.SelFontSize);
+    }
+    Label1_->setFont(font);
+    if (const auto color = ColorValue(o.Color)) {
+        const std::uint32_t ref =
+            (*color & 0x80000000u) ? pl::GetSysColor(static_cast<int>(*color & 0xFF)) : *color;
+        SetLabelColor(Label1_, FromColorRef(ref));
+    }
+    AutoSizeLabel();
+    // The timer runs before the window is shown: showing blocks for a moment, and the
+    // first pause counts from the load.
+    if (const int interval = SecondsToInterval(o.TimeBtnMsgs); interval >= 0) {
+        Timer1_->SetInterval(interval);
+    }
+    Timer1_->SetEnabled(true);
+    Trans::MakeTransparent(hWnd_, kBackColor, 255);
+}
+
+void MessagesForm::AutoSizeLabel() {
+    if (labelAutoSize_) {
+        Label1_->adjustSize();
+    }
+}
+
+void MessagesForm::ApplyGeometry() {
+    window_->setGeometry(ToPixels(left_), ToPixels(top_), ToPixels(width_), ToPixels(height_));
+}
+
+void MessagesForm::Timer1_Timer() {
+    if (!IsLoaded()) {
+        return;
+    }
+    const FlashOptions& o = state_.flashOptions;
+    const RunList& list = state_.runList;
+    if (!MsgShown_) {
+        if (MsgIndex_ >= list.UBound()) {
+            MsgIndex_ = 0;
+        }
+        labelAutoSize_ = true;
+        if (o.SelFontSize > 0) {
+            QFont font = Label1_->font();
+            font.setPointSize(o.SelFontSize);
+            Label1_->setFont(font);
+        }
+        Label1_->setText(list.HasBounds() ? DisplayText(list.At(MsgIndex_)) : QString());
+        AutoSizeLabel();
+        Label1_->setVisible(true);
+
+        width_ = Label1_->width() * kTwipsPerPixel;
+        height_ = Label1_->height() * kTwipsPerPixel;
+        const QSize screen = ScreenTwips();
+        const WindowPlace place = PlaceMessage(o.MsgOption, screen.width(), screen.height(), width_,
+                                               height_, {left_, top_}, rnd_);
+        left_ = place.left;
+        top_ = place.top;
+        ApplyGeometry();
+        // On screen now, before the display time starts counting.
+        pl::Present(hWnd_);
+
+        if (MsgIndex_ < INT16_MAX) {
+            ++MsgIndex_;
+        }
+        Timer1_->Restart(o.Msgduration);
+        MsgShown_ = true;
+    } else {
+        Label1_->setText(QString());
+        AutoSizeLabel();
+        pl::Present(hWnd_);
+        Timer1_->Restart(SecondsToInterval(o.TimeBtnMsgs));
+        MsgShown_ = false;
+    }
+}
+
+}  // namespace kestrane

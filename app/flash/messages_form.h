@@ -1,0 +1,86 @@
+// The flash window: a borderless window above all others that shows nothing but the text of
+// one message at a time, lets every click pass through, and cycles through the run list on
+// its timer - a pause of TimeBtnMsgs seconds, a message for Msgduration milliseconds, a pause,
+// the next message, round the list and again.
+//
+// The object lives as long as the program; the window itself exists only while the form is
+// loaded. MsgIndex, the index of the next message, survives unloading, so a new run continues
+// where the last one ended.
+#pragma once
+
+#include "app/flash/placement.h"
+#include "app/flash/shared_state.h"
+#include "app/flash/timer.h"
+#include "platform/layered/layered_window.h"
+
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+
+class QLabel;
+class QWidget;
+
+namespace kestrane {
+
+class MessagesForm {
+  public:
+    // The form's designed back colour, RGB(192,192,192): it becomes the transparent key.
+    static constexpr std::uint32_t kBackColor = 0xC0C0C0;
+    static constexpr int kTwipsPerPixel = 15;
+
+    MessagesForm(SharedState& state, TimerFactory timers, Rnd& rnd);
+    ~MessagesForm();
+    MessagesForm(const MessagesForm&) = delete;
+    MessagesForm& operator=(const MessagesForm&) = delete;
+
+    // Loads the form when it is not loaded (running the load step once), then makes sure
+    // the window is visible. A loaded form goes on with its cycle undisturbed.
+    void Show();
+    // Stops the timer and unloads the form; nothing happens when it is not loaded.
+    void Unload();
+    bool IsLoaded() const { return window_ != nullptr; }
+
+    // The timer's tick: alternately the show phase and the hide phase.
+    void Timer1_Timer();
+
+    std::int16_t MsgIndex() const { return MsgIndex_; }
+    bool MsgShown() const { return MsgShown_; }
+
+    // While loaded: the window, its label and its timer (nullptr otherwise).
+    QWidget* Window() const;
+    QLabel* Label1() const { return Label1_; }
+    Timer* Timer1() const { return Timer1_.get(); }
+    platform::layered::HWND hWnd() const { return hWnd_; }
+
+    // The window's place and size in twips.
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+    // The screen's size in twips.
+    static QSize ScreenTwips();
+
+  private:
+    void Form_Load();
+    void ApplyGeometry();
+    // Label1 sized to its text, as automatic sizing does.
+    void AutoSizeLabel();
+
+    SharedState& state_;
+    TimerFactory timers_;
+    Rnd& rnd_;
+
+    std::int16_t MsgIndex_ = 0;
+    bool MsgShown_ = false;
+
+    std::unique_ptr<QWidget> window_;
+    QLabel* Label1_ = nullptr;
+    std::unique_ptr<Timer> Timer1_;
+    platform::layered::HWND hWnd_ = 0;
+    bool labelAutoSize_ = false;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+};
+
+}  // namespace kestrane

@@ -1,0 +1,37 @@
+#include "app/flash/placement.h"
+
+#include "app/flash/numbers.h"
+
+namespace kestrane {
+
+WindowPlace PlaceMessage(std::string_view option, int sw, int sh, int w, int h, WindowPlace current,
+                         Rnd& rnd) {
+    WindowPlace place = current;
+    if (option == "Center") {
+        const auto y = ToInt16((static_cast<double>(sh) - h) / 2.0);
+        const auto x = ToInt16((static_cast<double>(sw) - w) / 2.0);
+        if (x)
+            place.left = *x;
+        if (y)
+            place.top = *y;
+    } else if (option == "Top Right") {
+        if (const auto x = ToInt16(static_cast<double>(sw) - w))
+            place.left = *x;
+    } else if (option == "Random") {
+        const auto spanY = ToInt16(static_cast<double>(sh) - h);
+        const auto spanX = ToInt16(static_cast<double>(sw) - w);
+        const double r1 = rnd.Next();
+        const double r2 = rnd.Next();
+        if (spanX) {
+            if (const auto x = ToInt16(*spanX * r1))
+                place.left = *x;
+        }
+        if (spanY) {
+            if (const auto y = ToInt16(*spanY * r2))
+                place.top = *y;
+        }
+    }
+    return place;
+}
+
+}  // namespace kestrane

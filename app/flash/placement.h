@@ -1,0 +1,37 @@
+// Where a message goes on the screen. All lengths are twips; every result is rounded to a
+// whole twip (a half to the even neighbour) and held as a 16-bit signed number.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string_view>
+
+namespace kestrane {
+
+// The program's uniform pseudo-random generator: values in [0, 1). It is never reseeded, so
+// the same sequence of values recurs each time the program starts.
+class Rnd {
+  public:
+    double Next() {
+        // minstd yields 1 .. modulus-1.
+        return static_cast<double>(engine_() - 1) / static_cast<double>(engine_.modulus - 1);
+    }
+
+  private:
+    std::minstd_rand engine_;
+};
+
+struct WindowPlace {
+    int left = 0;
+    int top = 0;
+    bool operator==(const WindowPlace&) const = default;
+};
+
+// The window's place for a message of size w x h on a screen of sw x sh, by the option word:
+// "Center" centres it, "Top Right" puts it at the right edge keeping its top, "Random" takes
+// two draws of rnd (left, then top), and any other word ("Top Left" included) leaves it where
+// it is. A result that does not fit 16 bits leaves that coordinate as it was.
+WindowPlace PlaceMessage(std::string_view option, int sw, int sh, int w, int h, WindowPlace current,
+                         Rnd& rnd);
+
+}  // namespace kestrane

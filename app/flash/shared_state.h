@@ -1,0 +1,20 @@
+// The state that the control panel and the flash window share for the life of the program:
+// the options record, the run list and the two run flags. The control panel owns the one
+// instance and hands it to both windows.
+#pragma once
+
+#include "app/flash/run_list.h"
+#include "app/store/flash_options.h"
+
+namespace kestrane {
+
+struct SharedState {
+    FlashOptions flashOptions;
+    RunList runList;
+    // True while no run is in progress, so that the Start/Stop button means Start.
+    bool Idle = true;
+    // True from the moment a run starts until it is stopped; the tray menu reads it.
+    bool RunWanted = false;
+};
+
+}  // namespace kestrane

@@ -1,0 +1,303 @@
+#include "platform/layered/layered_window.h"
+
+#include "platform/layered/x11_surface.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdlib>
+#include <map>
+#include <vector>
+
+namespace platform::layered {
+namespace {
+
+struct Entry {
+    QPointer<QWidget> window;
+    std::int32_t exStyle = 0;
+    std::uint32_t key = 0;
+    std::uint8_t alpha = 255;
+    std::uint32_t lwaFlags = 0;
+    QRegion visible;
+};
+
+std::map<HWND, Entry>& Entries() {
+    static std::map<HWND, Entry> entries;
+    return entries;
+}
+
+HWND& LastHandle() {
+    static HWND last = 0x10000;  // well away from 0 and the special negative handles
+    return last;
+}
+
+Entry* Find(HWND hWnd) {
+    auto it = Entries().find(hWnd);
+    if (it == Entries().end() || it->second.window.isNull()) {
+        return nullptr;
+    }
+    return &it->second;
+}
+
+std::uint32_t ToColorRef(const QColor& c) {
+    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
+           (static_cast<std::uint32_t>(c.blue()) << 16);
+}
+
+// Turns the extended style into the Qt window flags and attributes that give the same
+// behaviour on this window system.
+void ApplyStyle(QWidget* w, std::int32_t style) {
+    Qt::WindowFlags flags = w->windowFlags();
+    const Qt::WindowFlags before = flags;
+    flags.setFlag(Qt::WindowTransparentForInput, (style & WS_EX_TRANSPARENT) != 0);
+    flags.setFlag(Qt::X11BypassWindowManagerHint, (style & WS_EX_TRANSPARENT) != 0);
+    flags.setFlag(Qt::WindowStaysOnTopHint, (style & WS_EX_TOPMOST) != 0);
+    const bool layered = (style & WS_EX_LAYERED) != 0;
+    const bool layeredChanged = w->testAttribute(Qt::WA_TranslucentBackground) != layered;
+    if (flags == before && !layeredChanged) {
+        return;
+    }
+    const bool wasVisible = w->isVisible();
+    w->setAttribute(Qt::WA_TranslucentBackground, layered);
+    w->setAttribute(Qt::WA_NoSystemBackground, layered);
+    w->setWindowFlags(flags);  // hides the window; its native window is made anew
+    if (wasVisible) {
+        w->setAttribute(Qt::WA_ShowWithoutActivating, true);
+        w->show();
+    }
+}
+
+}  // namespace
+
+HWND HandleOf(QWidget* window) {
+    if (window == nullptr) {
+        return 0;
+    }
+    for (auto& [h, e] : Entries()) {
+        if (e.window == window) {
+            return h;
+        }
+    }
+    const HWND h = ++LastHandle();
+    Entries()[h].window = window;
+    QObject::connect(window, &QObject::destroyed, [h] { Entries().erase(h); });
+    return h;
+}
+
+QWidget* WindowFromHandle(HWND hWnd) {
+    Entry* e = Find(hWnd);
+    return e ? e->window.data() : nullptr;
+}
+
+HWND SetParent(HWND hWnd, HWND newParent) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr) {
+        return 0;
+    }
+    QWidget* w = e->window;
+    QWidget* old = w->parentWidget();
+    const HWND oldHandle = old ? HandleOf(old) : 0;
+    if (newParent == 0) {
+        if (old != nullptr || !w->isWindow()) {
+            w->setParent(nullptr, w->windowFlags() | Qt::Window);
+        }
+    } else if (QWidget* p = WindowFromHandle(newParent); p != nullptr && p != old) {
+        w->setParent(p, w->windowFlags() & ~Qt::WindowType_Mask);
+    }
+    return oldHandle;
+}
+
+std::int32_t GetWindowLongA(HWND hWnd, int index) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr || index != GWL_EXSTYLE) {
+        return 0;
+    }
+    return e->exStyle;
+}
+
+std::int32_t SetWindowLongA(HWND hWnd, int index, std::int32_t newLong) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr || index != GWL_EXSTYLE) {
+        return 0;
+    }
+    const std::int32_t old = e->exStyle;
+    e->exStyle = newLong;
+    ApplyStyle(e->window, newLong);
+    return old;
+}
+
+std::uint32_t GetSysColor(int index) {
+    const QPalette pal = QApplication::palette();
+    switch (index) {
+        case COLOR_WINDOW:
+            return ToColorRef(pal.color(QPalette::Base));
+        case COLOR_WINDOWTEXT:
+            return ToColorRef(pal.color(QPalette::Text));
+        case COLOR_CAPTIONTEXT:
+        case 14:  // COLOR_HIGHLIGHTTEXT
+            return ToColorRef(pal.color(QPalette::HighlightedText));
+        case 13:  // COLOR_HIGHLIGHT
+            return ToColorRef(pal.color(QPalette::Highlight));
+        case COLOR_BTNFACE:
+            return ToColorRef(pal.color(QPalette::Button));
+        case 18:  // COLOR_BTNTEXT
+            return ToColorRef(pal.color(QPalette::ButtonText));
+        case 23:  // COLOR_INFOTEXT
+            return ToColorRef(pal.color(QPalette::ToolTipText));
+        case 24:  // COLOR_INFOBK
+            return ToColorRef(pal.color(QPalette::ToolTipBase));
+        default:
+            break;
+    }
+    // The remaining indexes answer the classic system scheme.
+    static const std::uint32_t classic[31] = {
+        0xC8D0D4, 0x6A240A, 0x6A240A, 0x808080, 0xC8D0D4, 0xFFFFFF, 0x000000, 0x000000,
+        0x000000, 0xFFFFFF, 0xC8D0D4, 0xC8D0D4, 0x808080, 0x6A240A, 0xFFFFFF, 0xC8D0D4,
+        0x808080, 0x808080, 0x000000, 0xC8D0D4, 0xFFFFFF, 0x404040, 0xC8D0D4, 0x000000,
+        0xE1FFFF, 0xB5B5B5, 0x800000, 0xF0CAA6, 0xC0C0C0, 0x6A240A, 0xC8D0D4};
+    return (index >= 0 && index < 31) ? classic[index] : 0;
+}
+
+bool SetLayeredWindowAttributes(HWND hWnd, std::uint32_t crKey, std::uint8_t bAlpha,
+                                std::uint32_t dwFlags) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
+        return false;
+    }
+    e->key = crKey & 0xFFFFFFu;
+    e->alpha = bAlpha;
+    e->lwaFlags = dwFlags;
+    e->window->setWindowOpacity((dwFlags & LWA_ALPHA) != 0 ? bAlpha / 255.0 : 1.0);
+    Present(hWnd);
+    return true;
+}
+
+bool GetLayeredWindowAttributes(HWND hWnd, std::uint32_t* crKey, std::uint8_t* bAlpha,
+                                std::uint32_t* dwFlags) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
+        return false;
+    }
+    if (crKey)
+        *crKey = e->key;
+    if (bAlpha)
+        *bAlpha = e->alpha;
+    if (dwFlags)
+        *dwFlags = e->lwaFlags;
+    return true;
+}
+
+bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std::uint32_t flags) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr) {
+        return false;
+    }
+    QWidget* w = e->window;
+    if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
+        std::int32_t style = e->exStyle;
+        style = insertAfter == HWND_TOPMOST ? (style | WS_EX_TOPMOST) : (style & ~WS_EX_TOPMOST);
+        e->exStyle = style;
+        ApplyStyle(w, style);
+    }
+    if ((flags & SWP_NOMOVE) == 0) {
+        w->move(x, y);
+    }
+    if ((flags & SWP_NOSIZE) == 0) {
+        w->resize(cx, cy);
+    }
+    if ((flags & SWP_SHOWWINDOW) != 0) {
+        w->setAttribute(Qt::WA_ShowWithoutActivating, (flags & SWP_NOACTIVATE) != 0);
+        if ((e->exStyle & WS_EX_LAYERED) != 0) {
+            // Shape the native window before it is mapped, so that nothing but the content
+            // ever shows, not even for the moment between mapping and the first paint.
+            w->winId();
+            Present(hWnd);
+        }
+        w->show();
+    } else if ((flags & SWP_HIDEWINDOW) != 0) {
+        w->hide();
+    }
+    if (insertAfter == HWND_TOPMOST && w->isVisible()) {
+        w->raise();
+    }
+    return true;
+}
+
+QRegion KeyedRegion(const QImage& content, std::uint32_t crKey, bool useKey) {
+    const QImage img = content.convertToFormat(QImage::Format_ARGB32);
+    const int kr = static_cast<int>(crKey & 0xFF);
+    const int kg = static_cast<int>((crKey >> 8) & 0xFF);
+    const int kb = static_cast<int>((crKey >> 16) & 0xFF);
+    std::vector<QRect> runs;  // one pixel high, in y-x order: already banded
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        int runStart = -1;
+        for (int x = 0; x <= img.width(); ++x) {
+            bool opaque = false;
+            if (x < img.width()) {
+                const QRgb p = line[x];
+                const int a = qAlpha(p);
+                opaque = a >= 96;
+                if (opaque && useKey) {
+                    // Antialiased edges lose a little precision when premultiplied; allow
+                    // for that rounding so a key-coloured text stays invisible throughout.
+                    const int tol = a == 255 ? 0 : 3;
+                    if (std::abs(qRed(p) - kr) <= tol && std::abs(qGreen(p) - kg) <= tol &&
+                        std::abs(qBlue(p) - kb) <= tol) {
+                        opaque = false;
+                    }
+                }
+            }
+            if (opaque && runStart < 0) {
+                runStart = x;
+            } else if (!opaque && runStart >= 0) {
+                runs.emplace_back(runStart, y, x - runStart, 1);
+                runStart = -1;
+            }
+        }
+    }
+    QRegion region;
+    region.setRects(runs.data(), static_cast<int>(runs.size()));
+    return region;
+}
+
+void Present(HWND hWnd) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
+        return;
+    }
+    QWidget* w = e->window;
+    const bool onX = x11::Available();
+    if (!onX && !w->mask().isEmpty()) {
+        w->clearMask();  // rendering is clipped to the mask, which belongs to the old content
+    }
+    QImage content(w->size(), QImage::Format_ARGB32_Premultiplied);
+    content.fill(Qt::transparent);
+    {
+        QPainter p(&content);
+        w->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
+    }
+    QRegion shape = KeyedRegion(content, e->key, (e->lwaFlags & LWA_COLORKEY) != 0);
+    e->visible = shape;
+    const bool topmost = (e->exStyle & WS_EX_TOPMOST) != 0;
+    if (onX) {
+        // Before the native window exists there is nothing to shape; SetWindowPos creates
+        // it and presents again before showing it.
+        x11::Present(w, content, shape, topmost);
+        return;
+    }
+    // Elsewhere the toolkit's own shape does the job; an empty region must still hide
+    // everything, and Qt reads an empty mask as no mask at all.
+    w->setMask(shape.isEmpty() ? QRegion(-2, -2, 1, 1) : shape);
+}
+
+QRegion VisibleRegion(HWND hWnd) {
+    Entry* e = Find(hWnd);
+    return e ? e->visible : QRegion();
+}
+
+}  // namespace platform::layered

@@ -1,0 +1,98 @@
+// Layered, click-through, topmost windows: the window-system calls that turn an ordinary
+// window into one whose key colour is fully transparent and through which mouse clicks pass,
+// acting on Qt windows.
+//
+// A Qt window takes part once it has a handle (HandleOf). The calls then behave as their
+// namesakes do for what callers rely on:
+//   - SetParent(h, 0) makes the window a top-level window.
+//   - GWL_EXSTYLE holds the extended style; WS_EX_LAYERED gives the window a transparent
+//     background shaped by its content, WS_EX_TRANSPARENT lets mouse input pass through
+//     (the window is then left unmanaged by the window manager, whose frame would otherwise
+//     catch the clicks), WS_EX_TOPMOST keeps it above other windows.
+//   - SetLayeredWindowAttributes with LWA_COLORKEY makes every pixel of the key colour
+//     transparent; LWA_ALPHA applies the opacity.
+//   - SetWindowPos with HWND_TOPMOST raises the window and, with SWP_SHOWWINDOW, shows it
+//     (without activating it when SWP_NOACTIVATE is given).
+//
+// The window system here does not compose colour-keyed windows by itself, so the owner of a
+// layered window calls Present after changing what the window shows: the content is rendered
+// once, the pixels that are neither the key colour nor (nearly) transparent become the
+// window's visible shape, and on X11 the rendering becomes the window's background so the X
+// server puts it on screen at once, without waiting for the toolkit's next paint.
+#pragma once
+
+#include <QColor>
+#include <QRegion>
+
+#include <cstdint>
+
+class QWidget;
+
+namespace platform::layered {
+
+using HWND = std::int32_t;  // 0 is no window
+
+inline constexpr int GWL_EXSTYLE = -20;
+inline constexpr std::int32_t WS_EX_TOPMOST = 0x8;
+inline constexpr std::int32_t WS_EX_TRANSPARENT = 0x20;
+inline constexpr std::int32_t WS_EX_LAYERED = 0x80000;
+
+inline constexpr std::uint32_t LWA_COLORKEY = 0x1;
+inline constexpr std::uint32_t LWA_ALPHA = 0x2;
+
+inline constexpr HWND HWND_TOPMOST = -1;
+inline constexpr HWND HWND_NOTOPMOST = -2;
+inline constexpr std::uint32_t SWP_NOSIZE = 0x1;
+inline constexpr std::uint32_t SWP_NOMOVE = 0x2;
+inline constexpr std::uint32_t SWP_NOACTIVATE = 0x10;
+inline constexpr std::uint32_t SWP_SHOWWINDOW = 0x40;
+inline constexpr std::uint32_t SWP_HIDEWINDOW = 0x80;
+inline constexpr std::uint32_t SWP_NOSENDCHANGING = 0x400;
+
+// System colour indexes (a few of them; any index 0..30 answers).
+inline constexpr int COLOR_WINDOW = 5;
+inline constexpr int COLOR_WINDOWTEXT = 8;
+inline constexpr int COLOR_CAPTIONTEXT = 9;
+inline constexpr int COLOR_BTNFACE = 15;
+
+// The handle of a window, given on first use; handles are positive and never reused within
+// the process. The handle stops naming the window when the window is destroyed.
+HWND HandleOf(QWidget* window);
+// The window a handle names, or nullptr.
+QWidget* WindowFromHandle(HWND hWnd);
+
+// Makes the window top-level when newParent is 0, or a child of newParent's window. Returns
+// the previous parent's handle (0 when it had none or the handle is unknown).
+HWND SetParent(HWND hWnd, HWND newParent);
+
+// GWL_EXSTYLE only; any other index reads 0 and is not written. SetWindowLongA returns the
+// previous value.
+std::int32_t GetWindowLongA(HWND hWnd, int index);
+std::int32_t SetWindowLongA(HWND hWnd, int index, std::int32_t newLong);
+
+// The colour (0x00BBGGRR) currently assigned to a system colour index, taken from the
+// application palette where one matches; 0 for an unknown index.
+std::uint32_t GetSysColor(int index);
+
+// Colour key (0x00BBGGRR) and opacity of a layered window. Fails (false) for an unknown
+// handle or a window without WS_EX_LAYERED.
+bool SetLayeredWindowAttributes(HWND hWnd, std::uint32_t crKey, std::uint8_t bAlpha,
+                                std::uint32_t dwFlags);
+bool GetLayeredWindowAttributes(HWND hWnd, std::uint32_t* crKey, std::uint8_t* bAlpha,
+                                std::uint32_t* dwFlags);
+
+// Z order and visibility; only insertAfter HWND_TOPMOST / HWND_NOTOPMOST / 0 are known.
+bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std::uint32_t flags);
+
+// Puts a layered window's current content on screen (see above). Does nothing for a window
+// that is not layered.
+void Present(HWND hWnd);
+
+// The visible shape that the last Present gave the window, in window pixels.
+QRegion VisibleRegion(HWND hWnd);
+
+// The content of a window as the colour key shows it: a pixel whose colour (unpremultiplied)
+// equals the key, or whose alpha is below 96, is transparent; everything else is opaque.
+QRegion KeyedRegion(const class QImage& content, std::uint32_t crKey, bool useKey);
+
+}  // namespace platform::layered
