@@ -1,17 +1,18 @@
 // Handle numbers for windows, menus, icons and window procedures.
 //
 // A handle is a positive 32-bit number that is never handed out twice within a process, so a
-// stale handle can never reach a newer object. The static libraries of this layer are linked
-// into the program and, separately, into the tray library, and each of those copies keeps its
-// own tables; the handles of the two copies must still not collide. Each copy therefore takes
-// a tag that is unique in the process (a thread-local-storage key taken from the C library,
-// which both copies share, and which is never given back) and puts it into the upper bits:
+// stale handle can never reach a newer object. This layer is one shared library, as the
+// window manager is on Windows: the program, the tray library and every other module of a
+// process use the same copy and see the same windows, menus and icons, so a window of the
+// tray library can receive messages sent by the program and an icon made by the program can
+// be shown by the tray library.
 //
-//     handle = tag << 20 | serial,   tag 1..1023, serial 1..0xFFFFF
+// Each kind of handle counts in its own range, so that a handle of one kind is never taken
+// for a handle of another:
 //
-// Nothing else is shared between the copies: a handle made by one copy is unknown to the
-// other, which answers it as an invalid handle. When one copy has used up its serials of a
-// kind, creation fails (returns 0) rather than reuse a number.
+//     handle = kind << 20 | serial,   serial 1..0xFFFFF
+//
+// When a kind has used up its serials, creation fails (returns 0) rather than reuse a number.
 #pragma once
 
 #include <atomic>
@@ -19,16 +20,21 @@
 
 namespace platform::win {
 
-// One kind of handle (windows, menus, ...), counting its serials.
+enum class HandleKind : std::int32_t { Window = 1, Menu = 2, Icon = 3, Procedure = 4 };
+
+// One kind of handle, counting its serials.
 class HandleSpace {
   public:
+    explicit HandleSpace(HandleKind kind) : kind_(static_cast<std::int32_t>(kind)) {}
+
     // The next handle of this kind, or 0 when the serials are used up.
     std::int32_t Next();
 
-    // The tag of this copy of the layer (1..1023), the same for every kind.
-    static std::int32_t ModuleTag();
+    // The kind a handle belongs to (0 when it belongs to none).
+    static std::int32_t KindOf(std::int32_t handle) { return handle > 0 ? handle >> 20 : 0; }
 
   private:
+    const std::int32_t kind_;
     std::atomic<std::int32_t> serial_{0};
 };
 

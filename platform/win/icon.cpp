@@ -11,7 +11,7 @@ namespace {
 
 struct State {
     std::mutex mutex;
-    HandleSpace handles;
+    HandleSpace handles{HandleKind::Icon};
     std::map<HICON, QIcon> icons;
 };
 

@@ -41,7 +41,7 @@ class QtPopupMenuHost final : public PopupMenuHost {
 
 struct State {
     std::mutex mutex;
-    HandleSpace menuHandles;
+    HandleSpace menuHandles{HandleKind::Menu};
     std::map<HMENU, std::vector<PopupMenuItem>> menus;
     PopupMenuHost* host = nullptr;
 };

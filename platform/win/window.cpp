@@ -43,8 +43,8 @@ struct Window {
 struct State {
     std::mutex mutex;
     std::map<HWND, Window> windows;  // handles grow, so this is creation order
-    HandleSpace windowHandles;
-    HandleSpace procedureHandles;
+    HandleSpace windowHandles{HandleKind::Window};
+    HandleSpace procedureHandles{HandleKind::Procedure};
     std::map<LONG, WNDPROC> procedures;
     std::map<WNDPROC, LONG> procedureNumbers;
     std::map<std::string, LONG> classes;  // lower-case name -> procedure number

@@ -20,9 +20,8 @@
 // event loop); PostMessageA queues the message on the owner thread's Qt event loop, and a
 // message posted to a window that is gone by then is dropped.
 //
-// Each copy of this layer (the program, the tray library) has its own tables; see handles.h.
-// FindWindowExA sees only the windows of its own copy, so it cannot find a window of another
-// process.
+// The layer is one shared library, so every module of a process sees the same windows (see
+// handles.h). FindWindowExA sees only the windows of its own process.
 #pragma once
 
 #include "platform/win/win_types.h"
@@ -85,7 +84,7 @@ BOOL PostMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // The top-level (hWndParent 0) or child windows of hWndParent after hWndChildAfter (0: from
 // the first) in creation order whose class and caption match; a null class or caption matches
-// any. Classes compare without regard to case, captions exactly. Only this copy's windows.
+// any. Classes compare without regard to case, captions exactly. Only this process's windows.
 HWND FindWindowExA(HWND hWndParent, HWND hWndChildAfter, const char* lpszClass,
                    const char* lpszWindow);
 
@@ -110,7 +109,7 @@ HWND AttachWidget(QWidget* widget, const char* className);
 // The widget of an attached window, or nullptr.
 QWidget* WidgetFromHandle(HWND hWnd);
 
-// Number of windows that exist in this copy of the layer.
+// Number of windows that exist in the process.
 int WindowCount();
 
 }  // namespace platform::win

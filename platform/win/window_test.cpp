@@ -64,7 +64,7 @@ TEST_F(WindowTest, HandlesArePositiveTaggedAndNeverReused) {
     ASSERT_GT(a, 0);
     ASSERT_GT(b, 0);
     EXPECT_NE(a, b);
-    EXPECT_EQ(a >> 20, HandleSpace::ModuleTag());
+    EXPECT_EQ(HandleSpace::KindOf(a), static_cast<int>(HandleKind::Window));
     ASSERT_TRUE(DestroyWindow(a));
     const HWND c = NewStatic();
     EXPECT_NE(c, a);
