@@ -1,0 +1,58 @@
+// The connection point through which an object raises the events of one event interface on
+// the sinks that clients connect with Advise. It lives inside its container object and
+// shares the container's reference count, so a client holding the connection point keeps
+// the container alive. A sink is held until Unadvise (or until the container goes), as
+// clients expect; a client that never calls Unadvise keeps itself and the container alive.
+#pragma once
+
+#include <vector>
+
+#include "platform/com/com_api.h"
+
+namespace quorvil {
+
+using namespace platform::com;
+
+class ConnectionPoint final : public IConnectionPoint {
+  public:
+    ConnectionPoint(IConnectionPointContainer* container, const IID& eventInterface);
+    ~ConnectionPoint();
+    ConnectionPoint(const ConnectionPoint&) = delete;
+    ConnectionPoint& operator=(const ConnectionPoint&) = delete;
+
+    // IUnknown (the container's count)
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IConnectionPoint
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* pIID) override;
+    HRESULT STDMETHODCALLTYPE
+    GetConnectionPointContainer(IConnectionPointContainer** ppCPC) override;
+    // The sink must offer the event interface or IDispatch; CONNECT_E_CANNOTCONNECT if not.
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* pUnkSink, DWORD* pdwCookie) override;
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD dwCookie) override;
+    // Not offered (E_NOTIMPL), as the interface allows.
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** ppEnum) override;
+
+    const IID& EventInterface() const { return iid_; }
+    std::size_t SinkCount() const { return sinks_.size(); }
+
+    // Raises one event on every connected sink, in the order they connected, with the
+    // arguments in declaration order. A sink connected or disconnected by an event handler
+    // takes effect from the next event. Failures of sinks are ignored.
+    void Fire(DISPID dispid, VARIANT* args, UINT count);
+
+  private:
+    struct Sink {
+        DWORD cookie;
+        IDispatch* sink;
+    };
+
+    IConnectionPointContainer* container_;
+    IID iid_;
+    std::vector<Sink> sinks_;
+    DWORD nextCookie_ = 1;
+};
+
+}  // namespace quorvil
