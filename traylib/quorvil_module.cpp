@@ -3,6 +3,7 @@
 // the per-user registry. These four functions are all the library exports.
 #include <dlfcn.h>
 
+#include <exception>
 #include <filesystem>
 #include <string>
 
@@ -135,10 +136,21 @@ HRESULT Register() {
     };
     for (const Value& v : values) {
         std::string error;
-        if (!platform::registry::SetValue(v.key, v.name, v.data, &error)) {
+        bool written = false;
+        try {
+            written = platform::registry::SetValue(v.key, v.name, v.data, &error);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        if (!written) {
             // Nothing half-registered stays behind.
-            Unregister();
-            return ReportError(SELFREG_E_CLASS, kRegistrationSource, Utf16(error));
+            try {
+                Unregister();
+            } catch (...) {
+            }
+            SetErrorInfo(0, nullptr);
+            return ReportError(SELFREG_E_CLASS, kRegistrationSource,
+                               u"The class cannot be registered: " + Utf16(error));
         }
     }
     return S_OK;

@@ -89,6 +89,22 @@ TEST_F(QuorvilTest, ALibraryWithoutTheEntryPointsIsRefusedCleanly) {
     EXPECT_EQ(object, nullptr);
 }
 
+TEST_F(QuorvilTest, RegistrationThatCannotBeWrittenIsReportedAsAFailure) {
+    ASSERT_EQ(RunRegsvr(std::string("-u \"") + KESTRANE_QUORVIL_MODULE + "\""), 0);
+    // A per-user configuration folder that is a file: the store cannot be written.
+    testsupport::WriteBytes(home_->path() / "not-a-folder", "x");
+    {
+        testsupport::ScopedEnv blocked("XDG_CONFIG_HOME",
+                                       (home_->path() / "not-a-folder").string());
+        EXPECT_EQ(RunRegsvr(std::string("\"") + KESTRANE_QUORVIL_MODULE + "\""), 5);
+        void* object = reinterpret_cast<void*>(1);
+        EXPECT_EQ(
+            CoCreateInstance(CLSID_SysTray, nullptr, CLSCTX_INPROC_SERVER, IID__SysTray, &object),
+            REGDB_E_CLASSNOTREG);
+        EXPECT_EQ(object, nullptr);
+    }
+}
+
 TEST_F(QuorvilTest, InterfacesFollowTheRulesOfIdentityAndCounting) {
     ComPtr<_SysTray> tray = CreateTray();
     ASSERT_TRUE(tray);
