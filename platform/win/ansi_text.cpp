@@ -48,4 +48,25 @@ std::string EncodeAnsi(const QString& text) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+std::string EncodeWindows1252(const QString& text) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            out += static_cast<char>(u);
+            continue;
+        }
+        char byte = '?';
+        for (std::size_t i = 0; i < kCp1252High.size(); ++i) {
+            if (kCp1252High[i] == u) {
+                byte = static_cast<char>(0x80 + i);
+                break;
+            }
+        }
+        out += byte;
+    }
+    return out;
+}
+
 }  // namespace platform::win

@@ -18,4 +18,8 @@ std::string_view AnsiField(const char* text, std::size_t maxBytes);
 
 std::string EncodeAnsi(const QString& text);
 
+// One byte per character in Windows-1252, "?" for a character that it lacks: for fixed-size
+// fields counted in characters, where UTF-8 would not keep the count.
+std::string EncodeWindows1252(const QString& text);
+
 }  // namespace platform::win

@@ -61,6 +61,9 @@ inline constexpr int GWL_STYLE = -16;
 inline constexpr int GWL_EXSTYLE = -20;
 inline constexpr int GWL_USERDATA = -21;
 
+// Index of SetClassLongA.
+inline constexpr int GCL_WNDPROC = -24;
+
 // Window styles that this layer looks at.
 inline constexpr LONG WS_VISIBLE = 0x10000000;
 inline constexpr LONG WS_CHILD = 0x40000000;

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "platform/win/ansi_text.h"
 #include "platform/win/handles.h"
@@ -309,6 +310,23 @@ LONG GetWindowLongA(HWND hWnd, int nIndex) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return 0;
     }
+}
+
+LONG SetClassLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    const Window* w = FindLocked(s, hWnd);
+    if (w == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    auto cls = s.classes.find(Lower(w->className));
+    if (nIndex != GCL_WNDPROC || cls == s.classes.end() ||
+        ProcedureLocked(s, dwNewLong) == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return std::exchange(cls->second, dwNewLong);
 }
 
 LRESULT CallWindowProcA(LONG lpPrevWndFunc, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {

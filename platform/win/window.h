@@ -72,6 +72,11 @@ BOOL IsWindow(HWND hWnd);
 LONG SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong);
 LONG GetWindowLongA(HWND hWnd, int nIndex);
 
+// GCL_WNDPROC only: sets the procedure of the window's class, which windows of that class
+// created afterwards start with (windows that exist keep theirs), and returns the previous
+// one; 0 on failure (unknown window or index, a value that names no procedure).
+LONG SetClassLongA(HWND hWnd, int nIndex, LONG dwNewLong);
+
 // Runs the procedure that lpPrevWndFunc stands for with the message and returns its result;
 // 0 when the value names no procedure.
 LRESULT CallWindowProcA(LONG lpPrevWndFunc, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);

@@ -116,6 +116,22 @@ TEST_F(WindowTest, WindowProcedureSurvivesALongRoundTrip) {
     EXPECT_EQ(GetWindowLongA(h, GWL_WNDPROC), 0);
 }
 
+TEST_F(WindowTest, ClassProcedureAppliesToLaterWindows) {
+    const HWND before = NewStatic();
+    const LONG defaultProc = SetClassLongA(before, GCL_WNDPROC, AddressOf(&RecordingProc));
+    EXPECT_EQ(defaultProc, AddressOf(&DefWindowProcA));
+    const HWND after = NewStatic();
+    EXPECT_EQ(SetClassLongA(after, GCL_WNDPROC, defaultProc), AddressOf(&RecordingProc));
+    EXPECT_EQ(GetWindowLongA(before, GWL_WNDPROC), defaultProc);
+    EXPECT_EQ(GetWindowLongA(after, GWL_WNDPROC), AddressOf(&RecordingProc));
+    ASSERT_EQ(g_calls.size(), 1u);  // WM_CREATE of the later window
+    EXPECT_EQ(g_calls[0].uMsg, WM_CREATE);
+    EXPECT_EQ(SetClassLongA(after, GCL_WNDPROC, 12345), 0);
+    EXPECT_EQ(SetClassLongA(after, GWL_WNDPROC, defaultProc), 0);
+    DestroyWindow(before);
+    DestroyWindow(after);
+}
+
 TEST_F(WindowTest, DestroySendsWmDestroyToTheCurrentProcedureOnce) {
     const HWND h = NewStatic();
     g_previous = SetWindowLongA(h, GWL_WNDPROC, AddressOf(&RecordingProc));
@@ -226,6 +242,8 @@ TEST(AnsiTextTest, Utf8OrWindows1252) {
     EXPECT_EQ(DecodeAnsi("Caf\xc3\xa9"), QString::fromUtf8("Caf\xc3\xa9"));
     EXPECT_EQ(DecodeAnsi("Caf\xe9 \x80\x96"),
               QString::fromUtf8("Caf\xc3\xa9 \xe2\x82\xac\xe2\x80\x93"));
+    EXPECT_EQ(EncodeWindows1252(QString::fromUtf8("Caf\xc3\xa9 \xe2\x82\xac \xd0\x96")),
+              "Caf\xe9 \x80 ?");
     const char field[4] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(AnsiField(field, 4), "abcd");
     EXPECT_EQ(AnsiField("ab\0cd", 5), "ab");
