@@ -284,6 +284,16 @@ TEST_F(QuorvilTest, EventSinksConnectThroughTheConnectionPoint) {
     trayAgain.Reset();
     point.Reset();
     EXPECT_EQ(sink.refs, 1u);
+
+    // The client's sink object connects the same way; its connection keeps the tray alive
+    // until it disconnects.
+    ComPtr<_SysTray> another = CreateTray();
+    ComPtr<EventSink> events = EventSink::Create(DIID___SysTray, nullptr);
+    ASSERT_EQ(events->Connect(another.get()), S_OK);
+    another.Reset();
+    EXPECT_EQ(CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(events->Disconnect(), S_OK);
+    EXPECT_EQ(CanUnloadNow(), S_OK);
 }
 
 TEST_F(QuorvilTest, LateBoundCallsGiveTheStandardDispatchErrors) {

@@ -7,3 +7,4 @@
 #include "platform/com/com_types.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/dispatch_thunk.h"
+#include "platform/com/event_sink.h"
