@@ -64,19 +64,8 @@ bool Present(QWidget* window, const QImage& content, const QRegion& shape, bool 
         return false;
     }
     const Window win = static_cast<Window>(window->winId());
-    const WindowInfo info = InfoOf(dpy, win);
 
-    // The shape goes first: when the new content is smaller than the old, nothing of the old
-    // background may show outside the new letters.
-    std::vector<XRectangle> rects;
-    for (const QRect& r : shape) {
-        rects.push_back({static_cast<short>(r.x()), static_cast<short>(r.y()),
-                         static_cast<unsigned short>(r.width()),
-                         static_cast<unsigned short>(r.height())});
-    }
-    XShapeCombineRectangles(dpy, win, ShapeBounding, 0, 0, rects.data(),
-                            static_cast<int>(rects.size()), ShapeSet, Unsorted);
-    XShapeCombineRectangles(dpy, win, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+    const WindowInfo info = InfoOf(dpy, win);
 
     if (!shape.isEmpty() && info.visual != nullptr && !content.isNull() &&
         (info.depth == 24 || info.depth == 32)) {
@@ -97,9 +86,23 @@ bool Present(QWidget* window, const QImage& content, const QRegion& shape, bool 
             xi->data = nullptr;  // owned by img
             XDestroyImage(xi);
             XSetWindowBackgroundPixmap(dpy, win, pm);
-            XClearWindow(dpy, win);
         }
         XFreePixmap(dpy, pm);  // the window keeps its own reference
+    }
+    // The new background is in place before the shape changes, so the areas that the new
+    // shape uncovers are painted with the new content, never the old.
+    std::vector<XRectangle> rects;
+    for (const QRect& r : shape) {
+        rects.push_back({static_cast<short>(r.x()), static_cast<short>(r.y()),
+                         static_cast<unsigned short>(r.width()),
+                         static_cast<unsigned short>(r.height())});
+    }
+    XShapeCombineRectangles(dpy, win, ShapeBounding, 0, 0, rects.data(),
+                            static_cast<int>(rects.size()), ShapeSet, Unsorted);
+    XShapeCombineRectangles(dpy, win, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+
+    if (!shape.isEmpty()) {
+        XClearWindow(dpy, win);  // repaints what was visible already
     }
     if (raise) {
         XRaiseWindow(dpy, win);
