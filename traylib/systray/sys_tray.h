@@ -1,20 +1,35 @@
-// SysTray: the tray icon, the one class of the library that clients create. It owns the
-// popup menu model (Menu) and raises the events of __SysTray through its connection point.
+// SysTray: the tray icon, the one class of the library that clients create. It puts one icon
+// with a tooltip into the notification area, takes the icon's picture from the image list
+// the client hands over, turns the mouse messages that the shell sends for the icon into the
+// events of __SysTray, and shows a popup menu built from its Menu model, reporting the chosen
+// entry as MenuClick.
 //
-// So far only Menu works; the members that need the notification area, the hidden message
-// window and the popup menu answer E_NOTIMPL until those are in place.
+// The shell's messages arrive at a hidden message window that the object owns for its whole
+// life (MsgWindow, subclassed by a MsgHook); the object handles that window's BeforeMessage.
+// Everything runs on the client's thread, which must run its Qt event loop.
 #pragma once
 
+#include <bit>
+#include <memory>
 #include <string>
 
+#include "platform/shell/notify_icon.h"
 #include "traylib/menu/menu_items.h"
+#include "traylib/msgwindow/msg_window.h"
 #include "traylib/quorvil.h"
 #include "traylib/typelib/connection_point.h"
 #include "traylib/typelib/server_object.h"
 
 namespace quorvil {
 
-class SysTray final : public ServerObject<_SysTray>, public IConnectionPointContainer {
+// The record handed to the shell: 88 bytes, little-endian 32-bit integers and the tooltip.
+using TrayIconRecord = platform::shell::NOTIFYICONDATAA;
+static_assert(std::endian::native == std::endian::little,
+              "the tray icon record is laid out little-endian");
+
+class SysTray final : public ServerObject<_SysTray>,
+                      public IConnectionPointContainer,
+                      private MsgWindowEvents {
   public:
     // A new object; *ppv receives its interface riid (E_NOINTERFACE leaves nothing alive).
     static HRESULT Create(REFIID riid, void** ppv);
@@ -57,15 +72,30 @@ class SysTray final : public ServerObject<_SysTray>, public IConnectionPointCont
     // Raises one event of __SysTray (DISPID_SysTrayEvents_*) on every connected sink, with
     // the arguments in declaration order.
     void RaiseEvent(DISPID dispid, VARIANT* args, UINT count) { events_.Fire(dispid, args, count); }
+    void RaiseButtonEvent(DISPID dispid, LONG button);
+
+    void ShowHideIcon();
+    void ModifyIcon();
+    // Sends the record to the shell, its tooltip converted to the ANSI form.
+    void Notify(platform::shell::DWORD message);
+
+    // mobjMsgWindow_BeforeMessage: the icon's callback message becomes an event and goes no
+    // further; every other message passes untouched.
+    void BeforeMessage(std::int32_t hWnd, std::int32_t uMsg, std::int32_t wParam,
+                       std::int32_t lParam, std::int32_t& RetValue, bool& Cancel) override;
+    void AfterMessage(std::int32_t, std::int32_t, std::int32_t, std::int32_t) override {}
 
     // The fields, in declaration order.
     VARIANT_BOOL menuCheck_ = VARIANT_FALSE;
+    TrayIconRecord trayIconData_{};
+    std::u16string tip_;  // szTip as 64 characters, converted for each call
     VARIANT_BOOL visible_ = VARIANT_FALSE;
     VARIANT_BOOL enableMenu_ = VARIANT_FALSE;
     IDispatch* imageList_ = nullptr;  // counted
     VARIANT icon_;                    // empty
     std::u16string toolTipText_;
     MenuItems* menu_ = nullptr;  // counted, owned
+    std::unique_ptr<MsgWindow> mobjMsgWindow_;
 
     ConnectionPoint events_;
 };
