@@ -69,8 +69,7 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
 
     PanelOptions = new SetupPage(this);
     PanelOptions->setGeometry(TwipsRect(165, 1815, 8100, 5370));
-    PanelEditMessage = new QFrame(this);
-    PanelEditMessage->setObjectName(QStringLiteral("PanelEditMessage"));
+    PanelEditMessage = new ProgramsPage(this, appFolder_, dialogs_, *PanelOptions);
     PanelEditMessage->setGeometry(TwipsRect(165, 1815, 8100, 5385));
     PanelEditMessage->hide();
     PanelAbout = new QFrame(this);

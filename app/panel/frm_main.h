@@ -7,6 +7,7 @@
 #include "app/flash/run_control.h"
 #include "app/flash/shared_state.h"
 #include "app/flash/timer.h"
+#include "app/panel/programs_page.h"
 #include "platform/dialogs/dialogs.h"
 
 #include <QFrame>
@@ -43,7 +44,7 @@ class FrmMain : public QWidget {
 
     // Pages and controls, named as the forms name them.
     SetupPage* PanelOptions = nullptr;
-    QFrame* PanelEditMessage = nullptr;
+    ProgramsPage* PanelEditMessage = nullptr;
     QFrame* PanelAbout = nullptr;
     PictureButton* PbStart = nullptr;
 

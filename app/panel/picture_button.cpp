@@ -51,7 +51,7 @@ void PictureButton::paintEvent(QPaintEvent*) {
     if (!pixmap_.isNull()) {
         QPainter p(this);
         p.drawPixmap(rect(), pixmap_);
-        if (!isEnabled()) {
+        if (!isEnabled() && disabledWash_) {
             p.fillRect(rect(), QColor(255, 255, 255, 110));
         }
         return;

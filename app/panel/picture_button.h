@@ -26,6 +26,10 @@ class PictureButton : public QAbstractButton {
     const QString& PictureName() const { return pictureName_; }
     bool HasPicture() const { return !pixmap_.isNull(); }
 
+    // A disabled button is drawn washed out, unless it shows a picture made for its disabled
+    // state (then off).
+    void SetDisabledWash(bool on) { disabledWash_ = on; }
+
     QSize sizeHint() const override;
 
   protected:
@@ -34,6 +38,7 @@ class PictureButton : public QAbstractButton {
   private:
     QPixmap pixmap_;
     QString pictureName_;
+    bool disabledWash_ = true;
 };
 
 }  // namespace kestrane
