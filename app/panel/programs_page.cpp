@@ -131,8 +131,15 @@ void ProgramsPage::Connect() {
             [this] { messages_->ClbMessages_Click(); });
     connect(ClbMessages, &QListWidget::itemClicked, this,
             [this] { messages_->ClbMessages_Click(); });
-    connect(ClbMessages, &QListWidget::itemChanged, this,
-            [this] { messages_->ClbMessages_Click(); });
+    connect(ClbMessages, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        // The user changes a check mark on the item under the mouse or the current one; the
+        // changed item is the current one from now on.
+        if (Live && item != CurrentMessage()) {
+            const QSignalBlocker block(ClbMessages);
+            ClbMessages->setCurrentItem(item);
+        }
+        messages_->ClbMessages_Click();
+    });
     connect(PbMadd, &QAbstractButton::clicked, this, [this] { messages_->PbMadd_Click(); });
     connect(PbMEdit, &QAbstractButton::clicked, this, [this] { messages_->PbMEdit_Click(); });
     connect(PbMdelete, &QAbstractButton::clicked, this, [this] { messages_->PbMdelete_Click(); });

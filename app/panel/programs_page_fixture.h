@@ -1,0 +1,100 @@
+// Test fixture for the Programs tab: a Setup page and a Programs page over a temporary
+// application folder, dialogs answered by the test, and the user's clicks as the list widgets
+// receive them.
+#pragma once
+
+#include "app/panel/category_manager.h"
+#include "app/panel/message_editor.h"
+#include "app/panel/picture_button.h"
+#include "app/panel/programs_page.h"
+#include "app/panel/setup_page.h"
+#include "app/store/selection_file.h"
+#include "platform/dialogs/scripted_dialogs.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QWidget>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrane::testing_programs {
+
+using testsupport::ReadBytes;
+using testsupport::TempDir;
+using testsupport::WriteBytes;
+
+class ProgramsTest : public ::testing::Test {
+  protected:
+    ProgramsTest() {
+        std::filesystem::create_directories(dir / "Data");
+        std::filesystem::create_directories(dir / "Images");
+        host = std::make_unique<QWidget>();
+        setup = new SetupPage(host.get());
+        page = new ProgramsPage(host.get(), dir.path(), dialogs, *setup);
+    }
+
+    // Writes the selection file and fills both lists from it, as start-up does.
+    void Start(const std::string& selection) {
+        WriteBytes(SelectionPath(), selection);
+        for (const CategoryEntry& e : ReadSelectedPrograms(dir.path())) {
+            setup->AddCategory(e);
+            page->AddCategoryName(e.name);
+        }
+    }
+
+    std::filesystem::path SelectionPath() const { return dir / "Images/SelectedPrograms.txt"; }
+    std::string Selection() const { return ReadBytes(SelectionPath()); }
+    std::filesystem::path DataPath(const std::string& name) const {
+        return dir / ("Data/" + name + ".txt");
+    }
+    std::string Data(const std::string& name) const { return ReadBytes(DataPath(name)); }
+
+    // The user's clicks.
+    void SelectCategory(int row) {
+        page->LstBoxCategories->setCurrentRow(row);
+        emit page->LstBoxCategories->itemClicked(page->LstBoxCategories->item(row));
+    }
+    void ClickMessage(int row) {
+        page->ClbMessages->setCurrentRow(row);
+        emit page->ClbMessages->itemClicked(page->ClbMessages->item(row));
+    }
+    void SetCheck(int row, bool checked) {
+        page->ClbMessages->item(row)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    }
+    static void Click(PictureButton* button) { button->click(); }
+
+    // The names of the Programs list, as bytes, in order.
+    std::vector<std::string> ProgramNames() const {
+        std::vector<std::string> out;
+        for (int i = 0; i < page->LstBoxCategories->count(); ++i) {
+            out.push_back(ProgramsPage::ItemBytes(page->LstBoxCategories->item(i)));
+        }
+        return out;
+    }
+
+    // Both lists hold these entries, in this order (the Programs list has no ticks).
+    void ExpectLists(const CategoryList& expected) const {
+        EXPECT_EQ(setup->Categories(), expected);
+        std::vector<std::string> names;
+        for (const auto& e : expected) {
+            names.push_back(e.name);
+        }
+        EXPECT_EQ(ProgramNames(), names);
+    }
+
+    MessageList Shown() const { return page->MessageItems(); }
+
+    TempDir dir;
+    platform::ScriptedDialogs dialogs;
+    std::unique_ptr<QWidget> host;
+    SetupPage* setup = nullptr;
+    ProgramsPage* page = nullptr;
+};
+
+}  // namespace kestrane::testing_programs
