@@ -14,3 +14,26 @@ export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$build"
 ctest --output-on-failure --timeout 600
+
+# The libFuzzer targets of the file readers: a separate clang build, each target run for a few
+# seconds so that they keep building and a crash on the way shows at once.
+fuzzbuild="${KESTRANE_FUZZ_BUILD:-$root/build-fuzz}"
+cmake -S "$root" -B "$fuzzbuild" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKESTRANE_FUZZ=ON \
+    -DKESTRANE_SANITIZE=ON -DBUILD_TESTING=OFF -DKESTRANE_BENCH=OFF
+cmake --build "$fuzzbuild" --target kestrane_fuzz -j"$(nproc)"
+corpus=$(mktemp -d)
+trap 'rm -rf "$corpus"' EXIT
+while read -r target; do
+    [ -n "$target" ] || continue
+    name=$(basename "$target")
+    mkdir -p "$corpus/$name"
+    if "$target" -max_total_time=5 -max_len=4096 -artifact_prefix="$corpus/" "$corpus/$name" \
+        </dev/null >"$corpus/$name.log" 2>&1; then
+        echo "fuzz: $name: $(grep -E '^Done' "$corpus/$name.log")"
+    else
+        cat "$corpus/$name.log"
+        echo "fuzz: $name failed"
+        exit 1
+    fi
+done < "$fuzzbuild/fuzz_targets.txt"

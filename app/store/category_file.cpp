@@ -42,41 +42,42 @@ void CheckNoCategoryUsesTempFile(std::string_view name, const CategoryList& cata
     }
 }
 
-// The rewrite of a category through its temporary file: the whole text is read, transformed
-// line by line, written to the temporary file, and the temporary file's non-empty lines
-// replace the category file.
-void RewriteThroughTempFile(const fs::path& appFolder, std::string_view name,
-                            const CategoryList& catalogue,
-                            const std::function<void(std::vector<std::string>&)>& transform,
-                            bool keepTempFile) {
+// The rewrite of a category through its temporary file: the whole text is read and
+// transformed line by line (transform appends a line's new form with its CR LF to out, or
+// nothing to drop it), the result is written to the temporary file, and the temporary file's
+// non-empty lines replace the category file. The category file is opened for writing before
+// the temporary file is made, so a read-only category changes nothing.
+void RewriteThroughTempFile(
+    const fs::path& appFolder, std::string_view name, const CategoryList& catalogue,
+    const std::function<void(std::string_view line, std::string& out)>& transform,
+    bool keepTempFile) {
     const fs::path path = CategoryFilePath(appFolder, name);
     const fs::path temp = CategoryTempFilePath(appFolder, name);
     CheckNoCategoryUsesTempFile(name, catalogue, temp);
 
     const std::string text = ReadFileBytes(path);
-    std::vector<std::string> lines = SplitLines(text);
-    transform(lines);
+    TextWriter writer(path, WriteMode::Write);
+
     // The transformed text followed by CR LF; a text that ended with a line end keeps an
     // empty last line, as splitting it at its line ends gives.
     std::string tempText;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        tempText += lines[i];
-        tempText += "\r\n";
-    }
+    tempText.reserve(text.size() + text.size() / 16 + 64);
+    ForEachLine(text, [&](std::string_view line) { transform(line, tempText); });
     if (text.empty() || text.back() == '\r' || text.back() == '\n') {
         tempText += "\r\n";
     }
-    ReplaceFile(temp, tempText);
+    ReplaceFile(temp, tempText, Durability::Scratch);
 
-    TextReader reader(temp);
-    TextWriter writer(path, WriteMode::Write);
-    while (!reader.AtEndOfStream()) {
-        const std::string line = reader.ReadLine();
+    // What the temporary file holds is tempText, byte for byte; its lines are taken from there.
+    std::string categoryText;
+    categoryText.reserve(tempText.size());
+    ForEachLine(tempText, [&](std::string_view line) {
         if (!line.empty()) {
-            writer.WriteLine(line);
+            categoryText += line;
+            categoryText += "\r\n";
         }
-    }
-    reader.Close();
+    });
+    writer.Write(std::move(categoryText));
     writer.Close();
     if (!keepTempFile) {
         DeleteFile(temp);
@@ -196,15 +197,18 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, std::st
                        std::string_view newText, const CategoryList& catalogue) {
     RewriteThroughTempFile(
         appFolder, name, catalogue,
-        [&](std::vector<std::string>& lines) {
-            for (auto& line : lines) {
-                // Empty lines are no messages; the rewrite drops them.
-                if (!line.empty() && MessageText(line) == oldText) {
-                    const size_t semi = line.find(';');
-                    line = std::string(newText) +
-                           (semi == std::string::npos ? std::string() : line.substr(semi));
+        [&](std::string_view line, std::string& out) {
+            // Empty lines are no messages; the rewrite drops them.
+            if (!line.empty() && MessageText(line) == oldText) {
+                out += newText;
+                const size_t semi = line.find(';');
+                if (semi != std::string_view::npos) {
+                    out += line.substr(semi);
                 }
+            } else {
+                out += line;
             }
+            out += "\r\n";
         },
         /*keepTempFile=*/false);
 }
@@ -213,10 +217,12 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, std::st
                        const CategoryList& catalogue) {
     RewriteThroughTempFile(
         appFolder, name, catalogue,
-        [&](std::vector<std::string>& lines) {
-            std::erase_if(lines, [&](const std::string& line) {
-                return !line.empty() && MessageText(line) == text;
-            });
+        [&](std::string_view line, std::string& out) {
+            if (!line.empty() && MessageText(line) == text) {
+                return;
+            }
+            out += line;
+            out += "\r\n";
         },
         /*keepTempFile=*/true);
 }

@@ -190,6 +190,15 @@ TEST_F(CategoryFileTest, RewriteNeverTouchesACategoryNamedLikeTheTemporaryFile) 
     EXPECT_EQ(ReadBytes(Data("Healthtemp.txt")), "precious;1\r\n");
 }
 
+TEST_F(CategoryFileTest, ARewriteOfAReadOnlyCategoryChangesNothing) {
+    WriteBytes(Data("Locked.txt"), "a;1\r\n\r\nb;1\r\n");
+    fs::permissions(Data("Locked.txt"), fs::perms::owner_read);
+    EXPECT_THROW(DeleteMessageText(app.path(), "Locked", "a", {{"Locked", true}}), StoreError);
+    EXPECT_THROW(UpdateMessageText(app.path(), "Locked", "a", "c", {{"Locked", true}}), StoreError);
+    EXPECT_EQ(ReadBytes(Data("Locked.txt")), "a;1\r\n\r\nb;1\r\n");
+    EXPECT_EQ(DataFiles(), std::vector<std::string>{"Locked.txt"});
+}
+
 TEST_F(CategoryFileTest, DeleteCategoryFile) {
     DeleteCategoryFile(app.path(), "Missing");  // nothing to do, no error
     WriteBytes(Data("Health.txt"), "a;1\r\n");

@@ -11,7 +11,12 @@ char Fold(char c) {
 }
 
 std::string Quoted(std::string_view name) {
-    return "\"" + std::string(name) + "\"";
+    std::string quoted;
+    quoted.reserve(name.size() + 2);
+    quoted += '"';
+    quoted += name;
+    quoted += '"';
+    return quoted;
 }
 
 // Whether `longer` is `shorter` followed by "temp", without regard to case.

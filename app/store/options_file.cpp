@@ -74,8 +74,8 @@ std::optional<bool> ReadBoolean(std::string_view text) {
 OptionsRead DefaultsRead() {
     OptionsRead r;
     r.options = FlashOptions::Defaults();
-    r.durationBox = "100";
-    r.intervalBox = "1";
+    r.durationBox = std::string("100");
+    r.intervalBox = std::string("1");
     r.position = PositionButton::Center;
     return r;
 }

@@ -155,13 +155,22 @@ std::string ReadFileBytes(const fs::path& path) {
     if (f == nullptr) {
         Fail(what, path, errno);
     }
+    // Read in one piece when the size is known; a file that grows meanwhile is read on.
     std::string bytes;
-    char chunk[65536];
-    for (;;) {
-        const size_t n = std::fread(chunk, 1, sizeof chunk, f);
-        bytes.append(chunk, n);
-        if (n < sizeof chunk) {
-            break;
+    std::error_code sizeError;
+    const auto expected = fs::file_size(path, sizeError);
+    if (!sizeError && expected > 0) {
+        bytes.resize(static_cast<size_t>(expected));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    }
+    if (bytes.size() == static_cast<size_t>(sizeError ? 0 : expected)) {
+        char chunk[65536];
+        for (;;) {
+            const size_t n = std::fread(chunk, 1, sizeof chunk, f);
+            bytes.append(chunk, n);
+            if (n < sizeof chunk) {
+                break;
+            }
         }
     }
     const bool failed = std::ferror(f) != 0;
@@ -199,7 +208,7 @@ std::string TextReader::ReadLine() {
     if (AtEndOfStream()) {
         throw StoreError(Describe("Cannot read a line from", path_, "input past end of file"));
     }
-    const size_t end = text_.find_first_of("\r\n", pos_);
+    const size_t end = FindLineEnd(text_, pos_);
     if (end == std::string::npos) {
         std::string line = text_.substr(pos_);
         pos_ = text_.size();
@@ -266,7 +275,7 @@ bool LastLineUnended(const fs::path& path) {
     return unended;
 }
 
-void ReplaceFile(const fs::path& path, std::string_view bytes) {
+void ReplaceFile(const fs::path& path, std::string_view bytes, Durability durability) {
     constexpr std::string_view what = "Cannot write";
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
@@ -300,7 +309,7 @@ void ReplaceFile(const fs::path& path, std::string_view bytes) {
     errno = 0;
     const bool ok =
         (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size()) &&
-        SyncFile(f);
+        (durability == Durability::Scratch ? std::fflush(f) == 0 : SyncFile(f));
     const int err = errno;
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed) {

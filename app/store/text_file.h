@@ -33,13 +33,23 @@ bool FileExists(const std::filesystem::path& path);
 // no permission).
 std::string ReadFileBytes(const std::filesystem::path& path);
 
+// The position of the first CR or LF in text at or after from, or npos.
+inline size_t FindLineEnd(std::string_view text, size_t from) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // Calls f(std::string_view line) for every line of text, lines ending at CR LF, LF or CR; a
 // last line without a line end is a line too, and an empty text has no lines.
 template <typename F>
 void ForEachLine(std::string_view text, F&& f) {
     size_t start = 0;
     while (start < text.size()) {
-        const size_t end = text.find_first_of("\r\n", start);
+        const size_t end = FindLineEnd(text, start);
         if (end == std::string_view::npos) {
             f(text.substr(start));
             return;
@@ -95,6 +105,15 @@ class TextWriter {
     TextWriter(const std::filesystem::path& path, WriteMode mode);
 
     void Write(std::string_view text) { buffer_.append(text); }
+    // The same, taking over a large text without copying it.
+    void Write(std::string&& text) {
+        if (buffer_.empty()) {
+            buffer_ = std::move(text);
+        } else {
+            buffer_.append(text);
+        }
+    }
+    void Write(const char* text) { buffer_.append(text); }
     // The text followed by CR LF; line ends inside text are written unchanged.
     void WriteLine(std::string_view text) {
         buffer_.append(text);
@@ -118,8 +137,12 @@ bool LastLineUnended(const std::filesystem::path& path);
 
 // Creates the file with exactly these bytes, replacing any file of that name atomically.
 // Throws StoreError when the folder is missing, the name is a folder or the existing file is
-// read-only.
-void ReplaceFile(const std::filesystem::path& path, std::string_view bytes);
+// read-only. With Durability::Synced (the default) the bytes are on the disk before the new
+// file takes the name; Durability::Scratch skips that wait for files that are only a step on
+// the way (the temporary file of a rewrite), which are still replaced atomically.
+enum class Durability { Synced, Scratch };
+void ReplaceFile(const std::filesystem::path& path, std::string_view bytes,
+                 Durability durability = Durability::Synced);
 
 // Creates an empty file or empties an existing one (atomically).
 inline void CreateTextFile(const std::filesystem::path& path) {

@@ -1,0 +1,104 @@
+// Fuzzes the file-level readers on hand-edited files: the input becomes a category file, the
+// selection file, the options file and the autostart flag file of a scratch application
+// folder. Every reader must survive it and agree with the others: the count, the message list
+// and the run list see the same included messages, and the message rewrites keep every other
+// message in order.
+#include "app/flash/run_list.h"
+#include "app/store/autostart.h"
+#include "app/store/category_file.h"
+#include "app/store/options_file.h"
+#include "app/store/selection_file.h"
+#include "app/store/text_file.h"
+
+#include <unistd.h>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+
+namespace fs = std::filesystem;
+using namespace kestrane;
+
+namespace {
+
+fs::path Scratch() {
+    static const fs::path dir = [] {
+        // A memory file system where there is one: every write is synced to the disk.
+        const fs::path base =
+            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        const fs::path d = base / ("kestrane-fuzz-" + std::to_string(getpid()));
+        fs::create_directories(d / "Data");
+        fs::create_directories(d / "Images");
+        fs::create_directories(d / "config");
+        setenv("XDG_CONFIG_HOME", (d / "config").c_str(), 1);
+        return d;
+    }();
+    return dir;
+}
+
+class Box : public AutoStartCheckBox {
+  public:
+    bool IsTicked() const override { return ticked; }
+    void SetTicked(bool t) override { ticked = t; }
+    bool ticked = true;
+};
+
+int Included(const MessageList& messages) {
+    int n = 0;
+    for (const auto& m : messages) {
+        n += m.included ? 1 : 0;
+    }
+    return n;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+    const fs::path app = Scratch();
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    ReplaceFile(app / "Data" / "Cat.txt", bytes);
+    ReplaceFile(app / "Images" / "SelectedPrograms.txt", bytes);
+    ReplaceFile(app / "Images" / "SelectedOptions.txt", bytes);
+    ReplaceFile(app / "Images" / "AutoStart.txt", bytes);
+
+    const CategoryList selection{{"Cat", true}};
+    const MessageList messages = LoadMessages(app, "Cat");
+    const int included = Included(messages);
+    if (CountIncludedMessages(app, selection) != std::min(included, 32767)) {
+        std::abort();
+    }
+    RunList list;
+    const int counter = BuildRunList(app, selection, list);
+    if (counter - 1 != std::min(included, 32766)) {
+        std::abort();
+    }
+    (void)ReadSelectedPrograms(app);
+    (void)ReadOptions(app, FlashOptions{});
+    Box box;
+    ApplyAutoStart(app, box);
+
+    // Deleting the first message's text keeps the others in order (empty lines aside).
+    if (!messages.empty()) {
+        const std::string victim = messages.front().text;
+        MessageList expected;
+        for (const auto& m : messages) {
+            if (m.text != victim) {
+                expected.push_back(m);
+            }
+        }
+        DeleteMessageText(app, "Cat", victim, selection);
+        if (LoadMessages(app, "Cat") != expected) {
+            std::abort();
+        }
+        for (auto& m : expected) {
+            if (m.text == "zz") {
+                m.text = "yy";
+            }
+        }
+        UpdateMessageText(app, "Cat", "zz", "yy", selection);
+        if (LoadMessages(app, "Cat") != expected) {
+            std::abort();
+        }
+    }
+    return 0;
+}
