@@ -18,7 +18,7 @@ ctest --output-on-failure --timeout 600
 # The libFuzzer targets of the file readers: a separate clang build, each target run for a few
 # seconds so that they keep building and a crash on the way shows at once.
 fuzzbuild="${KESTRANE_FUZZ_BUILD:-$root/build-fuzz}"
-cmake -S "$root" -B "$fuzzbuild" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+cmake -S "$root" -B "$fuzzbuild" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKESTRANE_FUZZ=ON \
     -DKESTRANE_SANITIZE=ON -DBUILD_TESTING=OFF -DKESTRANE_BENCH=OFF
 cmake --build "$fuzzbuild" --target kestrane_fuzz -j"$(nproc)"

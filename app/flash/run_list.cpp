@@ -17,7 +17,8 @@ std::int16_t BuildRunList(const fs::path& appFolder, const CategoryList& selecti
     std::vector<std::string> files;
     fs::path folder;
     try {
-        folder = ResolvePath(appFolder, "\\data");
+        // The same folder as every category operation uses, whatever its spelling on disk.
+        folder = ResolvePath(appFolder, "\\Data");
         files = ListFiles(folder);  // sorted by name: the run order
     } catch (const StoreError&) {
         return static_cast<std::int16_t>(counter);  // no Data folder: nothing found

@@ -38,7 +38,6 @@ TEST(BuildRunList, ReadsEachLineByTheIncludeRule) {
 
 TEST(BuildRunList, OrdersByFileNameAndMatchesBaseNamesExactly) {
     TempDir app;
-    // "\data" finds the folder spelled Data.
     WriteBytes(app / "Data/Calm.txt", "c1;1\r\nc2;1\r\n");
     WriteBytes(app / "Data/Calm.bak", "bak;1\r\n");
     WriteBytes(app / "Data/Alpha.txt", "a1;1\r\n");
@@ -51,6 +50,12 @@ TEST(BuildRunList, OrdersByFileNameAndMatchesBaseNamesExactly) {
     EXPECT_EQ(BuildRunList(app.path(), selection, list), 5);
     // Alpha.txt, Calm.bak, Calm.txt: the order of the file names, not of the selection.
     EXPECT_EQ(Slots(list), (std::vector<std::string>{"a1", "bak", "c1", "c2", ""}));
+
+    // The folder is found in any letter case.
+    TempDir other;
+    WriteBytes(other / "DATA/Calm.txt", "upper;1\r\n");
+    EXPECT_EQ(BuildRunList(other.path(), {{"Calm", true}}, list), 2);
+    EXPECT_EQ(list.At(0), "upper");
 }
 
 TEST(BuildRunList, ANothingFoundBuildKeepsThePreviousList) {

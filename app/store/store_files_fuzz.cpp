@@ -1,10 +1,8 @@
 // Fuzzes the file-level readers on hand-edited files: the input becomes a category file, the
-// selection file, the options file and the autostart flag file of a scratch application
-// folder. Every reader must survive it and agree with the others: the count, the message list
-// and the run list see the same included messages, and the message rewrites keep every other
-// message in order.
+// selection file and the options file of a scratch application folder. Every reader must survive it
+// and agree with the others: the count, the message list and the run list see the same included
+// messages, and the message rewrites keep every other message in order.
 #include "app/flash/run_list.h"
-#include "app/store/autostart.h"
 #include "app/store/category_file.h"
 #include "app/store/options_file.h"
 #include "app/store/selection_file.h"
@@ -21,26 +19,21 @@ using namespace kestrane;
 
 namespace {
 
-fs::path Scratch() {
-    static const fs::path dir = [] {
+// The scratch application folder, removed when the fuzzer ends.
+struct Scratch {
+    Scratch() {
         // A memory file system where there is one: every write is synced to the disk.
         const fs::path base =
             fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        const fs::path d = base / ("kestrane-fuzz-" + std::to_string(getpid()));
-        fs::create_directories(d / "Data");
-        fs::create_directories(d / "Images");
-        fs::create_directories(d / "config");
-        setenv("XDG_CONFIG_HOME", (d / "config").c_str(), 1);
-        return d;
-    }();
-    return dir;
-}
-
-class Box : public AutoStartCheckBox {
-  public:
-    bool IsTicked() const override { return ticked; }
-    void SetTicked(bool t) override { ticked = t; }
-    bool ticked = true;
+        path = base / ("kestrane-fuzz-" + std::to_string(getpid()));
+        fs::create_directories(path / "Data");
+        fs::create_directories(path / "Images");
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    fs::path path;
 };
 
 int Included(const MessageList& messages) {
@@ -54,12 +47,12 @@ int Included(const MessageList& messages) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
-    const fs::path app = Scratch();
+    static const Scratch scratch;
+    const fs::path& app = scratch.path;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     ReplaceFile(app / "Data" / "Cat.txt", bytes);
     ReplaceFile(app / "Images" / "SelectedPrograms.txt", bytes);
     ReplaceFile(app / "Images" / "SelectedOptions.txt", bytes);
-    ReplaceFile(app / "Images" / "AutoStart.txt", bytes);
 
     const CategoryList selection{{"Cat", true}};
     const MessageList messages = LoadMessages(app, "Cat");
@@ -74,8 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
     (void)ReadSelectedPrograms(app);
     (void)ReadOptions(app, FlashOptions{});
-    Box box;
-    ApplyAutoStart(app, box);
 
     // Deleting the first message's text keeps the others in order (empty lines aside).
     if (!messages.empty()) {
