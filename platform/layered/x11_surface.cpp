@@ -107,7 +107,9 @@ bool Present(QWidget* window, const QImage& content, const QRegion& shape, bool 
     if (raise) {
         XRaiseWindow(dpy, win);
     }
-    XFlush(dpy);
+    // Wait until the server has carried the requests out: the content is on screen when this
+    // returns, so a display time counted from here is the time it is seen.
+    XSync(dpy, False);
     return true;
 }
 

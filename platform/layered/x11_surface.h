@@ -14,7 +14,7 @@ bool Available();
 
 // Puts content on screen in the window at once: content becomes the background pixmap,
 // shape becomes the bounding shape (an empty region shows nothing), input passes through
-// everywhere, the window is raised when raise is set, and the request stream is flushed.
+// everywhere, the window is raised when raise is set; returns once the server has done it.
 // The window must have a native window already. Returns false when X is not available.
 bool Present(QWidget* window, const QImage& content, const QRegion& shape, bool raise);
 
