@@ -73,6 +73,11 @@ TEST_F(CategoryManagerTest, SelectingLoadsMessagesAndShowsNamesDecoded) {
     EXPECT_TRUE(page->TxtMessage->text().isEmpty());
     // Loading is the program's own change: the file keeps its empty line.
     EXPECT_EQ(Data("Caf\xE9"), "a;1\r\n\r\nb;0\r\n");
+
+    // A click on the selected category again loads the file as it is now.
+    WriteBytes(DataPath("Caf\xE9"), "c;0\r\n");
+    SelectCategory(0);
+    EXPECT_EQ(Shown(), (MessageList{{"c", false}}));
 }
 
 TEST_F(CategoryManagerTest, CreateUsesTheNameAsTypedAndAppendsUnticked) {

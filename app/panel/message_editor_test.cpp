@@ -28,6 +28,10 @@ TEST_F(MessageEditorTest, CheckMarksAreWrittenAtOnceAndDriveExclude) {
 
     SetCheck(1, true);
     EXPECT_EQ(Data("Calm"), "a;1\r\nb;1\r\n");
+    // A click on the current message again brings its text back into the box.
+    page->TxtMessage->setText("edited");
+    ClickMessage(1);
+    EXPECT_EQ(page->TxtMessage->text(), "b");
     EXPECT_TRUE(page->PbExclude->isEnabled());
     EXPECT_EQ(page->PbExclude->PictureName(), "\\images\\excludebut.gif");
 

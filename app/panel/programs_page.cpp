@@ -10,10 +10,13 @@
 #include "app/store/store_error.h"
 #include "app/store/text_file.h"
 
+#include <QEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
 #include <QSignalBlocker>
+
+#include <functional>
 
 namespace kestrane {
 
@@ -44,6 +47,43 @@ void PlaceButtons(int left, int width, std::initializer_list<PictureButton*> but
         b->setGeometry(x, kButtonsTop, kButtonWidth, kButtonHeight);
         x += kButtonWidth + gap;
     }
+}
+
+// Runs `click` once for every click or keyboard move in a list, as a list's click event does:
+// when the selection changes (a press on another item, a key), and when a click changes no
+// selection (a click on the selected item again). A press that selects an item is one click,
+// not two.
+class ListClicks : public QObject {
+  public:
+    ListClicks(QListWidget* list, std::function<void()> click)
+        : QObject(list), click_(std::move(click)) {
+        list->viewport()->installEventFilter(this);
+        connect(list, &QListWidget::itemSelectionChanged, this, [this] {
+            selectionChanged_ = true;
+            click_();
+        });
+        connect(list, &QListWidget::itemClicked, this, [this] {
+            if (!selectionChanged_) {
+                click_();
+            }
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            selectionChanged_ = false;  // this press has changed nothing yet
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> click_;
+    bool selectionChanged_ = false;
+};
+
+void OnListClick(QListWidget* list, std::function<void()> click) {
+    new ListClicks(list, std::move(click));
 }
 
 }  // namespace
@@ -115,22 +155,15 @@ void ProgramsPage::Layout() {
 }
 
 void ProgramsPage::Connect() {
-    // A selection made with the mouse or the keyboard, and a click on the selected item again.
-    connect(LstBoxCategories, &QListWidget::itemSelectionChanged, this,
-            [this] { categories_->LstBoxCategories_Click(); });
-    connect(LstBoxCategories, &QListWidget::itemClicked, this,
-            [this] { categories_->LstBoxCategories_Click(); });
+    OnListClick(LstBoxCategories, [this] { categories_->LstBoxCategories_Click(); });
     connect(Pbcadd, &QAbstractButton::clicked, this, [this] { categories_->Pbcadd_Click(); });
     connect(PbRename, &QAbstractButton::clicked, this, [this] { categories_->PbRename_Click(); });
     connect(PbcDelete, &QAbstractButton::clicked, this, [this] { categories_->PbcDelete_Click(); });
     connect(PbImport, &QAbstractButton::clicked, this, [this] { categories_->PbImport_Click(); });
 
-    // The message list's click behaviour runs for a move with the mouse or the keyboard, a
-    // click on the current item and every change of a check mark.
-    connect(ClbMessages, &QListWidget::itemSelectionChanged, this,
-            [this] { messages_->ClbMessages_Click(); });
-    connect(ClbMessages, &QListWidget::itemClicked, this,
-            [this] { messages_->ClbMessages_Click(); });
+    // The message list's click behaviour runs for a click, a keyboard move and every change of
+    // a check mark.
+    OnListClick(ClbMessages, [this] { messages_->ClbMessages_Click(); });
     connect(ClbMessages, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         // The user changes a check mark on the item under the mouse or the current one; the
         // changed item is the current one from now on.

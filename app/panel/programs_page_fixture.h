@@ -14,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include <filesystem>
@@ -37,6 +39,9 @@ class ProgramsTest : public ::testing::Test {
         host = std::make_unique<QWidget>();
         setup = new SetupPage(host.get());
         page = new ProgramsPage(host.get(), dir.path(), dialogs, *setup);
+        host->resize(560, 400);
+        page->setGeometry(0, 0, 540, 360);
+        host->show();  // laid out, so clicks land on the rows
     }
 
     // Writes the selection file and fills both lists from it, as start-up does.
@@ -56,13 +61,18 @@ class ProgramsTest : public ::testing::Test {
     std::string Data(const std::string& name) const { return ReadBytes(DataPath(name)); }
 
     // The user's clicks.
-    void SelectCategory(int row) {
-        page->LstBoxCategories->setCurrentRow(row);
-        emit page->LstBoxCategories->itemClicked(page->LstBoxCategories->item(row));
-    }
-    void ClickMessage(int row) {
-        page->ClbMessages->setCurrentRow(row);
-        emit page->ClbMessages->itemClicked(page->ClbMessages->item(row));
+    void SelectCategory(int row) { ClickRow(page->LstBoxCategories, row); }
+    void ClickMessage(int row) { ClickRow(page->ClbMessages, row); }
+    // A left click on the middle of a row's text, pressed and released.
+    static void ClickRow(QListWidget* list, int row) {
+        const QRect r = list->visualItemRect(list->item(row));
+        const QPointF at(r.right() - 4, r.center().y());  // clear of the check box
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &e);
+        }
     }
     void SetCheck(int row, bool checked) {
         page->ClbMessages->item(row)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
