@@ -1,42 +1,30 @@
-// kestrane: shows the control panel. The panel's full start-up (single instance, tray icon,
-// autostart) grows on top of this; for now the options and the category catalogue are read
-// so that a run can be started at once.
+// kestrane: starting the program means loading the control panel; it ends through the panel's
+// Close picture.
 #include "app/flash/shared_state.h"
 #include "app/panel/frm_main.h"
-#include "app/panel/setup_page.h"
-#include "app/store/options_file.h"
-#include "app/store/selection_file.h"
 #include "platform/dialogs/qt_dialogs.h"
 
 #include <QApplication>
-#include <QLineEdit>
 
-#include <exception>
 #include <filesystem>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The panel hides to the tray and the flash window comes and goes; the program ends only
+    // through Close.
+    app.setQuitOnLastWindowClosed(false);
     const std::filesystem::path appFolder = QCoreApplication::applicationDirPath().toStdString();
 
     kestrane::SharedState state;
     platform::QtDialogs dialogs;
     kestrane::FrmMain::Options options;
     options.appFolder = appFolder;
+    options.instanceKey = QCoreApplication::applicationFilePath().toStdString();
     kestrane::FrmMain panel(state, dialogs, std::move(options));
     dialogs.setParent(&panel);
 
-    const kestrane::OptionsRead read = kestrane::ReadOptions(appFolder, state.flashOptions);
-    state.flashOptions = read.options;
-    panel.PanelOptions->TxtMessageDuration->setText(QString::fromStdString(read.durationBox));
-    panel.PanelOptions->txtTimeBetweenMessages->setText(QString::fromStdString(read.intervalBox));
-    try {
-        for (const kestrane::CategoryEntry& e : kestrane::ReadSelectedPrograms(appFolder)) {
-            panel.PanelOptions->AddCategory(e);
-        }
-    } catch (const std::exception&) {
-        // An unreadable catalogue leaves the list empty.
+    if (!panel.Form_Load()) {
+        return 0;  // another instance is running
     }
-
-    panel.show();
     return app.exec();
 }

@@ -3,10 +3,18 @@
 #include "app/panel/picture_button.h"
 #include "app/panel/setup_page.h"
 #include "app/panel/twips.h"
+#include "app/store/category_file.h"
 #include "app/store/options_file.h"
+#include "app/store/text_file.h"
+#include "platform/instance/instance_lock.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+
+#include <exception>
 
 namespace kestrane {
 
@@ -23,6 +31,20 @@ QString CaptionFor(const QString& suffix, const QString& fallback) {
     if (key == QLatin1String("testbut"))
         return QStringLiteral("Test");
     return fallback;
+}
+
+// A picture of the application folder; null when missing or unreadable.
+QPixmap LoadPixmap(const std::filesystem::path& appFolder, const QString& suffix) {
+    QPixmap pixmap;
+    try {
+        const std::filesystem::path file = ResolvePath(appFolder, suffix.toStdString());
+        if (FileExists(file)) {
+            pixmap.load(QString::fromStdString(file.string()));
+        }
+    } catch (const std::exception&) {
+        // Not loadable: the caller keeps what it shows.
+    }
+    return pixmap;
 }
 
 }  // namespace
@@ -59,26 +81,59 @@ class FrmMain::Panel : public RunPanel {
 };
 
 FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options)
-    : QWidget(nullptr), state_(state), dialogs_(dialogs), appFolder_(std::move(options.appFolder)) {
+    : QWidget(nullptr),
+      state_(state),
+      dialogs_(dialogs),
+      appFolder_(std::move(options.appFolder)),
+      instanceKey_(options.instanceKey.empty() ? appFolder_.string() : options.instanceKey),
+      endProcess_(options.endProcess ? std::move(options.endProcess)
+                                     : [] { QCoreApplication::quit(); }),
+      createTray_(options.createTray) {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(QStringLiteral("Orvessa"));
     setFixedSize(TwipsToPixels(8535), TwipsToPixels(7635));
+    background_ = LoadPixmap(appFolder_, QStringLiteral("\\Images\\background.jpg"));
+    const QPixmap icon = LoadPixmap(appFolder_, QStringLiteral("\\Images\\kestrane.png"));
+    if (!icon.isNull()) {
+        setWindowIcon(QIcon(icon));
+    }
 
-    PbStart = new PictureButton(QStringLiteral("PbStart"), QStringLiteral("Start"), this);
-    PbStart->setGeometry(TwipsRect(7140, 720, 1275, 450));
+    auto picture = [this](const char* name, const QString& caption, const QRect& geometry) {
+        auto* button = new PictureButton(QString::fromLatin1(name), caption, this);
+        button->setGeometry(geometry);
+        return button;
+    };
+    hide1 = picture("hide1", QStringLiteral("_"), TwipsRect(7650, 135, 300, 465));
+    close1 = picture("close1", QStringLiteral("X"), TwipsRect(8010, 150, 345, 465));
+    PbStart = picture("PbStart", QStringLiteral("Start"), TwipsRect(7140, 720, 1275, 450));
+    PBMessage = picture("PBMessage", QStringLiteral("Setup"), TwipsRect(165, 1530, 975, 300));
+    PbEditMessages =
+        picture("PbEditMessages", QStringLiteral("Programs"), TwipsRect(1185, 1530, 975, 300));
+    PbAboutUs = picture("PbAboutUs", QStringLiteral("About"), TwipsRect(2205, 1530, 975, 300));
+    PbGetNewPrograms = picture("PbGetNewPrograms", QStringLiteral("Get programs"),
+                               TwipsRect(6915, 1500, 1425, 315));
+    PbGetNewPrograms->hide();
 
-    PanelOptions = new SetupPage(this);
+    PanelOptions = new SetupPage(*this);
     PanelOptions->setGeometry(TwipsRect(165, 1815, 8100, 5370));
     PanelEditMessage = new ProgramsPage(this, appFolder_, dialogs_, *PanelOptions);
     PanelEditMessage->setGeometry(TwipsRect(165, 1815, 8100, 5385));
     PanelEditMessage->hide();
+    LstBoxCategories = PanelEditMessage->LstBoxCategories;
+    ClbMessages = PanelEditMessage->ClbMessages;
     PanelAbout = new QFrame(this);
     PanelAbout->setObjectName(QStringLiteral("PanelAbout"));
     PanelAbout->setGeometry(TwipsRect(180, 1845, 8100, 5370));
     PanelAbout->hide();
 
+    SetPicture(hide1, QStringLiteral("\\Images\\hide.gif"));
+    SetPicture(close1, QStringLiteral("\\Images\\close.gif"));
     SetPicture(PbStart, QString::fromLatin1(kStartPicture));
     SetPicture(PanelOptions->PbTest, QString::fromLatin1(kTestPicture));
+    SetPicture(PBMessage, QStringLiteral("\\Images\\setuptab_mouse.jpg"));
+    SetPicture(PbEditMessages, QStringLiteral("\\images\\Programstab.gif"));
+    SetPicture(PbAboutUs, QStringLiteral("\\images\\about.gif"));
+    SetPicture(PbGetNewPrograms, QStringLiteral("\\Images\\getprograms.gif"));
 
     flash_ = std::make_unique<MessagesForm>(state_, options.timers, rnd_);
     panel_ = std::make_unique<Panel>(*this);
@@ -95,12 +150,18 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
     connect(PbStart, &QAbstractButton::clicked, this, [this] { run_->PbStart_Click(); });
     connect(PanelOptions->PbTest, &QAbstractButton::clicked, this,
             [this] { run_->PbTest_Click(); });
+    connect(PBMessage, &QAbstractButton::clicked, this, [this] { PBMessage_Click(); });
+    connect(PbEditMessages, &QAbstractButton::clicked, this, [this] { PbEditMessages_Click(); });
+    connect(PbAboutUs, &QAbstractButton::clicked, this, [this] { PbAboutUs_Click(); });
+    connect(hide1, &QAbstractButton::clicked, this, [this] { hide1_Click(); });
+    connect(close1, &QAbstractButton::clicked, this, [this] { close1_Click(); });
 }
 
 FrmMain::~FrmMain() {
-    // The flash window goes before the state it reads.
+    // The flash window goes before the state it reads; the tray object before the window.
     run_.reset();
     flash_.reset();
+    tray_.Release();
 }
 
 void FrmMain::SaveOptions() {
@@ -109,6 +170,95 @@ void FrmMain::SaveOptions() {
 
 void FrmMain::SetPicture(PictureButton* button, const QString& suffix) {
     button->LoadPicture(appFolder_, suffix, CaptionFor(suffix, button->text()));
+}
+
+void FrmMain::SetBackground(QLabel* label, const QString& suffix) {
+    const QPixmap pixmap = LoadPixmap(appFolder_, suffix);
+    if (!pixmap.isNull()) {
+        label->setPixmap(pixmap);
+    }
+}
+
+void FrmMain::PBMessage_Click() {
+    PanelOptions->show();
+    PanelEditMessage->hide();
+    PanelAbout->hide();
+    PbGetNewPrograms->hide();
+    SetPicture(PBMessage, QStringLiteral("\\Images\\setuptab_mouse.jpg"));
+    SetPicture(PbEditMessages, QStringLiteral("\\images\\Programstab.gif"));
+    SetPicture(PbAboutUs, QStringLiteral("\\images\\about.gif"));
+    PanelOptions->Recount();
+}
+
+void FrmMain::PbEditMessages_Click() {
+    PanelOptions->hide();
+    PanelEditMessage->show();
+    PanelAbout->hide();
+    PbGetNewPrograms->show();
+    SetPicture(PBMessage, QStringLiteral("\\Images\\setuptab.gif"));
+    SetPicture(PbEditMessages, QStringLiteral("\\images\\Programstab_mouse.jpg"));
+    SetPicture(PbAboutUs, QStringLiteral("\\images\\about.gif"));
+}
+
+void FrmMain::PbAboutUs_Click() {
+    PanelOptions->hide();
+    PanelEditMessage->hide();
+    PanelAbout->show();
+    PbGetNewPrograms->hide();
+    SetPicture(PBMessage, QStringLiteral("\\Images\\setuptab.gif"));
+    SetPicture(PbEditMessages, QStringLiteral("\\images\\Programstab.gif"));
+    SetPicture(PbAboutUs, QStringLiteral("\\images\\about_mouse.jpg"));
+}
+
+void FrmMain::ShowPanel() {
+    showNormal();
+    raise();
+    activateWindow();
+    tray_.SetMenuEnabled(u"Show", false);
+    tray_.SetMenuEnabled(u"Hide", true);
+}
+
+void FrmMain::HidePanel() {
+    if (!tray_.IconShown()) {
+        // Without a tray icon nothing could bring a hidden window back, and a second start
+        // refuses to run: the window goes to the task bar instead.
+        showMinimized();
+        return;
+    }
+    tray_.SetMenuEnabled(u"Show", true);
+    tray_.SetMenuEnabled(u"Hide", false);
+    hide();
+}
+
+void FrmMain::hide1_Click() {
+    HidePanel();
+}
+
+void FrmMain::close1_Click() {
+    try {
+        SaveOptions();
+        tray_.Release();
+    } catch (const std::exception& e) {
+        dialogs_.MsgBox(QString::fromLocal8Bit(e.what()), platform::MsgBoxStyle::OkOnly,
+                        RunControl::Title());
+        return;
+    }
+    endProcess_();
+}
+
+void FrmMain::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!background_.isNull()) {
+        p.drawPixmap(rect(), background_);
+    } else {
+        p.fillRect(rect(), QColor(243, 248, 251));
+    }
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    // The frame's close command ends the program the one way it ends: as the Close picture.
+    event->ignore();
+    close1_Click();
 }
 
 }  // namespace kestrane

@@ -1,5 +1,7 @@
-// The control panel's main window: a thin window that hosts the tab pages and the Start/Stop
-// picture, owns the flash window and run control, and holds the application folder.
+// The control panel's main window "Orvessa": the background picture, the Hide and Close
+// pictures, Start/Stop, the three tab pictures with their pages (one shown at a time), the
+// start-up sequence Form_Load, and the tray object. It owns the flash window and run control
+// and holds the application folder.
 #pragma once
 
 #include "app/flash/messages_form.h"
@@ -8,13 +10,24 @@
 #include "app/flash/shared_state.h"
 #include "app/flash/timer.h"
 #include "app/panel/programs_page.h"
+#include "app/panel/tray_link.h"
 #include "platform/dialogs/dialogs.h"
 
 #include <QFrame>
+#include <QPixmap>
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
+
+class QLabel;
+class QListWidget;
+
+namespace platform::instance {
+class InstanceLock;
+}
 
 namespace kestrane {
 
@@ -28,16 +41,31 @@ class FrmMain : public QWidget {
         std::filesystem::path appFolder;        // the folder that holds the executable
         TimerFactory timers = PreciseTimers();  // both windows' timers
         RunControl::BuildFn buildRunList;       // default: BuildRunList over appFolder's Data
+        // Names the program for the single-instance rule (normally the executable's path);
+        // empty: the application folder.
+        std::string instanceKey;
+        // Ends the process after Close; default: the application's event loop is left.
+        std::function<void()> endProcess;
+        // Whether start-up creates the tray object (tests run without one).
+        bool createTray = true;
     };
 
     FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options);
     ~FrmMain() override;
+
+    // The start-up sequence. Returns false when another instance is running: this one then
+    // ends at once, having touched no file.
+    bool Form_Load();
+
+    // Looks for the running instance's window by caption and shows it.
+    static void CheckIfAppIsAlreadyRunning(const std::string& sInput);
 
     const std::filesystem::path& AppFolder() const { return appFolder_; }
     SharedState& State() { return state_; }
     platform::Dialogs& Dialogs() { return dialogs_; }
     RunControl& Run() { return *run_; }
     MessagesForm& messagesform() { return *flash_; }
+    TrayLink& mobjSysTray() { return tray_; }
 
     // Rewrites the options file from the shared options record (nothing when it is missing).
     void SaveOptions();
@@ -47,9 +75,43 @@ class FrmMain : public QWidget {
     ProgramsPage* PanelEditMessage = nullptr;
     QFrame* PanelAbout = nullptr;
     PictureButton* PbStart = nullptr;
+    PictureButton* hide1 = nullptr;
+    PictureButton* close1 = nullptr;
+    PictureButton* PBMessage = nullptr;       // Setup tab
+    PictureButton* PbEditMessages = nullptr;  // Programs tab
+    PictureButton* PbAboutUs = nullptr;       // About tab
+    PictureButton* PbGetNewPrograms = nullptr;
+    // The Programs page's two lists; start-up sizes and fills them once the page sets them.
+    QListWidget* LstBoxCategories = nullptr;
+    QListWidget* ClbMessages = nullptr;
+
+    // Fields that start-up sets.
+    bool ListsReady = false;  // false while start-up fills the category lists
+    QString CreateButtonMode = QStringLiteral("Add");
+    // The one common dialog object: colour, font and file dialogs share its values and flags.
+    platform::CommonDialogState CommonDialog1;
 
     // Loads a picture into one of the window's picture buttons (see PictureButton).
     void SetPicture(PictureButton* button, const QString& suffix);
+    // Loads a picture of the application folder into a label; a missing one leaves it.
+    void SetBackground(QLabel* label, const QString& suffix);
+
+    // Tab handlers.
+    void PBMessage_Click();
+    void PbEditMessages_Click();
+    void PbAboutUs_Click();
+    // The Hide and Close pictures.
+    void hide1_Click();
+    void close1_Click();
+
+    // The window comes up as an ordinary window / goes to the tray, with the tray menu's
+    // Show and Hide entries to match.
+    void ShowPanel();
+    void HidePanel();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     class Panel;
@@ -57,7 +119,13 @@ class FrmMain : public QWidget {
     SharedState& state_;
     platform::Dialogs& dialogs_;
     std::filesystem::path appFolder_;
+    std::string instanceKey_;
+    std::function<void()> endProcess_;
+    bool createTray_ = true;
+    std::unique_ptr<platform::instance::InstanceLock> instance_;
+    QPixmap background_;
     Rnd rnd_;
+    TrayLink tray_;
     std::unique_ptr<MessagesForm> flash_;
     std::unique_ptr<Panel> panel_;
     std::unique_ptr<RunControl> run_;

@@ -10,6 +10,24 @@
 
 namespace kestrane {
 
+namespace {
+
+// Loads appFolder + suffix; a null pixmap when the file is missing or not a picture.
+QPixmap LoadFile(const std::filesystem::path& appFolder, const QString& suffix) {
+    QPixmap loaded;
+    try {
+        const std::filesystem::path file = ResolvePath(appFolder, suffix.toStdString());
+        if (FileExists(file)) {
+            loaded.load(QString::fromStdString(file.string()));
+        }
+    } catch (const std::exception&) {
+        // A name that cannot be resolved loads nothing, like a missing file.
+    }
+    return loaded;
+}
+
+}  // namespace
+
 PictureButton::PictureButton(const QString& objectName, const QString& caption, QWidget* parent)
     : QAbstractButton(parent) {
     setObjectName(objectName);
@@ -21,15 +39,7 @@ PictureButton::PictureButton(const QString& objectName, const QString& caption, 
 bool PictureButton::LoadPicture(const std::filesystem::path& appFolder, const QString& suffix,
                                 const QString& caption) {
     pictureName_ = suffix;
-    QPixmap loaded;
-    try {
-        const std::filesystem::path file = ResolvePath(appFolder, suffix.toStdString());
-        if (FileExists(file)) {
-            loaded.load(QString::fromStdString(file.string()));
-        }
-    } catch (const std::exception&) {
-        // A name that cannot be resolved loads nothing, like a missing file.
-    }
+    const QPixmap loaded = LoadFile(appFolder, suffix);
     if (loaded.isNull()) {
         if (pixmap_.isNull()) {
             setText(caption);
@@ -38,6 +48,14 @@ bool PictureButton::LoadPicture(const std::filesystem::path& appFolder, const QS
         return false;
     }
     pixmap_ = loaded;
+    hover_ = QPixmap();
+    disabled_ = QPixmap();
+    if (useVariants_) {
+        const int dot = suffix.lastIndexOf(QLatin1Char('.'));
+        const QString base = dot < 0 ? suffix : suffix.left(dot);
+        hover_ = LoadFile(appFolder, base + QStringLiteral("_mouse.jpg"));
+        disabled_ = LoadFile(appFolder, base + QStringLiteral("_disable.jpg"));
+    }
     setText(caption);
     update();
     return true;
@@ -50,9 +68,19 @@ QSize PictureButton::sizeHint() const {
 void PictureButton::paintEvent(QPaintEvent*) {
     if (!pixmap_.isNull()) {
         QPainter p(this);
-        p.drawPixmap(rect(), pixmap_);
-        if (!isEnabled() && disabledWash_) {
-            p.fillRect(rect(), QColor(255, 255, 255, 110));
+        if (!isEnabled()) {
+            if (!disabled_.isNull()) {
+                p.drawPixmap(rect(), disabled_);
+            } else {
+                p.drawPixmap(rect(), pixmap_);
+                if (disabledWash_) {
+                    p.fillRect(rect(), QColor(255, 255, 255, 110));
+                }
+            }
+        } else if (hovered_ && !hover_.isNull()) {
+            p.drawPixmap(rect(), hover_);
+        } else {
+            p.drawPixmap(rect(), pixmap_);
         }
         return;
     }
@@ -66,6 +94,18 @@ void PictureButton::paintEvent(QPaintEvent*) {
         opt.state |= QStyle::State_Raised;
     }
     p.drawControl(QStyle::CE_PushButton, opt);
+}
+
+void PictureButton::enterEvent(QEnterEvent* event) {
+    hovered_ = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void PictureButton::leaveEvent(QEvent* event) {
+    hovered_ = false;
+    update();
+    QAbstractButton::leaveEvent(event);
 }
 
 }  // namespace kestrane

@@ -2,6 +2,10 @@
 // files of the application folder named by suffixes such as "\images\startbut.jpg", found
 // without regard to letter case. A picture that cannot be loaded leaves the one shown before;
 // a button that has never had a picture is drawn as a plain button with its caption.
+//
+// A button may show variants of its picture: "<name>_mouse.jpg" while the pointer is over it
+// and "<name>_disable.jpg" while it is disabled, each looked up beside the picture when it is
+// loaded. Without a disabled variant a disabled picture is drawn greyed.
 #pragma once
 
 #include <QAbstractButton>
@@ -22,9 +26,14 @@ class PictureButton : public QAbstractButton {
     bool LoadPicture(const std::filesystem::path& appFolder, const QString& suffix,
                      const QString& caption);
 
+    // Whether the hover and disabled variants are looked up (off by default).
+    void SetUseVariants(bool use) { useVariants_ = use; }
+
     // The suffix of the picture last asked for, and whether a picture file is shown.
     const QString& PictureName() const { return pictureName_; }
     bool HasPicture() const { return !pixmap_.isNull(); }
+    bool HasHoverPicture() const { return !hover_.isNull(); }
+    bool HasDisabledPicture() const { return !disabled_.isNull(); }
 
     // A disabled button is drawn washed out, unless it shows a picture made for its disabled
     // state (then off).
@@ -34,9 +43,15 @@ class PictureButton : public QAbstractButton {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
     QPixmap pixmap_;
+    QPixmap hover_;
+    QPixmap disabled_;
+    bool useVariants_ = false;
+    bool hovered_ = false;
     QString pictureName_;
     bool disabledWash_ = true;
 };

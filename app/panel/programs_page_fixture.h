@@ -1,9 +1,11 @@
-// Test fixture for the Programs tab: a Setup page and a Programs page over a temporary
+// Test fixture for the Programs tab: the control panel's Setup and Programs pages over a temporary
 // application folder, dialogs answered by the test, and the user's clicks as the list widgets
 // receive them.
 #pragma once
 
+#include "app/flash/fake_clock.h"
 #include "app/panel/category_manager.h"
+#include "app/panel/frm_main.h"
 #include "app/panel/message_editor.h"
 #include "app/panel/picture_button.h"
 #include "app/panel/programs_page.h"
@@ -18,7 +20,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
-#include <QWidget>
 
 #include <filesystem>
 #include <memory>
@@ -36,11 +37,14 @@ class ProgramsTest : public ::testing::Test {
     ProgramsTest() {
         std::filesystem::create_directories(dir / "Data");
         std::filesystem::create_directories(dir / "Images");
-        host = std::make_unique<QWidget>();
-        setup = new SetupPage(host.get());
-        page = new ProgramsPage(host.get(), dir.path(), dialogs, *setup);
-        host->resize(560, 400);
-        page->setGeometry(0, 0, 540, 360);
+        FrmMain::Options o;
+        o.appFolder = dir.path();
+        o.timers = clock.Factory();
+        o.createTray = false;
+        host = std::make_unique<FrmMain>(state, dialogs, std::move(o));
+        setup = host->PanelOptions;
+        page = host->PanelEditMessage;
+        page->show();
         host->show();  // laid out, so clicks land on the rows
     }
 
@@ -101,8 +105,10 @@ class ProgramsTest : public ::testing::Test {
     MessageList Shown() const { return page->MessageItems(); }
 
     TempDir dir;
+    SharedState state;
     platform::ScriptedDialogs dialogs;
-    std::unique_ptr<QWidget> host;
+    FakeClock clock;
+    std::unique_ptr<FrmMain> host;
     SetupPage* setup = nullptr;
     ProgramsPage* page = nullptr;
 };

@@ -2,20 +2,29 @@
 
 #include "app/flash/numbers.h"
 #include "app/flash/run_control.h"
+#include "app/panel/frm_main.h"
 #include "app/panel/picture_button.h"
 #include "app/panel/twips.h"
+#include "app/store/category_file.h"
+#include "app/store/selection_file.h"
+#include "app/store/text_file.h"
 #include "platform/layered/layered_window.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRadioButton>
+
+#include <exception>
+#include <string>
 
 namespace kestrane {
 
 namespace {
 
-constexpr int kNameRole = Qt::UserRole + 1;
+constexpr int kNameRole = kCategoryNameRole;
 
 // Passes every typed character through DigitsOnly, as the boxes' key-press handlers do.
 class DigitsOnlyFilter : public QObject {
@@ -40,32 +49,102 @@ QLineEdit* TimingBox(const QString& name, int maxLength, const QRect& geometry, 
     box->setObjectName(name);
     box->setMaxLength(maxLength);
     box->setGeometry(geometry);
+    box->setAlignment(Qt::AlignRight);
     box->installEventFilter(new DigitsOnlyFilter(box));
     return box;
 }
 
+PictureButton* Picture(const char* name, const QString& caption, const QRect& geometry,
+                       QWidget* parent) {
+    auto* button = new PictureButton(QString::fromLatin1(name), caption, parent);
+    button->setGeometry(geometry);
+    return button;
+}
+
+QRadioButton* PositionOption(const char* name, const QRect& geometry, QWidget* parent) {
+    auto* option = new QRadioButton(parent);
+    option->setObjectName(QString::fromLatin1(name));
+    option->setGeometry(geometry);
+    option->setAutoFillBackground(true);
+    return option;
+}
+
+// The spin pictures write the number back as plain decimal text.
+QString NumberText(double value) {
+    return QString::number(value);
+}
+
 }  // namespace
 
-SetupPage::SetupPage(QWidget* parent) : QFrame(parent) {
+SetupPage::SetupPage(FrmMain& form) : QFrame(&form), form_(form) {
     setObjectName(QStringLiteral("PanelOptions"));
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(TwipsRect(0, 15, 8145, 5370));
+    Image1->setScaledContents(true);
+    Image1->setMouseTracking(true);
+    Image1->installEventFilter(this);
+    form_.SetBackground(Image1, QStringLiteral("\\Images\\setupback.jpg"));
 
     ClbCategories = new QListWidget(this);
     ClbCategories->setObjectName(QStringLiteral("ClbCategories"));
     ClbCategories->setGeometry(TwipsRect(435, 810, 3285, 2085));
 
+    LblNumMess = new QLabel(QStringLiteral("0"), this);
+    LblNumMess->setObjectName(QStringLiteral("LblNumMess"));
+    LblNumMess->setGeometry(TwipsRect(2985, 3090, 540, 255));
+    {
+        QFont bold = LblNumMess->font();
+        bold.setBold(true);
+        LblNumMess->setFont(bold);
+    }
+
     TxtMessageDuration =
         TimingBox(QStringLiteral("TxtMessageDuration"), 3, TwipsRect(5505, 825, 585, 285), this);
     txtTimeBetweenMessages = TimingBox(QStringLiteral("txtTimeBetweenMessages"), 2,
                                        TwipsRect(5655, 1920, 540, 285), this);
+    TxtMessageDuration->installEventFilter(this);
+    txtTimeBetweenMessages->installEventFilter(this);
 
-    PbViewScript = new PictureButton(QStringLiteral("PbViewScript"), tr("View Script"), this);
-    PbViewScript->setGeometry(TwipsRect(420, 3465, 915, 315));
-    PbColor = new PictureButton(QStringLiteral("PbColor"), tr("Color"), this);
-    PbColor->setGeometry(TwipsRect(1455, 3465, 915, 315));
-    PBFont = new PictureButton(QStringLiteral("PBFont"), tr("Font"), this);
-    PBFont->setGeometry(TwipsRect(2490, 3465, 915, 315));
-    PbTest = new PictureButton(QStringLiteral("PbTest"), tr("Test"), this);
-    PbTest->setGeometry(TwipsRect(5445, 4035, 915, 315));
+    PbDfSecUp = Picture("PbDfSecUp", QStringLiteral("+"), TwipsRect(6075, 810, 240, 120), this);
+    PbDfSecDown = Picture("PbDfSecDown", QStringLiteral("-"), TwipsRect(6075, 960, 240, 120), this);
+    PbDiEvSecUp =
+        Picture("PbDiEvSecUp", QStringLiteral("+"), TwipsRect(6165, 1890, 240, 120), this);
+    PbDiEvSecDown =
+        Picture("PbDiEvSecDown", QStringLiteral("-"), TwipsRect(6180, 2055, 240, 120), this);
+    for (PictureButton* up : {PbDfSecUp, PbDiEvSecUp}) {
+        form_.SetPicture(up, QStringLiteral("\\Images\\spinup.gif"));
+    }
+    for (PictureButton* down : {PbDfSecDown, PbDiEvSecDown}) {
+        form_.SetPicture(down, QStringLiteral("\\Images\\spindown.gif"));
+    }
+
+    ChbCenter = PositionOption("ChbCenter", TwipsRect(4560, 2955, 165, 195), this);
+    ChbTopLeft = PositionOption("ChbTopLeft", TwipsRect(5685, 2955, 165, 195), this);
+    ChbTopRight = PositionOption("ChbTopRight", TwipsRect(4560, 3180, 165, 195), this);
+    ChbRandomize = PositionOption("ChbRandomize", TwipsRect(5685, 3180, 165, 195), this);
+    ChbCenter->setChecked(true);
+
+    PbViewScript = Picture("PbViewScript", tr("View Script"), TwipsRect(420, 3465, 915, 315), this);
+    PbColor = Picture("PbColor", tr("Color"), TwipsRect(1455, 3465, 915, 315), this);
+    PBFont = Picture("PBFont", tr("Font"), TwipsRect(2490, 3465, 915, 315), this);
+    const std::pair<PictureButton*, const char*> withVariants[] = {
+        {PbViewScript, "\\Images\\viewscript.jpg"},
+        {PbColor, "\\Images\\color.jpg"},
+        {PBFont, "\\Images\\font.jpg"},
+    };
+    for (const auto& [button, file] : withVariants) {
+        button->SetUseVariants(true);
+        form_.SetPicture(button, QString::fromLatin1(file));
+    }
+
+    Check1 = new AutoStartBox(this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check1->setGeometry(TwipsRect(480, 4665, 180, 195));
+    Check1->setChecked(true);
+
+    PbTest = Picture("PbTest", tr("Test"), TwipsRect(5445, 4035, 915, 315), this);
 
     // The preview: an opaque box below the Test picture, the label on it transparent.
     LblWhiteTemp = new QLabel(this);
@@ -87,6 +166,48 @@ SetupPage::SetupPage(QWidget* parent) : QFrame(parent) {
     LblWhite->setAlignment(Qt::AlignCenter);
     LblWhite->setAttribute(Qt::WA_TranslucentBackground);
     LblWhite->setGeometry(QRect(QPoint(0, 0), LblWhiteTemp->size()));
+
+    // The View Script pop-up lies over the controls below the pictures.
+    LstBoxViewScript = new QListWidget(this);
+    LstBoxViewScript->setObjectName(QStringLiteral("LstBoxViewScript"));
+    LstBoxViewScript->setGeometry(TwipsRect(420, 3795, 3015, 1395));
+    LstBoxViewScript->setMouseTracking(true);
+    {
+        QPalette pal = LstBoxViewScript->palette();
+        pal.setColor(QPalette::Base, pal.color(QPalette::ToolTipBase));
+        LstBoxViewScript->setPalette(pal);
+    }
+    LstBoxViewScript->hide();
+    LstBoxViewScript->viewport()->installEventFilter(this);
+
+    Image1->lower();
+
+    connect(ClbCategories, &QListWidget::itemChanged, this, [this] { ClbCategories_Click(); });
+    connect(ClbCategories, &QListWidget::currentRowChanged, this,
+            [this] { ClbCategories_Click(); });
+    connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+    connect(PbDfSecUp, &QAbstractButton::clicked, this, [this] { PbDfSecUp_Click(); });
+    connect(PbDfSecDown, &QAbstractButton::clicked, this, [this] { PbDfSecDown_Click(); });
+    connect(PbDiEvSecUp, &QAbstractButton::clicked, this, [this] { PbDiEvSecUp_Click(); });
+    connect(PbDiEvSecDown, &QAbstractButton::clicked, this, [this] { PbDiEvSecDown_Click(); });
+    const std::pair<QRadioButton*, void (SetupPage::*)()> options[] = {
+        {ChbCenter, &SetupPage::ChbCenter_Click},
+        {ChbTopLeft, &SetupPage::ChbTopLeft_Click},
+        {ChbTopRight, &SetupPage::ChbTopRight_Click},
+        {ChbRandomize, &SetupPage::ChbRandomize_Click},
+    };
+    for (const auto& [option, handler] : options) {
+        connect(option, &QRadioButton::toggled, this, [this, h = handler](bool selected) {
+            if (selected) {
+                (this->*h)();
+            }
+        });
+    }
+    connect(PbColor, &QAbstractButton::clicked, this, [this] { PbColor_Click(); });
+    connect(PBFont, &QAbstractButton::clicked, this, [this] { PBFont_Click(); });
+    connect(PbViewScript, &QAbstractButton::pressed, this, [this] { PbViewScript_MouseDown(); });
+    connect(LstBoxViewScript, &QListWidget::itemClicked, this,
+            [this] { LstBoxViewScript->setVisible(true); });
 }
 
 CategoryList SetupPage::Categories() const {
@@ -101,10 +222,177 @@ CategoryList SetupPage::Categories() const {
 }
 
 void SetupPage::AddCategory(const CategoryEntry& entry) {
-    auto* item = new QListWidgetItem(DisplayText(entry.name), ClbCategories);
+    auto* item = new QListWidgetItem(DisplayText(entry.name));
     item->setData(kNameRole, QByteArray::fromStdString(entry.name));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(entry.ticked ? Qt::Checked : Qt::Unchecked);
+    ClbCategories->addItem(item);
+}
+
+void SetupPage::Recount() {
+    LblNumMess->setText(QString::number(CountIncludedMessages(form_.AppFolder(), Categories())));
+}
+
+void SetupPage::Message(const QString& text) {
+    form_.Dialogs().MsgBox(text, platform::MsgBoxStyle::OkOnly, RunControl::Title());
+}
+
+void SetupPage::ClbCategories_Click() {
+    if (!form_.ListsReady) {
+        return;
+    }
+    Recount();
+    try {
+        WriteSelectedPrograms(form_.AppFolder(), Categories(), true);
+    } catch (const std::exception& e) {
+        Message(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void SetupPage::Check1_Click() {
+    SetAutoStart(form_.AppFolder(), *Check1, Categories(), form_.Dialogs());
+}
+
+void SetupPage::TxtMessageDuration_LostFocus() {
+    form_.Run().CommitDuration();
+}
+
+void SetupPage::txtTimeBetweenMessages_LostFocus() {
+    form_.Run().CommitInterval();
+}
+
+void SetupPage::PbDfSecUp_Click() {
+    if (const auto v = NumericValue(TxtMessageDuration->text()); v && *v < 999) {
+        TxtMessageDuration->setText(NumberText(*v + 1));
+    }
+}
+
+void SetupPage::PbDfSecDown_Click() {
+    if (const auto v = NumericValue(TxtMessageDuration->text()); v && *v > 1) {
+        TxtMessageDuration->setText(NumberText(*v - 1));
+    }
+}
+
+void SetupPage::PbDiEvSecUp_Click() {
+    if (const auto v = NumericValue(txtTimeBetweenMessages->text())) {
+        txtTimeBetweenMessages->setText(*v < 65 ? NumberText(*v + 1) : QStringLiteral("1"));
+    }
+}
+
+void SetupPage::PbDiEvSecDown_Click() {
+    if (const auto v = NumericValue(txtTimeBetweenMessages->text()); v && *v > 1) {
+        txtTimeBetweenMessages->setText(NumberText(*v - 1));
+    }
+}
+
+void SetupPage::SetPosition(const char* word) {
+    form_.State().flashOptions.MsgOption = word;
+    form_.SaveOptions();
+}
+
+void SetupPage::ChbCenter_Click() {
+    SetPosition("Center");
+}
+void SetupPage::ChbTopLeft_Click() {
+    SetPosition("Top Left");
+}
+void SetupPage::ChbTopRight_Click() {
+    SetPosition("Top Right");
+}
+void SetupPage::ChbRandomize_Click() {
+    SetPosition("Random");
+}
+
+void SetupPage::PbColor_Click() {
+    platform::CommonDialogState& dialog = form_.CommonDialog1;
+    try {
+        form_.Dialogs().ShowColor(dialog);
+    } catch (const std::exception&) {
+        // A dialog that cannot open leaves the colour it held.
+    }
+    // Confirmed or cancelled, the dialog's colour is taken.
+    form_.State().flashOptions.Color = std::to_string(static_cast<std::int32_t>(dialog.color));
+    form_.SaveOptions();
+}
+
+void SetupPage::PBFont_Click() {
+    platform::CommonDialogState& dialog = form_.CommonDialog1;
+    dialog.flags = platform::CF_SCREENFONTS | platform::CF_PRINTERFONTS;
+    try {
+        form_.Dialogs().ShowFont(dialog);
+    } catch (const std::exception&) {
+        // A dialog that cannot open leaves the values it held.
+    }
+    FlashOptions& o = form_.State().flashOptions;
+    o.SelFont = dialog.fontName.toStdString();
+    if (const auto size = ToInt16(dialog.fontSize)) {
+        o.SelFontSize = *size;
+    }
+    o.SelFontBold = dialog.fontBold;
+    o.SelFontItalic = dialog.fontItalic;
+    if (o.SelFont.empty()) {
+        o.SelFont = "Arial";
+    }
+    form_.SaveOptions();
+}
+
+void SetupPage::PbViewScript_MouseDown() {
+    LstBoxViewScript->clear();
+    try {
+        const QListWidgetItem* highlighted = ClbCategories->currentItem();
+        if (highlighted) {
+            const std::string name = highlighted->data(kNameRole).toByteArray().toStdString();
+            if (FileExists(CategoryFilePath(form_.AppFolder(), name))) {
+                for (const kestrane::Message& m : LoadMessages(form_.AppFolder(), name)) {
+                    if (m.included) {
+                        LstBoxViewScript->addItem(DisplayText(m.text));
+                    }
+                }
+            }
+        }
+    } catch (const std::exception& e) {
+        Message(QString::fromLocal8Bit(e.what()));
+    }
+    LstBoxViewScript->setVisible(LstBoxViewScript->count() > 0);
+    LstBoxViewScript->raise();
+}
+
+void SetupPage::Image1_MouseMove() {
+    LstBoxViewScript->hide();
+}
+
+bool SetupPage::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::FocusOut: {
+            // Focus going to another window (a message box, another program) is not the box
+            // losing it to another control of the panel.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+                break;
+            }
+            if (watched == TxtMessageDuration) {
+                TxtMessageDuration_LostFocus();
+            } else if (watched == txtTimeBetweenMessages) {
+                txtTimeBetweenMessages_LostFocus();
+            }
+            break;
+        }
+        case QEvent::MouseMove:
+            if (watched == Image1) {
+                Image1_MouseMove();
+            } else if (watched == LstBoxViewScript->viewport()) {
+                LstBoxViewScript->setVisible(true);
+            }
+            break;
+        case QEvent::MouseButtonPress:
+            if (watched == LstBoxViewScript->viewport()) {
+                LstBoxViewScript->setVisible(true);
+            }
+            break;
+        default:
+            break;
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 }  // namespace kestrane

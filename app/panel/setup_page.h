@@ -1,30 +1,65 @@
-// The Setup tab's page (PanelOptions): the category check list, the two timing boxes, the
-// Color, Font and View Script pictures, the Test picture and the preview label.
+// The Setup tab's page (PanelOptions): the category check list with its count, the autostart
+// box, the two timing boxes with their spin pictures, the four position options, the View
+// Script pop-up, the Color and Font pictures, the Test picture and the preview label. The
+// control labels are painted on the page's background picture Image1.
+//
+// Every change is written at once: options through the window's SaveOptions, ticks to the
+// selection file, the autostart box to the flag file and the Run value. Changing a tick, an
+// option or the autostart box from code runs the same handler as a user's click.
 #pragma once
 
+#include "app/store/autostart.h"
 #include "app/store/category_entry.h"
 
+#include <QCheckBox>
 #include <QFrame>
 
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QRadioButton;
 
 namespace kestrane {
 
+class FrmMain;
 class PictureButton;
+
+// The item data under which both category lists keep a category's name as the bytes the
+// selection file holds (the text shown may be decoded differently).
+inline constexpr int kCategoryNameRole = Qt::UserRole + 1;
+
+// The autostart box: changing it, by the user or from code, runs Check1_Click.
+class AutoStartBox : public QCheckBox, public AutoStartCheckBox {
+    Q_OBJECT
+  public:
+    using QCheckBox::QCheckBox;
+    bool IsTicked() const override { return isChecked(); }
+    void SetTicked(bool ticked) override { setChecked(ticked); }
+};
 
 class SetupPage : public QFrame {
     Q_OBJECT
   public:
-    explicit SetupPage(QWidget* parent);
+    explicit SetupPage(FrmMain& form);
 
+    QLabel* Image1 = nullptr;  // the background picture with the control labels
     QListWidget* ClbCategories = nullptr;
+    QLabel* LblNumMess = nullptr;
     QLineEdit* TxtMessageDuration = nullptr;      // at most 3 digits
     QLineEdit* txtTimeBetweenMessages = nullptr;  // at most 2 digits
+    PictureButton* PbDfSecUp = nullptr;
+    PictureButton* PbDfSecDown = nullptr;
+    PictureButton* PbDiEvSecUp = nullptr;
+    PictureButton* PbDiEvSecDown = nullptr;
+    QRadioButton* ChbCenter = nullptr;
+    QRadioButton* ChbTopLeft = nullptr;
+    QRadioButton* ChbTopRight = nullptr;
+    QRadioButton* ChbRandomize = nullptr;
     PictureButton* PbViewScript = nullptr;
     PictureButton* PbColor = nullptr;
     PictureButton* PBFont = nullptr;
+    QListWidget* LstBoxViewScript = nullptr;
+    AutoStartBox* Check1 = nullptr;
     PictureButton* PbTest = nullptr;
     QLabel* LblWhiteTemp = nullptr;  // opaque box in the system's title-bar text colour
     QLabel* LblWhite = nullptr;      // the preview label on it
@@ -32,7 +67,39 @@ class SetupPage : public QFrame {
     // The list's entries in order with their ticks; the names are the bytes the selection
     // file holds, whatever the list displays.
     CategoryList Categories() const;
+    // Appends an entry. Adding an entry runs no click behaviour; its tick is set before the
+    // entry joins the list.
     void AddCategory(const CategoryEntry& entry);
+
+    // LblNumMess := the number of included messages of the ticked categories.
+    void Recount();
+
+    // Handlers, named as the forms name them.
+    void ClbCategories_Click();
+    void Check1_Click();
+    void TxtMessageDuration_LostFocus();
+    void txtTimeBetweenMessages_LostFocus();
+    void PbDfSecUp_Click();
+    void PbDfSecDown_Click();
+    void PbDiEvSecUp_Click();
+    void PbDiEvSecDown_Click();
+    void ChbCenter_Click();
+    void ChbTopLeft_Click();
+    void ChbTopRight_Click();
+    void ChbRandomize_Click();
+    void PbColor_Click();
+    void PBFont_Click();
+    void PbViewScript_MouseDown();
+    void Image1_MouseMove();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void SetPosition(const char* word);
+    void Message(const QString& text);
+
+    FrmMain& form_;
 };
 
 }  // namespace kestrane

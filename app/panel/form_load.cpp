@@ -1,0 +1,177 @@
+// The control panel's start-up sequence and the single-instance rule.
+#include "app/flash/numbers.h"
+#include "app/panel/frm_main.h"
+#include "app/panel/picture_button.h"
+#include "app/panel/setup_page.h"
+#include "app/panel/twips.h"
+#include "app/store/autostart.h"
+#include "app/store/category_file.h"
+#include "app/store/options_file.h"
+#include "app/store/selection_file.h"
+#include "platform/instance/instance_lock.h"
+#include "platform/win/window.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+
+#include <exception>
+
+namespace kestrane {
+
+namespace {
+
+// Runs one start-up step; a step that fails is skipped and the next one runs.
+template <typename Step>
+void Try(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+void SetColor(QWidget* w, QPalette::ColorRole role, const QColor& color) {
+    QPalette pal = w->palette();
+    pal.setColor(role, color);
+    w->setPalette(pal);
+}
+
+}  // namespace
+
+void FrmMain::CheckIfAppIsAlreadyRunning(const std::string& sInput) {
+    const platform::win::HWND handle =
+        platform::win::FindWindowExA(0, 0, "ThunderRT6FormDC", sInput.c_str());
+    if (handle > 0) {
+        platform::win::ShowWindow(handle, platform::win::SW_SHOWNORMAL);
+    }
+}
+
+bool FrmMain::Form_Load() {
+    SetupPage* setup = PanelOptions;
+
+    // 1. A second instance ends at once, before anything is read or written.
+    instance_ = std::make_unique<platform::instance::InstanceLock>(instanceKey_);
+    if (!instance_->TryAcquire()) {
+        instance_.reset();
+        CheckIfAppIsAlreadyRunning("Quessamir");
+        return false;
+    }
+
+    // 2. The Programs page's two lists.
+    Try([&] {
+        for (QListWidget* list : {LstBoxCategories, ClbMessages}) {
+            if (list) {
+                list->resize(list->width(), TwipsToPixels(3210));
+            }
+        }
+    });
+
+    // 3.
+    state_.RunWanted = false;
+
+    // 4. Colours of the position options and the View Script pop-up.
+    Try([&] {
+        for (QRadioButton* option :
+             {setup->ChbTopRight, setup->ChbTopLeft, setup->ChbCenter, setup->ChbRandomize}) {
+            SetColor(option, QPalette::Window, QColor(243, 248, 251));
+        }
+        SetColor(setup->LstBoxViewScript, QPalette::Text, QColor(3, 65, 133));
+    });
+
+    // 5. The help panels have no texts of their own yet.
+
+    // 6.
+    Try([&] { SetColor(setup->LblNumMess, QPalette::WindowText, QColor(30, 110, 167)); });
+
+    // 7.
+    CreateButtonMode = QStringLiteral("Add");
+
+    // 8. The tray object; without the library the program runs without a tray icon.
+    Try([&] {
+        if (createTray_ && tray_.Create()) {
+            tray_.SetMenuEnabled(u"Stop", false);
+        }
+    });
+
+    // 9. The application folder was fixed when the window was made.
+
+    // 10. Options, creating the file with the defaults when it is missing.
+    Try([&] {
+        const OptionsRead read = ReadOptions(appFolder_, state_.flashOptions);
+        state_.flashOptions = read.options;
+        setup->TxtMessageDuration->setText(QString::fromStdString(read.durationBox));
+        setup->txtTimeBetweenMessages->setText(QString::fromStdString(read.intervalBox));
+        // Selecting an option that is not selected yet runs its click behaviour.
+        switch (read.position) {
+            case PositionButton::Center:
+                setup->ChbCenter->setChecked(true);
+                break;
+            case PositionButton::TopLeft:
+                setup->ChbTopLeft->setChecked(true);
+                break;
+            case PositionButton::TopRight:
+                setup->ChbTopRight->setChecked(true);
+                break;
+            case PositionButton::Random:
+                setup->ChbRandomize->setChecked(true);
+                break;
+            case PositionButton::None:
+                break;
+        }
+    });
+
+    // 11. Pages.
+    Try([&] {
+        setup->show();
+        PanelEditMessage->hide();
+        PanelAbout->hide();
+        PbStart->show();
+        PbAboutUs->move(TwipsToPixels(2205), TwipsToPixels(1530));
+    });
+
+    // 12. TestIdle starts true in run control.
+    state_.Idle = true;
+
+    // 13. Both category lists from the selection file; ticks set now run no click behaviour.
+    setup->ClbCategories->clear();
+    PanelEditMessage->ClearCategoryList();
+    ListsReady = false;
+    Try([&] {
+        for (const CategoryEntry& entry : ReadSelectedPrograms(appFolder_)) {
+            setup->AddCategory(entry);
+            PanelEditMessage->AddCategoryName(entry.name);
+        }
+    });
+    ListsReady = true;
+
+    // 14.
+    Try([&] { setup->Recount(); });
+
+    // 15. Autostart; clearing the box runs its click behaviour.
+    Try([&] { ApplyAutoStart(appFolder_, *setup->Check1); });
+
+    // 16. Hidden and running, or shown.
+    if (setup->Check1->isChecked()) {
+        Try([&] {
+            SetPicture(PbStart, QString::fromLatin1(kStopPicture));
+            tray_.SetMenuEnabled(u"Stop", true);
+            tray_.SetMenuEnabled(u"Start", false);
+            if (setup->ClbCategories->count() >= 1) {
+                HidePanel();
+                state_.Idle = false;
+                // The run is wanted from here on, as after a press of Start.
+                state_.RunWanted = true;
+                run_->StartRun();
+            } else {
+                run_->StopRun();
+                show();
+            }
+        });
+    } else {
+        Try([&] { ShowPanel(); });
+    }
+    return true;
+}
+
+}  // namespace kestrane
