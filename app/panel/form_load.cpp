@@ -90,6 +90,8 @@ bool FrmMain::Form_Load() {
     // 8. The tray object; without the library the program runs without a tray icon.
     Try([&] {
         if (createTray_ && tray_.Create()) {
+            ImageList1 = MakeImageList1(appFolder_);
+            tray_.SetImageList(ImageList1.get());
             tray_.SetMenuEnabled(u"Stop", false);
         }
     });

@@ -162,6 +162,7 @@ FrmMain::~FrmMain() {
     run_.reset();
     flash_.reset();
     tray_.Release();
+    ImageList1.Reset();
 }
 
 void FrmMain::SaveOptions() {

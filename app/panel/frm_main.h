@@ -90,6 +90,8 @@ class FrmMain : public QWidget {
     QString CreateButtonMode = QStringLiteral("Add");
     // The one common dialog object: colour, font and file dialogs share its values and flags.
     platform::CommonDialogState CommonDialog1;
+    // The image list handed to the tray object; its first image is the tray icon.
+    platform::com::ComPtr<platform::imagelist::IImageList> ImageList1;
 
     // Loads a picture into one of the window's picture buttons (see PictureButton).
     void SetPicture(PictureButton* button, const QString& suffix);

@@ -1,10 +1,42 @@
 #include "app/panel/tray_link.h"
 
+#include "app/store/text_file.h"
+
+#include <exception>
+
 namespace kestrane {
 
 using platform::com::ComPtr;
 using platform::com::FAILED;
 using platform::com::Variant;
+
+ComPtr<platform::imagelist::IImageList> MakeImageList1(const std::filesystem::path& appFolder) {
+    ComPtr<platform::imagelist::IImageList> list;
+    if (FAILED(platform::imagelist::CreateImageList(list.Put()))) {
+        return nullptr;
+    }
+    try {
+        const std::filesystem::path file = ResolvePath(appFolder, "\\Images\\tray.png");
+        ComPtr<platform::imagelist::IPictureDisp> picture;
+        ComPtr<platform::imagelist::IListImages> images;
+        ComPtr<platform::imagelist::IListImage> added;
+        if (!FAILED(platform::imagelist::LoadPicture(QString::fromStdString(file.string()),
+                                                     picture.Put())) &&
+            !FAILED(list->get_ListImages(images.Put()))) {
+            Variant at = Variant::Missing();
+            Variant key = Variant::Missing();
+            Variant pic = Variant::Object(picture.get());
+            images->Add(*at.get(), *key.get(), *pic.get(), added.Put());
+        }
+    } catch (const std::exception&) {
+        // No picture: the list stays empty.
+    }
+    return list;
+}
+
+bool TrayLink::SetImageList(platform::imagelist::IImageList* list) {
+    return tray_ && list && !FAILED(tray_->putref_ImageList(list));
+}
 
 bool TrayLink::Create() {
     tray_.Reset();

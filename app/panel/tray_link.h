@@ -5,12 +5,19 @@
 #pragma once
 
 #include "platform/com/com_ptr.h"
+#include "platform/imagelist/image_list.h"
 #include "traylib/quorvil.h"
 
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
 namespace kestrane {
+
+// The window's image list ImageList1 with the tray icon ("\Images\tray.png") as its first
+// image; an empty list when the picture cannot be loaded, nothing when no list can be made.
+platform::com::ComPtr<platform::imagelist::IImageList> MakeImageList1(
+    const std::filesystem::path& appFolder);
 
 class TrayLink {
   public:
@@ -20,6 +27,9 @@ class TrayLink {
     quorvil::_SysTray* Object() const { return tray_.get(); }
     // Whether the object has its icon in the notification area (Visible is true).
     bool IconShown() const;
+
+    // Hands the image list to the object (it keeps a counted reference); false on failure.
+    bool SetImageList(platform::imagelist::IImageList* list);
 
     // Enables or disables the tray menu entry filed under key ("Show", "Hide", "Start",
     // "Stop"); ignored when there is no object or no such entry.
