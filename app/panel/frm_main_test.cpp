@@ -219,6 +219,28 @@ TEST_F(FrmMainTest, PicturesAreFoundWithoutRegardToCaseAndAMissingOneKeepsTheOld
     EXPECT_EQ(form->PbStart->PictureName(), "\\images\\stopbut.jpg");
 }
 
+TEST_F(FrmMainTest, ButtonsWithVariantsFindTheirHoverAndDisabledPictures) {
+    QImage img(61, 21, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    std::filesystem::create_directories(dir / "Images");
+    for (const char* name : {"Images/color.jpg", "Images/color_mouse.jpg", "Images/font.jpg",
+                             "Images/Font_Disable.JPG"}) {
+        ASSERT_TRUE(img.save(QString::fromStdString((dir / name).string()), "JPG"));
+    }
+    form->SetPicture(setup->PbColor, "\\Images\\color.jpg");
+    form->SetPicture(setup->PBFont, "\\Images\\font.jpg");
+    EXPECT_TRUE(setup->PbColor->HasHoverPicture());
+    EXPECT_FALSE(setup->PbColor->HasDisabledPicture());
+    EXPECT_FALSE(setup->PBFont->HasHoverPicture());
+    EXPECT_TRUE(setup->PBFont->HasDisabledPicture());
+    // The Start picture looks up no variants.
+    img.save(QString::fromStdString((dir / "Images/startbut.jpg").string()), "JPG");
+    img.save(QString::fromStdString((dir / "Images/startbut_mouse.jpg").string()), "JPG");
+    form->SetPicture(form->PbStart, "\\images\\startbut.jpg");
+    EXPECT_TRUE(form->PbStart->HasPicture());
+    EXPECT_FALSE(form->PbStart->HasHoverPicture());
+}
+
 TEST_F(FrmMainTest, CategoryNamesKeepTheirBytes) {
     setup->ClbCategories->clear();
     setup->AddCategory({"Caf\xe9", true});

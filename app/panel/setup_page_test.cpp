@@ -1,0 +1,280 @@
+#include "app/panel/panel_test_fixture.h"
+
+#include "app/store/options_file.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QRadioButton>
+
+namespace kestrane::paneltest {
+namespace {
+
+class SetupPageTest : public PanelTest {
+  protected:
+    void SetUp() override {
+        WriteBytes(dir / "Images/AutoStart.txt", "0\r\n");
+        WriteBytes(dir / "Images/SelectedPrograms.txt", "Calm;1\r\nEmpty;0\r\n");
+        ASSERT_TRUE(Load());
+        dialogs.shown.clear();
+    }
+
+    static void LoseFocus(QLineEdit* box, Qt::FocusReason reason = Qt::TabFocusReason) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(box, &out);
+    }
+
+    FlashOptions Saved() const {
+        return ParseOptions(File("Images/SelectedOptions.txt"), FlashOptions()).options;
+    }
+};
+
+TEST_F(SetupPageTest, TickingOrHighlightingAnEntryRecountsAndRewritesTheSelectionFile) {
+    setup->ClbCategories->item(1)->setCheckState(Qt::Checked);
+    EXPECT_EQ(File("Images/SelectedPrograms.txt"), "Calm;1\r\nEmpty;1\r\n");
+    setup->ClbCategories->item(0)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(File("Images/SelectedPrograms.txt"), "Calm;0\r\nEmpty;1\r\n");
+    EXPECT_EQ(setup->LblNumMess->text(), "0");
+
+    // Highlighting alone writes the file again, creating it when it has gone.
+    fs::remove(dir / "Images/SelectedPrograms.txt");
+    setup->ClbCategories->setCurrentRow(1);
+    EXPECT_EQ(File("Images/SelectedPrograms.txt"), "Calm;0\r\nEmpty;1\r\n");
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // A write that fails is reported, and the count still follows the ticks.
+    fs::remove(dir / "Images/SelectedPrograms.txt");
+    fs::create_directories(dir / "Images/SelectedPrograms.txt");
+    setup->ClbCategories->item(0)->setCheckState(Qt::Checked);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Veltrane");
+    EXPECT_TRUE(dialogs.shown[0].prompt.contains("SelectedPrograms.txt"))
+        << dialogs.shown[0].prompt.toStdString();
+    EXPECT_EQ(setup->LblNumMess->text(), "2");
+}
+
+TEST_F(SetupPageTest, DurationCommitOnLeavingTheBox) {
+    setup->TxtMessageDuration->setText("0");
+    LoseFocus(setup->TxtMessageDuration);
+    EXPECT_EQ(state.flashOptions.Msgduration, 1);
+    EXPECT_EQ(setup->TxtMessageDuration->text(), "0");
+    EXPECT_EQ(Saved().Msgduration, 1);
+
+    setup->TxtMessageDuration->setText("250");
+    LoseFocus(setup->TxtMessageDuration, Qt::ActiveWindowFocusReason);  // another window
+    EXPECT_EQ(Saved().Msgduration, 1);
+    LoseFocus(setup->TxtMessageDuration);
+    EXPECT_EQ(Saved().Msgduration, 250);
+
+    fs::remove(dir / "Images/SelectedOptions.txt");
+    WriteBytes(dir / "Images/SelectedOptions.txt", "untouched");
+    setup->TxtMessageDuration->clear();
+    LoseFocus(setup->TxtMessageDuration);
+    EXPECT_EQ(state.flashOptions.Msgduration, 250);
+    EXPECT_EQ(File("Images/SelectedOptions.txt"), "untouched");
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(SetupPageTest, IntervalCommitRefusesAboveSixtyAndTakesOneForZero) {
+    setup->txtTimeBetweenMessages->setText("75");
+    LoseFocus(setup->txtTimeBetweenMessages);
+    ASSERT_EQ(dialogs.prompts(), QStringList{"Please enter less than or equal to 60 seconds"});
+    EXPECT_EQ(dialogs.shown[0].title, "Veltrane");
+    EXPECT_EQ(setup->txtTimeBetweenMessages->text(), "60");
+    EXPECT_EQ(state.flashOptions.TimeBtnMsgs, 60);
+    EXPECT_EQ(Saved().TimeBtnMsgs, 60);
+
+    setup->txtTimeBetweenMessages->setText("0");
+    LoseFocus(setup->txtTimeBetweenMessages);
+    EXPECT_EQ(state.flashOptions.TimeBtnMsgs, 1);
+    EXPECT_EQ(setup->txtTimeBetweenMessages->text(), "0");
+    EXPECT_EQ(Saved().TimeBtnMsgs, 1);
+
+    setup->txtTimeBetweenMessages->clear();
+    LoseFocus(setup->txtTimeBetweenMessages);
+    EXPECT_EQ(state.flashOptions.TimeBtnMsgs, 1);
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+}
+
+TEST_F(SetupPageTest, SpinPicturesStepTheBoxesWithinTheirLimitsAndSaveNothing) {
+    const std::string saved = File("Images/SelectedOptions.txt");
+    QLineEdit* duration = setup->TxtMessageDuration;
+    QLineEdit* interval = setup->txtTimeBetweenMessages;
+
+    duration->setText("998");
+    setup->PbDfSecUp->click();
+    EXPECT_EQ(duration->text(), "999");
+    setup->PbDfSecUp->click();
+    EXPECT_EQ(duration->text(), "999");
+    duration->setText("2");
+    setup->PbDfSecDown->click();
+    EXPECT_EQ(duration->text(), "1");
+    setup->PbDfSecDown->click();
+    EXPECT_EQ(duration->text(), "1");
+
+    interval->setText("59");
+    setup->PbDiEvSecUp->click();
+    EXPECT_EQ(interval->text(), "60");
+    interval->setText("64");
+    setup->PbDiEvSecUp->click();
+    EXPECT_EQ(interval->text(), "65");
+    setup->PbDiEvSecUp->click();
+    EXPECT_EQ(interval->text(), "1");
+    setup->PbDiEvSecDown->click();
+    EXPECT_EQ(interval->text(), "1");
+    interval->setText("10");
+    setup->PbDiEvSecDown->click();
+    EXPECT_EQ(interval->text(), "9");
+
+    duration->clear();
+    interval->clear();
+    for (PictureButton* spin :
+         {setup->PbDfSecUp, setup->PbDfSecDown, setup->PbDiEvSecUp, setup->PbDiEvSecDown}) {
+        spin->click();
+    }
+    EXPECT_EQ(duration->text(), "");
+    EXPECT_EQ(interval->text(), "");
+    EXPECT_EQ(state.flashOptions, FlashOptions::Defaults());
+    EXPECT_EQ(File("Images/SelectedOptions.txt"), saved);
+}
+
+TEST_F(SetupPageTest, EachPositionOptionStoresItsWordAndSaves) {
+    const std::pair<QRadioButton*, std::string> options[] = {
+        {setup->ChbTopLeft, "Top Left"},
+        {setup->ChbTopRight, "Top Right"},
+        {setup->ChbRandomize, "Random"},
+        {setup->ChbCenter, "Center"},
+    };
+    for (const auto& [option, word] : options) {
+        option->click();
+        EXPECT_TRUE(option->isChecked());
+        EXPECT_EQ(state.flashOptions.MsgOption, word);
+        EXPECT_EQ(Saved().MsgOption, word);
+    }
+}
+
+TEST_F(SetupPageTest, ColourDialogTakesItsColourOnConfirmAndOnCancel) {
+    setup->PbColor->click();  // first use, cancelled: the dialog's initial colour
+    EXPECT_EQ(dialogs.colorCalls, 1);
+    EXPECT_EQ(state.flashOptions.Color, "0");
+    EXPECT_EQ(Saved().Color, "0");
+
+    dialogs.colorChoices.push_back([](platform::CommonDialogState& s) { s.color = 0x004080FF; });
+    setup->PbColor->click();
+    EXPECT_EQ(state.flashOptions.Color, "4227327");
+    setup->PbColor->click();  // cancelled: the colour held from last time
+    EXPECT_EQ(state.flashOptions.Color, "4227327");
+    EXPECT_EQ(Saved().Color, "4227327");
+
+    // The font dialog's flags stay on the shared dialog object.
+    setup->PBFont->click();
+    int flagsSeen = -1;
+    dialogs.colorChoices.push_back([&](platform::CommonDialogState& s) { flagsSeen = s.flags; });
+    setup->PbColor->click();
+    EXPECT_EQ(flagsSeen, platform::CC_RGBINIT | platform::CC_FULLOPEN);
+}
+
+TEST_F(SetupPageTest, FontDialogSetsFlagsRoundsHalvesToEvenAndNeverLeavesTheFaceEmpty) {
+    form->CommonDialog1.flags = 0;
+    int flagsSeen = -1;
+    dialogs.fontChoices.push_back([&](platform::CommonDialogState& s) {
+        flagsSeen = s.flags;
+        s.fontName = "Courier New";
+        s.fontSize = 12.5;
+        s.fontBold = false;
+        s.fontItalic = true;
+    });
+    setup->PBFont->click();
+    EXPECT_EQ(flagsSeen, 3);
+    FlashOptions expected = FlashOptions::Defaults();
+    expected.SelFont = "Courier New";
+    expected.SelFontSize = 12;
+    expected.SelFontBold = false;
+    expected.SelFontItalic = true;
+    EXPECT_EQ(state.flashOptions, expected);
+    EXPECT_EQ(File("Images/SelectedOptions.txt"), FormatOptions(expected));
+
+    dialogs.fontChoices.push_back([](platform::CommonDialogState& s) { s.fontSize = 13.5; });
+    setup->PBFont->click();
+    EXPECT_EQ(state.flashOptions.SelFontSize, 14);
+
+    state.flashOptions.SelFont = "Changed elsewhere";
+    setup->PBFont->click();  // cancelled: the dialog's previous values again
+    EXPECT_EQ(state.flashOptions.SelFont, "Courier New");
+    EXPECT_EQ(state.flashOptions.SelFontSize, 14);
+
+    dialogs.fontChoices.push_back([](platform::CommonDialogState& s) { s.fontName.clear(); });
+    setup->PBFont->click();
+    EXPECT_EQ(state.flashOptions.SelFont, "Arial");
+    EXPECT_EQ(Saved().SelFont, "Arial");
+}
+
+TEST_F(SetupPageTest, ViewScriptListsTheIncludedMessagesOfTheHighlightedCategory) {
+    QListWidget* popup = setup->LstBoxViewScript;
+    setup->PbViewScript->pressed();  // nothing highlighted yet
+    EXPECT_TRUE(popup->isHidden());
+    EXPECT_EQ(popup->count(), 0);
+
+    setup->ClbCategories->setCurrentRow(1);  // highlighted, not ticked; all excluded
+    setup->PbViewScript->pressed();
+    EXPECT_TRUE(popup->isHidden());
+
+    WriteBytes(dir / "Data/Calm.txt", "Breathe;1\r\n\r\nSkip;0\r\nCaf\xe9;1\r\nSmile;1\r\n");
+    setup->ClbCategories->setCurrentRow(0);
+    setup->PbViewScript->pressed();
+    ASSERT_EQ(popup->count(), 3);
+    EXPECT_EQ(popup->item(0)->text(), "Breathe");
+    EXPECT_EQ(popup->item(1)->text(), QString::fromUtf8("Café"));
+    EXPECT_EQ(popup->item(2)->text(), "Smile");
+    EXPECT_FALSE(popup->isHidden());
+
+    // Moving over the page's background hides it again.
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(setup->Image1, &move);
+    EXPECT_TRUE(popup->isHidden());
+
+    // A category file that cannot be read: the failure is shown and the pop-up stays hidden.
+    fs::remove(dir / "Data/Calm.txt");
+    fs::create_directories(dir / "Data/Calm.txt");
+    setup->PbViewScript->pressed();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].title, "Veltrane");
+    EXPECT_TRUE(popup->isHidden());
+}
+
+TEST_F(SetupPageTest, AutoStartBoxWritesFlagAndRunValueAndRefusesWithoutATick) {
+    setup->Check1->click();  // Calm is ticked
+    EXPECT_TRUE(setup->Check1->isChecked());
+    EXPECT_EQ(File("Images/AutoStart.txt"), "1\r\n");
+    EXPECT_EQ(RunValue(), RunValueData(dir.path()));
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    setup->Check1->click();
+    EXPECT_EQ(File("Images/AutoStart.txt"), "0\r\n");
+    EXPECT_EQ(RunValue(), "");
+
+    setup->ClbCategories->item(0)->setCheckState(Qt::Unchecked);
+    setup->Check1->click();
+    EXPECT_EQ(dialogs.prompts(), QStringList{"Select Veltrane Program"});
+    EXPECT_FALSE(setup->Check1->isChecked());
+    EXPECT_EQ(File("Images/AutoStart.txt"), "0\r\n");
+    EXPECT_EQ(RunValue(), "");
+}
+
+TEST_F(SetupPageTest, ARunLocksTheSetupPageAndItsPictures) {
+    form->PbStart->click();
+    ASSERT_FALSE(state.Idle);
+    for (QWidget* w : std::initializer_list<QWidget*>{setup, setup->PbViewScript, setup->PbColor,
+                                                      setup->PBFont}) {
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    }
+    form->PbStart->click();
+    EXPECT_TRUE(setup->isEnabled());
+    EXPECT_TRUE(setup->PbViewScript->isEnabled());
+}
+
+}  // namespace
+}  // namespace kestrane::paneltest
