@@ -236,9 +236,11 @@ TEST_F(SetupPageTest, ViewScriptListsTheIncludedMessagesOfTheHighlightedCategory
     QApplication::sendEvent(setup->Image1, &move);
     EXPECT_TRUE(popup->isHidden());
 
-    // A category file that cannot be read: the failure is shown and the pop-up stays hidden.
-    fs::remove(dir / "Data/Calm.txt");
-    fs::create_directories(dir / "Data/Calm.txt");
+    // A name that would reach outside the Data folder: the failure is shown and the pop-up
+    // stays hidden.
+    setup->AddCategory({"../Images/SelectedPrograms", false});
+    setup->ClbCategories->setCurrentRow(2);
+    dialogs.shown.clear();
     setup->PbViewScript->pressed();
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].title, "Veltrane");

@@ -42,12 +42,14 @@ echo "$geometry" | grep -q 'Geometry: 569x509' || fail "unexpected window size: 
 shot="${KESTRANE_SHOT:-$work/shot.png}"
 import -window root "$shot"
 # The header band of the background picture is dark blue; the Setup page below it light.
-read -r wx wy < <(xdotool getwindowgeometry --shell "$wid" | awk -F= '/^X=|^Y=/{printf "%s ", $2}')
+info=$(xwininfo -id "$wid")
+wx=$(echo "$info" | awk '/Absolute upper-left X/ {print $4}')
+wy=$(echo "$info" | awk '/Absolute upper-left Y/ {print $4}')
 pixel() { convert "$shot" -format "%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]" \
-    -crop "1x1+$(($1 + wx))+$(($2 + wy))" info:; }
+    -crop "1x1+$(($1 + wx))+$(($2 + wy))" info:; echo; }
 read -r r g b < <(pixel 300 30)
 [ "$b" -gt 80 ] && [ "$r" -lt 80 ] || fail "header band not painted (rgb $r $g $b)"
-read -r r g b < <(pixel 300 250)
+read -r r g b < <(pixel 100 260)
 [ "$r" -gt 200 ] && [ "$g" -gt 200 ] && [ "$b" -gt 200 ] || fail "Setup page not shown (rgb $r $g $b)"
 
 expected_options=$(printf 'Color;16711680\r\nMsgduration;100\r\nTimeBtnMsgs;1\r\nMsgOption;Center\r\nSelFont;Arial\r\nSelFontBold;True\r\nSelFontItalic;False\r\nSelFontSize;16\r\n' | od -An -tx1)
