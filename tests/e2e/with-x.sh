@@ -31,6 +31,12 @@ if [ ! -s "$work/display" ]; then
     exit 1
 fi
 export DISPLAY=":$(head -n1 "$work/display")"
+# libxkbcommon-x11 copies keymap names out of X replies with strndup(name, length), where the
+# names are not NUL-terminated; that is valid C, but AddressSanitizer's strict string checks
+# report it as an overflow in every Qt client. The checks stay on for the tests without X.
+if [ -n "${ASAN_OPTIONS:-}" ]; then
+    export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
+fi
 echo "with-x: DISPLAY=$DISPLAY" >&2
 
 openbox >"$work/openbox.log" 2>&1 &
