@@ -87,14 +87,19 @@ bool FrmMain::Form_Load() {
     // 7.
     CreateButtonMode = QStringLiteral("Add");
 
-    // 8. The tray object; without the library the program runs without a tray icon.
-    Try([&] {
-        if (createTray_ && tray_.Create()) {
+    // 8. The tray object with its events, the image list, the icon and its menu; without the
+    // library the program runs without a tray icon.
+    bool trayCreated = false;
+    Try([&] { trayCreated = createTray_ && tray_.Create(); });
+    if (trayCreated) {
+        Try([&] { trayBehaviour_.Bind(); });
+        Try([&] {
             ImageList1 = MakeImageList1(appFolder_);
             tray_.SetImageList(ImageList1.get());
-            tray_.SetMenuEnabled(u"Stop", false);
-        }
-    });
+        });
+        Try([&] { trayBehaviour_.SystrayShow(); });
+        Try([&] { tray_.SetMenuEnabled(u"Stop", false); });
+    }
 
     // 9. The application folder was fixed when the window was made.
 
@@ -167,7 +172,8 @@ bool FrmMain::Form_Load() {
                 run_->StartRun();
             } else {
                 run_->StopRun();
-                show();
+                // Nothing to run: the window comes up, with the tray's Show and Hide to match.
+                ShowPanel();
             }
         });
     } else {

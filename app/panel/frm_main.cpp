@@ -212,11 +212,14 @@ void FrmMain::PbAboutUs_Click() {
 }
 
 void FrmMain::ShowPanel() {
+    tray_.SetMenuEnabled(u"SHOW", false);
+    tray_.SetMenuEnabled(u"HIDE", true);
+    // An ordinary window, neither minimised nor maximised, brought to the front.
+    setWindowState(windowState() &
+                   ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
     showNormal();
     raise();
     activateWindow();
-    tray_.SetMenuEnabled(u"Show", false);
-    tray_.SetMenuEnabled(u"Hide", true);
 }
 
 void FrmMain::HidePanel() {
@@ -226,8 +229,8 @@ void FrmMain::HidePanel() {
         showMinimized();
         return;
     }
-    tray_.SetMenuEnabled(u"Show", true);
-    tray_.SetMenuEnabled(u"Hide", false);
+    tray_.SetMenuEnabled(u"SHOW", true);
+    tray_.SetMenuEnabled(u"HIDE", false);
     hide();
 }
 

@@ -10,6 +10,7 @@
 #include "app/flash/shared_state.h"
 #include "app/flash/timer.h"
 #include "app/panel/programs_page.h"
+#include "app/panel/tray_behaviour.h"
 #include "app/panel/tray_link.h"
 #include "platform/dialogs/dialogs.h"
 
@@ -66,6 +67,8 @@ class FrmMain : public QWidget {
     RunControl& Run() { return *run_; }
     MessagesForm& messagesform() { return *flash_; }
     TrayLink& mobjSysTray() { return tray_; }
+    // The panel's handlers of the tray object's events and its tray set-up.
+    TrayBehaviour& Tray() { return trayBehaviour_; }
 
     // Rewrites the options file from the shared options record (nothing when it is missing).
     void SaveOptions();
@@ -128,6 +131,7 @@ class FrmMain : public QWidget {
     QPixmap background_;
     Rnd rnd_;
     TrayLink tray_;
+    TrayBehaviour trayBehaviour_{*this};
     std::unique_ptr<MessagesForm> flash_;
     std::unique_ptr<Panel> panel_;
     std::unique_ptr<RunControl> run_;

@@ -39,7 +39,7 @@ bool TrayLink::SetImageList(platform::imagelist::IImageList* list) {
 }
 
 bool TrayLink::Create() {
-    tray_.Reset();
+    Release();
     const platform::com::HRESULT hr = platform::com::CoCreateInstance(
         quorvil::CLSID_SysTray, nullptr, platform::com::CLSCTX_INPROC_SERVER, quorvil::IID__SysTray,
         tray_.PutVoid());
@@ -56,13 +56,85 @@ bool TrayLink::IconShown() const {
            visible != platform::com::VARIANT_FALSE;
 }
 
+bool TrayLink::Connect(platform::com::EventSink::Handler handler) {
+    if (!tray_) {
+        return false;
+    }
+    if (sink_) {
+        sink_->Disconnect();
+    }
+    sink_ = platform::com::EventSink::Create(quorvil::DIID___SysTray, std::move(handler));
+    if (!sink_ || FAILED(sink_->Connect(tray_.get()))) {
+        sink_.Reset();
+        return false;
+    }
+    return true;
+}
+
+void TrayLink::Release() {
+    if (sink_) {
+        sink_->Disconnect();
+        sink_.Reset();
+    }
+    tray_.Reset();
+}
+
+bool TrayLink::SetIcon(short index) {
+    Variant value = Variant::Short(index);
+    return tray_ && !FAILED(tray_->put_Icon(*value.get()));
+}
+
+bool TrayLink::SetVisible(bool visible) {
+    return tray_ && !FAILED(tray_->put_Visible(visible ? platform::com::VARIANT_TRUE
+                                                       : platform::com::VARIANT_FALSE));
+}
+
+bool TrayLink::SetEnableMenu(bool enable) {
+    return tray_ && !FAILED(tray_->put_EnableMenu(enable ? platform::com::VARIANT_TRUE
+                                                         : platform::com::VARIANT_FALSE));
+}
+
+bool TrayLink::AddMenu(std::u16string_view caption, std::u16string_view key) {
+    const auto menu = Menu();
+    if (!menu) {
+        return false;
+    }
+    platform::com::Bstr captionText(caption);
+    platform::com::Bstr keyText(key);
+    Variant tag = Variant::Missing();
+    platform::com::VARIANT_BOOL checked = platform::com::VARIANT_FALSE;
+    ComPtr<quorvil::_MenuItem> added;
+    return !FAILED(menu->Add(captionText.get(), keyText.get(), *tag.get(), 0, &checked,
+                             platform::com::VARIANT_TRUE, added.Put()));
+}
+
+bool TrayLink::ShowMenu() {
+    // The object may be released by what a menu choice does; hold it for the call.
+    const ComPtr<quorvil::_SysTray> tray = tray_;
+    return tray && !FAILED(tray->ShowMenu());
+}
+
+long TrayLink::MenuCount() const {
+    const auto menu = Menu();
+    platform::com::LONG count = 0;
+    if (!menu || FAILED(menu->get_Count(&count))) {
+        return 0;
+    }
+    return count;
+}
+
+ComPtr<quorvil::_MenuItems> TrayLink::Menu() const {
+    ComPtr<quorvil::_MenuItems> menu;
+    if (tray_ && FAILED(tray_->get_Menu(menu.Put()))) {
+        menu.Reset();
+    }
+    return menu;
+}
+
 ComPtr<quorvil::_MenuItem> TrayLink::Entry(std::u16string_view key) const {
     ComPtr<quorvil::_MenuItem> item;
-    if (!tray_) {
-        return item;
-    }
-    ComPtr<quorvil::_MenuItems> menu;
-    if (FAILED(tray_->get_Menu(menu.Put())) || !menu) {
+    const auto menu = Menu();
+    if (!menu) {
         return item;
     }
     Variant index = Variant::Text(key);
