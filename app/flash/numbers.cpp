@@ -1,6 +1,6 @@
 #include "app/flash/numbers.h"
 
-#include <QStringDecoder>
+#include "platform/codepage/codepage.h"
 
 #include <cmath>
 
@@ -89,22 +89,7 @@ std::optional<std::uint32_t> ColorValue(const std::string& text) {
 }
 
 QString DisplayText(const std::string& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString s = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (!utf8.hasError()) {
-        return s;
-    }
-    // Windows-1252: Latin-1 except for the printable characters in 0x80..0x9F.
-    static const char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString out;
-    out.reserve(static_cast<qsizetype>(bytes.size()));
-    for (unsigned char c : bytes) {
-        out.append(c >= 0x80 && c < 0xA0 ? QChar(high[c - 0x80]) : QChar(c));
-    }
-    return out;
+    return platform::codepage::DecodeForDisplay(bytes);
 }
 
 }  // namespace kestrane

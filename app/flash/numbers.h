@@ -22,7 +22,8 @@ std::optional<std::int32_t> ToInt32(double value);
 // when the text is not a whole number or not a colour.
 std::optional<std::uint32_t> ColorValue(const std::string& text);
 
-// The text of a message for display: valid UTF-8 as UTF-8, anything else as Windows-1252.
+// The text of a message for display (the code page's one decoder): valid UTF-8 as UTF-8,
+// anything else as Windows-1252.
 QString DisplayText(const std::string& bytes);
 
 }  // namespace kestrane
