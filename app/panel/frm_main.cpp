@@ -7,6 +7,7 @@
 #include "app/store/options_file.h"
 #include "app/store/text_file.h"
 #include "platform/instance/instance_lock.h"
+#include "platform/shell/notify_icon.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -223,9 +224,10 @@ void FrmMain::ShowPanel() {
 }
 
 void FrmMain::HidePanel() {
-    if (!tray_.IconShown()) {
-        // Without a tray icon nothing could bring a hidden window back, and a second start
-        // refuses to run: the window goes to the task bar instead.
+    if (!tray_.IconShown() || !platform::shell::NotifyAreaShown()) {
+        // Without a tray icon on screen (no tray object, or no tray host on this desktop)
+        // nothing could bring a hidden window back, and a second start refuses to run: the
+        // window goes to the task bar instead.
         showMinimized();
         return;
     }

@@ -234,6 +234,18 @@ TEST_F(TrayBehaviourTest, AutostartWithCategoriesGoesToTheTrayRunning) {
     EXPECT_EQ(Enabled(u"Stop"), true);
 }
 
+TEST_F(TrayBehaviourTest, WithoutATrayHostHidingMinimisesInstead) {
+    // The Qt notification area of the offscreen platform: no tray host shows the icon.
+    shell::SetNotifyArea(nullptr);
+    Start("1\r\n", "Calm;1\r\n");
+    EXPECT_TRUE(form->mobjSysTray().IconShown());
+    EXPECT_TRUE(form->isMinimized());
+    EXPECT_TRUE(form->messagesform().IsLoaded());
+    EXPECT_TRUE(state.RunWanted);
+    form->hide1_Click();
+    EXPECT_TRUE(form->isMinimized());
+}
+
 TEST_F(TrayBehaviourTest, ThePressOffersStartOrStopByTheRunAndClosesTheFlashWindow) {
     Start("0\r\n", "Calm;1\r\nEmpty;0\r\n");
     // Stopped: either button opens the menu with Start offered and Stop greyed.

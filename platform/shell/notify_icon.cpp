@@ -163,6 +163,10 @@ NotifyArea* SetNotifyArea(NotifyArea* area) {
     return std::exchange(g_area, area);
 }
 
+bool NotifyAreaShown() {
+    return g_area != nullptr || QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 QSystemTrayIcon* TrayIconFor(HWND hWnd, UINT uID) {
     auto found = Icons().find({hWnd, uID});
     return found != Icons().end() ? found->second.tray : nullptr;

@@ -85,6 +85,10 @@ class NotifyArea {
 // (nullptr for the Qt notification area).
 NotifyArea* SetNotifyArea(NotifyArea* area);
 
+// Whether the icons of the notification area are on screen: a tray host is running (or a
+// receiver put in by SetNotifyArea stands for one).
+bool NotifyAreaShown();
+
 // The Qt icon that stands for (hWnd, uID) in the Qt notification area, or nullptr.
 QSystemTrayIcon* TrayIconFor(HWND hWnd, UINT uID);
 
