@@ -1,6 +1,7 @@
 // The control panel's start-up sequence and the single-instance rule.
 #include "app/flash/numbers.h"
 #include "app/panel/frm_main.h"
+#include "app/panel/help_panels.h"
 #include "app/panel/picture_button.h"
 #include "app/panel/setup_page.h"
 #include "app/panel/twips.h"
@@ -79,7 +80,8 @@ bool FrmMain::Form_Load() {
         SetColor(setup->LstBoxViewScript, QPalette::Text, QColor(3, 65, 133));
     });
 
-    // 5. The help panels have no texts of their own yet.
+    // 5. The help panels' colour and texts.
+    Try([&] { Help().FillHelpTexts(); });
 
     // 6.
     Try([&] { SetColor(setup->LblNumMess, QPalette::WindowText, QColor(30, 110, 167)); });

@@ -1,5 +1,6 @@
 #include "app/panel/frm_main.h"
 
+#include "app/panel/help_panels.h"
 #include "app/panel/picture_button.h"
 #include "app/panel/setup_page.h"
 #include "app/panel/twips.h"
@@ -8,6 +9,7 @@
 #include "app/store/text_file.h"
 #include "platform/instance/instance_lock.h"
 #include "platform/shell/notify_icon.h"
+#include "platform/win/window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -148,6 +150,8 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
                                                          options.timers, std::move(build),
                                                          [this] { SaveOptions(); }});
 
+    help_ = new HelpPanels(*this);
+
     connect(PbStart, &QAbstractButton::clicked, this, [this] { run_->PbStart_Click(); });
     connect(PanelOptions->PbTest, &QAbstractButton::clicked, this,
             [this] { run_->PbTest_Click(); });
@@ -168,6 +172,13 @@ FrmMain::~FrmMain() {
 
 void FrmMain::SaveOptions() {
     kestrane::SaveOptions(appFolder_, state_.flashOptions);
+}
+
+platform::win::HWND FrmMain::hWnd() {
+    if (hWnd_ == 0) {
+        hWnd_ = platform::win::AttachWidget(this, "ThunderRT6FormDC");
+    }
+    return hWnd_;
 }
 
 void FrmMain::SetPicture(PictureButton* button, const QString& suffix) {

@@ -13,6 +13,7 @@
 #include "app/panel/tray_behaviour.h"
 #include "app/panel/tray_link.h"
 #include "platform/dialogs/dialogs.h"
+#include "platform/win/win_types.h"
 
 #include <QFrame>
 #include <QPixmap>
@@ -32,6 +33,7 @@ class InstanceLock;
 
 namespace kestrane {
 
+class HelpPanels;
 class PictureButton;
 class SetupPage;
 
@@ -69,6 +71,10 @@ class FrmMain : public QWidget {
     TrayLink& mobjSysTray() { return tray_; }
     // The panel's handlers of the tray object's events and its tray set-up.
     TrayBehaviour& Tray() { return trayBehaviour_; }
+    HelpPanels& Help() { return *help_; }
+
+    // The window's handle, given on first use.
+    platform::win::HWND hWnd();
 
     // Rewrites the options file from the shared options record (nothing when it is missing).
     void SaveOptions();
@@ -135,6 +141,8 @@ class FrmMain : public QWidget {
     std::unique_ptr<MessagesForm> flash_;
     std::unique_ptr<Panel> panel_;
     std::unique_ptr<RunControl> run_;
+    HelpPanels* help_ = nullptr;  // a child object of the window
+    platform::win::HWND hWnd_ = 0;
 };
 
 }  // namespace kestrane

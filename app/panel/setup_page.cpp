@@ -83,8 +83,6 @@ SetupPage::SetupPage(FrmMain& form) : QFrame(&form), form_(form) {
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(TwipsRect(0, 15, 8145, 5370));
     Image1->setScaledContents(true);
-    Image1->setMouseTracking(true);
-    Image1->installEventFilter(this);
     form_.SetBackground(Image1, QStringLiteral("\\Images\\setupback.jpg"));
 
     ClbCategories = new QListWidget(this);
@@ -357,10 +355,6 @@ void SetupPage::PbViewScript_MouseDown() {
     LstBoxViewScript->raise();
 }
 
-void SetupPage::Image1_MouseMove() {
-    LstBoxViewScript->hide();
-}
-
 bool SetupPage::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::FocusOut: {
@@ -378,9 +372,7 @@ bool SetupPage::eventFilter(QObject* watched, QEvent* event) {
             break;
         }
         case QEvent::MouseMove:
-            if (watched == Image1) {
-                Image1_MouseMove();
-            } else if (watched == LstBoxViewScript->viewport()) {
+            if (watched == LstBoxViewScript->viewport()) {
                 LstBoxViewScript->setVisible(true);
             }
             break;

@@ -42,7 +42,9 @@ class SetupPage : public QFrame {
   public:
     explicit SetupPage(FrmMain& form);
 
-    QLabel* Image1 = nullptr;  // the background picture with the control labels
+    // The background picture with the control labels; moving over it closes the View Script
+    // pop-up and the help panel (HelpPanels).
+    QLabel* Image1 = nullptr;
     QListWidget* ClbCategories = nullptr;
     QLabel* LblNumMess = nullptr;
     QLineEdit* TxtMessageDuration = nullptr;      // at most 3 digits
@@ -90,7 +92,6 @@ class SetupPage : public QFrame {
     void PbColor_Click();
     void PBFont_Click();
     void PbViewScript_MouseDown();
-    void Image1_MouseMove();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
