@@ -60,6 +60,28 @@ expected_options=$(printf 'Color;16711680\r\nMsgduration;100\r\nTimeBtnMsgs;1\r\
 [ "$(od -An -tx1 "$app/Images/SelectedPrograms.txt")" = "$(printf 'Calm;1\r\nFocus;0\r\n' | od -An -tx1)" ] ||
     fail "selection file changed"
 
+# The Setup tab's help: pointing at the help picture (top right of the Timing box) brings up
+# the panel in the tool-tip colour over the right half of the page; moving over the page's
+# background takes it away again. Measured as the mean colour of a patch of that half: the
+# tool-tip colour is yellowish (red well above blue), the page is white and light blue.
+help_patch() {
+    import -window root "$work/help.png"
+    convert "$work/help.png" -crop "180x240+$((wx + 310))+$((wy + 150))" \
+        -format "%[fx:int(1000*(mean.r-mean.b))]" info:
+}
+xdotool mousemove --window "$wid" 521 141
+sleep 0.5
+tint=$(help_patch)
+[ "$tint" -gt 40 ] || fail "help panel not shown over the Setup page (tint $tint)"
+xdotool mousemove --window "$wid" 400 300  # onto the panel: it stays
+sleep 0.3
+tint=$(help_patch)
+[ "$tint" -gt 40 ] || fail "help panel went away with the pointer on it (tint $tint)"
+xdotool mousemove --window "$wid" 276 241  # the background between the two columns
+sleep 0.5
+tint=$(help_patch)
+[ "$tint" -lt 15 ] || fail "help panel still shown over the background (tint $tint)"
+
 # A second start ends at once and changes nothing.
 before=$(cd "$app" && find . -type f -exec sha1sum {} + | sort)
 timeout 20 "$app/kestrane" >"$work/second.log" 2>&1 || fail "the second start did not end by itself"
