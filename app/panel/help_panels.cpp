@@ -186,12 +186,21 @@ HelpPanels::HelpPanels(FrmMain& form)
         form_.SetPicture(picture, kHelpPicture);
         TrackPointer(picture, this);
     }
-    for (HelpTextBox* box : {TxtSetUpHelp, TxtHelpProgramPanel}) {
+    setUpHelpPicture_ = PbSetUpHelp;
+    setUpHelpBox_ = TxtSetUpHelp;
+    setUpHelpViewport_ = TxtSetUpHelp->viewport();
+    programHelpPicture_ = PbHelpPrograms;
+    programHelpBox_ = TxtHelpProgramPanel;
+    programHelpViewport_ = TxtHelpProgramPanel->viewport();
+    for (QWidget* box :
+         {static_cast<QWidget*>(TxtSetUpHelp), TxtSetUpHelp->viewport(),
+          static_cast<QWidget*>(TxtHelpProgramPanel), TxtHelpProgramPanel->viewport()}) {
         TrackPointer(box, this);
-        TrackPointer(box->viewport(), this);
     }
     // The backgrounds: the Setup page's picture Image1, and the Programs page itself, which
     // paints its background picture Image2.
+    image1_ = setup_.Image1;
+    image2_ = &programs_;
     TrackPointer(setup_.Image1, this);
     TrackPointer(&programs_, this);
 
@@ -306,22 +315,21 @@ void HelpPanels::PbGetNewPrograms_Click() {
 
 bool HelpPanels::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    const bool onSetUpHelp = watched == TxtSetUpHelp || watched == TxtSetUpHelp->viewport();
-    const bool onProgramHelp =
-        watched == TxtHelpProgramPanel || watched == TxtHelpProgramPanel->viewport();
+    const bool onSetUpHelp = watched == setUpHelpBox_ || watched == setUpHelpViewport_;
+    const bool onProgramHelp = watched == programHelpBox_ || watched == programHelpViewport_;
     switch (type) {
         case QEvent::MouseMove:
-            if (watched == PbSetUpHelp) {
+            if (watched == setUpHelpPicture_) {
                 PbSetUpHelp_MouseMove();
             } else if (onSetUpHelp) {
                 TxtSetUpHelp_MouseMove();
-            } else if (watched == setup_.Image1) {
+            } else if (watched == image1_) {
                 Image1_MouseMove();
-            } else if (watched == PbHelpPrograms) {
+            } else if (watched == programHelpPicture_) {
                 PbHelpPrograms_MouseMove();
             } else if (onProgramHelp) {
                 TxtHelpProgramPanel_MouseMove();
-            } else if (watched == &programs_) {
+            } else if (watched == image2_) {
                 // A move that a control of the page passed on is not one over the background.
                 const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
                 if (programs_.childAt(at) == nullptr) {

@@ -96,6 +96,16 @@ class HelpPanels : public QObject {
     FrmMain& form_;
     SetupPage& setup_;
     ProgramsPage& programs_;
+    // What the pointer handlers watch, kept as plain objects: the filter also sees the events
+    // of widgets that are being destroyed, when they are no longer of their own class.
+    const QObject* setUpHelpPicture_ = nullptr;
+    const QObject* setUpHelpBox_ = nullptr;
+    const QObject* setUpHelpViewport_ = nullptr;
+    const QObject* programHelpPicture_ = nullptr;
+    const QObject* programHelpBox_ = nullptr;
+    const QObject* programHelpViewport_ = nullptr;
+    const QObject* image1_ = nullptr;
+    const QObject* image2_ = nullptr;  // the Programs page, which paints its background
 };
 
 }  // namespace kestrane
