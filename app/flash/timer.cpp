@@ -2,17 +2,30 @@
 
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
+#include <memory>
+#include <thread>
 
 namespace kestrane {
 namespace {
 
+// The event loop's precise timers still fire up to a millisecond or two late, and every
+// millisecond counts when a message stays up for one. So the timer is armed one millisecond
+// before its deadline and, when it fires, waits out the rest (never more than that
+// millisecond and a bit) before the tick runs. Ticks are periodic: the next deadline is one
+// interval after the last one, unless the handler restarts the timer.
 class PreciseTimer : public Timer {
   public:
     PreciseTimer() {
         timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Fire(); });
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Due(); });
     }
+    ~PreciseTimer() override { *alive_ = false; }
+    PreciseTimer(const PreciseTimer&) = delete;
+    PreciseTimer& operator=(const PreciseTimer&) = delete;
 
     void SetInterval(int ms) override {
         if (ms < 0) {
@@ -38,17 +51,55 @@ class PreciseTimer : public Timer {
     bool Enabled() const override { return enabled_; }
 
   private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kEarly = std::chrono::milliseconds(1);
+    // A wait longer than this means the timer fired far too early (a clock change, a
+    // suspended process); it is armed again instead of blocking the event loop.
+    static constexpr auto kLongestWait = std::chrono::milliseconds(3);
+
     void Run() {
         if (interval_ > 0) {
-            timer_.start(interval_);
+            deadline_ = Clock::now() + std::chrono::milliseconds(interval_);
+            Arm();
         } else {
             timer_.stop();
+        }
+    }
+
+    void Arm() {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now());
+        timer_.start(
+            std::max<std::chrono::milliseconds>(left - kEarly, std::chrono::milliseconds(0)));
+    }
+
+    void Due() {
+        const auto left = deadline_ - Clock::now();
+        if (left > kLongestWait) {
+            Arm();
+            return;
+        }
+        if (left > Clock::duration::zero()) {
+            std::this_thread::sleep_until(deadline_);
+        }
+        const auto due = deadline_;
+        const std::shared_ptr<bool> alive = alive_;
+        Fire();
+        if (!*alive) {
+            return;  // the handler destroyed its timer
+        }
+        // The handler may have stopped or restarted the timer; otherwise the next tick is one
+        // interval after this one's deadline (or from now, when that has already passed).
+        if (enabled_ && interval_ > 0 && !timer_.isActive()) {
+            deadline_ = std::max(due + std::chrono::milliseconds(interval_), Clock::now());
+            Arm();
         }
     }
 
     QTimer timer_;
     int interval_ = 0;
     bool enabled_ = false;
+    Clock::time_point deadline_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace
