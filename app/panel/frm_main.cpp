@@ -6,7 +6,6 @@
 #include "app/panel/twips.h"
 #include "app/store/category_file.h"
 #include "app/store/options_file.h"
-#include "app/store/text_file.h"
 #include "platform/instance/instance_lock.h"
 #include "platform/shell/notify_icon.h"
 #include "platform/win/window.h"
@@ -34,20 +33,6 @@ QString CaptionFor(const QString& suffix, const QString& fallback) {
     if (key == QLatin1String("testbut"))
         return QStringLiteral("Test");
     return fallback;
-}
-
-// A picture of the application folder; null when missing or unreadable.
-QPixmap LoadPixmap(const std::filesystem::path& appFolder, const QString& suffix) {
-    QPixmap pixmap;
-    try {
-        const std::filesystem::path file = ResolvePath(appFolder, suffix.toStdString());
-        if (FileExists(file)) {
-            pixmap.load(QString::fromStdString(file.string()));
-        }
-    } catch (const std::exception&) {
-        // Not loadable: the caller keeps what it shows.
-    }
-    return pixmap;
 }
 
 }  // namespace
@@ -95,8 +80,8 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(QStringLiteral("Orvessa"));
     setFixedSize(TwipsToPixels(8535), TwipsToPixels(7635));
-    background_ = LoadPixmap(appFolder_, QStringLiteral("\\Images\\background.jpg"));
-    const QPixmap icon = LoadPixmap(appFolder_, QStringLiteral("\\Images\\kestrane.png"));
+    background_ = LoadAppPicture(appFolder_, QStringLiteral("\\Images\\background.jpg"));
+    const QPixmap icon = LoadAppPicture(appFolder_, QStringLiteral("\\Images\\kestrane.png"));
     if (!icon.isNull()) {
         setWindowIcon(QIcon(icon));
     }
@@ -186,7 +171,7 @@ void FrmMain::SetPicture(PictureButton* button, const QString& suffix) {
 }
 
 void FrmMain::SetBackground(QLabel* label, const QString& suffix) {
-    const QPixmap pixmap = LoadPixmap(appFolder_, suffix);
+    const QPixmap pixmap = LoadAppPicture(appFolder_, suffix);
     if (!pixmap.isNull()) {
         label->setPixmap(pixmap);
     }

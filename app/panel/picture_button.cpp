@@ -10,10 +10,7 @@
 
 namespace kestrane {
 
-namespace {
-
-// Loads appFolder + suffix; a null pixmap when the file is missing or not a picture.
-QPixmap LoadFile(const std::filesystem::path& appFolder, const QString& suffix) {
+QPixmap LoadAppPicture(const std::filesystem::path& appFolder, const QString& suffix) {
     QPixmap loaded;
     try {
         const std::filesystem::path file = ResolvePath(appFolder, suffix.toStdString());
@@ -26,8 +23,6 @@ QPixmap LoadFile(const std::filesystem::path& appFolder, const QString& suffix) 
     return loaded;
 }
 
-}  // namespace
-
 PictureButton::PictureButton(const QString& objectName, const QString& caption, QWidget* parent)
     : QAbstractButton(parent) {
     setObjectName(objectName);
@@ -39,7 +34,7 @@ PictureButton::PictureButton(const QString& objectName, const QString& caption, 
 bool PictureButton::LoadPicture(const std::filesystem::path& appFolder, const QString& suffix,
                                 const QString& caption) {
     pictureName_ = suffix;
-    const QPixmap loaded = LoadFile(appFolder, suffix);
+    const QPixmap loaded = LoadAppPicture(appFolder, suffix);
     if (loaded.isNull()) {
         if (pixmap_.isNull()) {
             setText(caption);
@@ -53,8 +48,8 @@ bool PictureButton::LoadPicture(const std::filesystem::path& appFolder, const QS
     if (useVariants_) {
         const int dot = suffix.lastIndexOf(QLatin1Char('.'));
         const QString base = dot < 0 ? suffix : suffix.left(dot);
-        hover_ = LoadFile(appFolder, base + QStringLiteral("_mouse.jpg"));
-        disabled_ = LoadFile(appFolder, base + QStringLiteral("_disable.jpg"));
+        hover_ = LoadAppPicture(appFolder, base + QStringLiteral("_mouse.jpg"));
+        disabled_ = LoadAppPicture(appFolder, base + QStringLiteral("_disable.jpg"));
     }
     setText(caption);
     update();

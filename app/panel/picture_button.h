@@ -16,6 +16,11 @@
 
 namespace kestrane {
 
+// A picture of the application folder named by a suffix such as "\Images\background.jpg",
+// found without regard to letter case; a null pixmap when the file is missing, not a picture
+// or its name cannot be resolved.
+QPixmap LoadAppPicture(const std::filesystem::path& appFolder, const QString& suffix);
+
 class PictureButton : public QAbstractButton {
     Q_OBJECT
   public:

@@ -123,14 +123,8 @@ ProgramsPage::ProgramsPage(QWidget* parent, std::filesystem::path appFolder,
         it.key()->SetDisabledWash(false);  // the disabled picture is drawn as it is
     }
 
-    try {
-        const std::filesystem::path file = ResolvePath(appFolder_, "\\images\\programsback.jpg");
-        if (FileExists(file)) {
-            background_.load(QString::fromStdString(file.string()));
-        }
-    } catch (const StoreError&) {
-        // No background: the page keeps its plain colour.
-    }
+    // Without its picture the page keeps its plain colour.
+    background_ = LoadAppPicture(appFolder_, QStringLiteral("\\images\\programsback.jpg"));
 
     categories_ = std::make_unique<CategoryManager>(*this);
     messages_ = std::make_unique<MessageEditor>(*this);
