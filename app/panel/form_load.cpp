@@ -1,5 +1,6 @@
 // The control panel's start-up sequence and the single-instance rule.
 #include "app/flash/numbers.h"
+#include "app/panel/continue_on_error.h"
 #include "app/panel/frm_main.h"
 #include "app/panel/help_panels.h"
 #include "app/panel/picture_button.h"
@@ -22,15 +23,6 @@
 namespace kestrane {
 
 namespace {
-
-// Runs one start-up step; a step that fails is skipped and the next one runs.
-template <typename Step>
-void Try(Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
 
 void SetColor(QWidget* w, QPalette::ColorRole role, const QColor& color) {
     QPalette pal = w->palette();

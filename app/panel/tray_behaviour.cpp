@@ -1,4 +1,5 @@
 #include "app/panel/tray_behaviour.h"
+#include "app/panel/continue_on_error.h"
 
 #include "app/flash/numbers.h"
 #include "app/panel/frm_main.h"
@@ -19,15 +20,6 @@ using platform::com::ComPtr;
 using platform::com::DISPID;
 using platform::com::LONG;
 using platform::com::VARIANT;
-
-// Runs one step; a step that fails is skipped and the next one runs.
-template <typename Step>
-void Try(Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
 
 // The mouse-button argument of an event (0 when it is missing or not a number).
 LONG ButtonOf(const std::vector<VARIANT*>& args) {
