@@ -62,6 +62,30 @@ TEST_F(CategoryManagerTest, PicturesFollowSelectionAndTheTabShownRuleKeepsTheMod
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
+TEST_F(CategoryManagerTest, SwitchingBackToTheProgramsTabShowsTheCreatePictures) {
+    Start("Calm;1\r\nWork;0\r\n");
+    WriteBytes(DataPath("Calm"), "a;1\r\n");
+    host->PbEditMessages_Click();
+    SelectCategory(0);
+    ClickMessage(0);
+    EXPECT_TRUE(page->PbMEdit->isEnabled());
+    EXPECT_EQ(page->Pbcadd->PictureName(), kReset);
+
+    host->PBMessage_Click();
+    host->PbEditMessages_Click();
+    EXPECT_FALSE(page->isHidden());
+    EXPECT_EQ(page->Pbcadd->PictureName(), kCreate);
+    EXPECT_EQ(page->PbImport->PictureName(), "\\images\\importbut.jpg");
+    for (PictureButton* b : {page->PbRename, page->PbcDelete, page->PbMadd, page->PbMEdit,
+                             page->PbMdelete, page->PbExclude}) {
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+    }
+    // The selection and the mode stay: the next click on Pbcadd is a Reset.
+    EXPECT_EQ(page->SelectedCategoryRow(), 0);
+    EXPECT_EQ(page->CreateMode, ButtonMode::Reset);
+    EXPECT_EQ(page->MessageMode, ButtonMode::Reset);
+}
+
 TEST_F(CategoryManagerTest, SelectingLoadsMessagesAndShowsNamesDecoded) {
     Start("Caf\xE9;0\r\n");
     WriteBytes(DataPath("Caf\xE9"), "a;1\r\n\r\nb;0\r\n");

@@ -189,6 +189,8 @@ void FrmMain::PBMessage_Click() {
 }
 
 void FrmMain::PbEditMessages_Click() {
+    // The tab comes up with its create-mode pictures; its modes and selection stay.
+    PanelEditMessage->TabShown();
     PanelOptions->hide();
     PanelEditMessage->show();
     PanelAbout->hide();
