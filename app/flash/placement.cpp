@@ -8,26 +8,26 @@ WindowPlace PlaceMessage(std::string_view option, int sw, int sh, int w, int h, 
                          Rnd& rnd) {
     WindowPlace place = current;
     if (option == "Center") {
-        const auto y = ToInt16((static_cast<double>(sh) - h) / 2.0);
-        const auto x = ToInt16((static_cast<double>(sw) - w) / 2.0);
+        const auto y = ToInt32((static_cast<double>(sh) - h) / 2.0);
+        const auto x = ToInt32((static_cast<double>(sw) - w) / 2.0);
         if (x)
             place.left = *x;
         if (y)
             place.top = *y;
     } else if (option == "Top Right") {
-        if (const auto x = ToInt16(static_cast<double>(sw) - w))
+        if (const auto x = ToInt32(static_cast<double>(sw) - w))
             place.left = *x;
     } else if (option == "Random") {
-        const auto spanY = ToInt16(static_cast<double>(sh) - h);
-        const auto spanX = ToInt16(static_cast<double>(sw) - w);
+        const auto spanY = ToInt32(static_cast<double>(sh) - h);
+        const auto spanX = ToInt32(static_cast<double>(sw) - w);
         const double r1 = rnd.Next();
         const double r2 = rnd.Next();
         if (spanX) {
-            if (const auto x = ToInt16(*spanX * r1))
+            if (const auto x = ToInt32(*spanX * r1))
                 place.left = *x;
         }
         if (spanY) {
-            if (const auto y = ToInt16(*spanY * r2))
+            if (const auto y = ToInt32(*spanY * r2))
                 place.top = *y;
         }
     }

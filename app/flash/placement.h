@@ -1,5 +1,7 @@
 // Where a message goes on the screen. All lengths are twips; every result is rounded to a
-// whole twip (a half to the even neighbour) and held as a 16-bit signed number.
+// whole twip (a half to the even neighbour). Results are held as 32-bit numbers: a 16-bit
+// place would end at 32767 twips (2184 pixels), so on a wider or taller screen "Top Right" and
+// "Random" could not reach the far side of it.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +32,7 @@ struct WindowPlace {
 // The window's place for a message of size w x h on a screen of sw x sh, by the option word:
 // "Center" centres it, "Top Right" puts it at the right edge keeping its top, "Random" takes
 // two draws of rnd (left, then top), and any other word ("Top Left" included) leaves it where
-// it is. A result that does not fit 16 bits leaves that coordinate as it was.
+// it is. A result that does not fit 32 bits leaves that coordinate as it was.
 WindowPlace PlaceMessage(std::string_view option, int sw, int sh, int w, int h, WindowPlace current,
                          Rnd& rnd);
 

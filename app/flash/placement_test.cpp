@@ -56,10 +56,22 @@ TEST(PlaceMessage, RandomTakesTwoDrawsOfAGeneratorThatIsNeverReseeded) {
     EXPECT_EQ(PlaceMessage("Random", 19200, 12000, 3200, 2000, {0, 0}, c), first);
 }
 
-TEST(PlaceMessage, ResultsBeyondSixteenBitsLeaveTheCoordinate) {
+TEST(PlaceMessage, ScreensWiderThanSixteenBitsOfTwipsStillPlaceTheMessage) {
+    // 2560 x 1440 pixels are 38400 x 21600 twips: the right edge lies beyond 32767 twips.
     Rnd rnd;
-    EXPECT_EQ(PlaceMessage("Top Right", 70000, 12000, 100, 100, {5, 6}, rnd), (WindowPlace{5, 6}));
-    EXPECT_EQ(PlaceMessage("Center", 70000, 1200, 100, 200, {5, 6}, rnd), (WindowPlace{5, 500}));
+    EXPECT_EQ(PlaceMessage("Top Right", 38400, 21600, 3000, 600, {5, 6}, rnd),
+              (WindowPlace{35400, 6}));
+    EXPECT_EQ(PlaceMessage("Center", 70000, 1200, 100, 200, {5, 6}, rnd),
+              (WindowPlace{34950, 500}));
+    Rnd a;
+    Rnd b;
+    const double r1 = b.Next();
+    const double r2 = b.Next();
+    const WindowPlace random = PlaceMessage("Random", 57600, 32400, 3000, 600, {0, 0}, a);
+    EXPECT_EQ(random.left, *ToInt32(54600 * r1));
+    EXPECT_EQ(random.top, *ToInt32(31800 * r2));
+    // Within sixteen bits nothing changes: halves still round to the even neighbour.
+    EXPECT_EQ(PlaceMessage("Top Right", 32767, 100, 0, 0, {0, 0}, rnd).left, 32767);
 }
 
 TEST(Numbers, WholeNumbersRoundHalfToEvenAndMustFit) {
