@@ -6,7 +6,9 @@
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -211,6 +213,14 @@ bool Modify(std::string* error, Change change) {
     QLockFile lock(QString::fromStdString(StorePath().string() + ".lock"));
     if (!lock.tryLock(5000)) {
         SetError(error, "registry: cannot lock " + StorePath().string());
+        return false;
+    }
+    // A store that exists but cannot be read is left alone: writing it back from what could
+    // be read would drop every entry it holds.
+    if (std::filesystem::exists(StorePath(), ec) &&
+        !std::ifstream(StorePath(), std::ios::binary).is_open()) {
+        SetError(error,
+                 "registry: cannot read " + StorePath().string() + ": " + std::strerror(errno));
         return false;
     }
     Store store = Load();

@@ -4,6 +4,10 @@
 
 #include "tests/support/test_support.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+
 namespace reg = platform::registry;
 using testsupport::ReadBytes;
 using testsupport::ScopedEnv;
@@ -82,6 +86,20 @@ TEST_F(RegistryTest, ValuesOutsideTheRunKeyWriteNoAutostartEntry) {
     EXPECT_FALSE(std::filesystem::exists(config / "autostart"));
     ASSERT_TRUE(reg::RegWrite("HKCU\\Software\\Kestrane\\", "default", "REG_SZ"));
     EXPECT_EQ(reg::GetValue("HKCU\\Software\\Kestrane", ""), "default");
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverOverwritten) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads files whatever their permissions";
+    }
+    ASSERT_TRUE(reg::SetValue("HKCU\\Software\\Kept", "a", "1"));
+    const std::string before = ReadBytes(reg::StorePath());
+    std::filesystem::permissions(reg::StorePath(), std::filesystem::perms::none);
+    std::string error;
+    EXPECT_FALSE(reg::SetValue("HKCU\\Software\\New", "b", "2", &error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+    std::filesystem::permissions(reg::StorePath(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadBytes(reg::StorePath()), before);
 }
 
 }  // namespace
