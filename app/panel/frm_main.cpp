@@ -2,7 +2,6 @@
 
 #include "app/panel/help_panels.h"
 #include "app/panel/picture_button.h"
-#include "app/panel/setup_page.h"
 #include "app/panel/twips.h"
 #include "app/store/category_file.h"
 #include "app/store/options_file.h"
@@ -19,23 +18,6 @@
 #include <exception>
 
 namespace kestrane {
-
-namespace {
-
-// What a plain button says while its picture file is missing.
-QString CaptionFor(const QString& suffix, const QString& fallback) {
-    const QString base = suffix.section(QLatin1Char('\\'), -1).section(QLatin1Char('.'), 0, 0);
-    const QString key = base.toLower();
-    if (key == QLatin1String("startbut"))
-        return QStringLiteral("Start");
-    if (key == QLatin1String("stopbut") || key == QLatin1String("stopbut2"))
-        return QStringLiteral("Stop");
-    if (key == QLatin1String("testbut"))
-        return QStringLiteral("Test");
-    return fallback;
-}
-
-}  // namespace
 
 // The controls run control drives, as the window holds them.
 class FrmMain::Panel : public RunPanel {
@@ -63,6 +45,34 @@ class FrmMain::Panel : public RunPanel {
         f_.PanelOptions->PbColor->setEnabled(enabled);
     }
     QLabel* LblWhite() override { return f_.PanelOptions->LblWhite; }
+
+  private:
+    FrmMain& f_;
+};
+
+// What the pages use of the window.
+class FrmMain::Context : public PanelContext {
+  public:
+    explicit Context(FrmMain& f) : f_(f) {}
+
+    const std::filesystem::path& AppFolder() const override { return f_.appFolder_; }
+    SharedState& State() override { return f_.state_; }
+    platform::Dialogs& Dialogs() override { return f_.dialogs_; }
+    platform::CommonDialogState& CommonDialog1() override { return f_.CommonDialog1; }
+    bool ListsReady() const override { return f_.ListsReady; }
+    void SaveOptions() override { f_.SaveOptions(); }
+    // Run control goes first when the window is destroyed; a box losing its focus then commits
+    // nothing.
+    void CommitDuration() override {
+        if (f_.run_) {
+            f_.run_->CommitDuration();
+        }
+    }
+    void CommitInterval() override {
+        if (f_.run_) {
+            f_.run_->CommitInterval();
+        }
+    }
 
   private:
     FrmMain& f_;
@@ -102,7 +112,8 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
                                TwipsRect(6915, 1500, 1425, 315));
     PbGetNewPrograms->hide();
 
-    PanelOptions = new SetupPage(*this);
+    context_ = std::make_unique<Context>(*this);
+    PanelOptions = new SetupPage(*context_, this);
     PanelOptions->setGeometry(TwipsRect(165, 1815, 8100, 5370));
     PanelEditMessage = new ProgramsPage(this, appFolder_, dialogs_, *PanelOptions);
     PanelEditMessage->setGeometry(TwipsRect(165, 1815, 8100, 5385));
@@ -167,14 +178,11 @@ platform::win::HWND FrmMain::hWnd() {
 }
 
 void FrmMain::SetPicture(PictureButton* button, const QString& suffix) {
-    button->LoadPicture(appFolder_, suffix, CaptionFor(suffix, button->text()));
+    kestrane::SetPicture(button, appFolder_, suffix);
 }
 
 void FrmMain::SetBackground(QLabel* label, const QString& suffix) {
-    const QPixmap pixmap = LoadAppPicture(appFolder_, suffix);
-    if (!pixmap.isNull()) {
-        label->setPixmap(pixmap);
-    }
+    kestrane::SetBackground(label, appFolder_, suffix);
 }
 
 void FrmMain::PBMessage_Click() {

@@ -10,6 +10,7 @@
 #include "app/flash/shared_state.h"
 #include "app/flash/timer.h"
 #include "app/panel/programs_page.h"
+#include "app/panel/setup_page.h"
 #include "app/panel/tray_behaviour.h"
 #include "app/panel/tray_link.h"
 #include "platform/dialogs/dialogs.h"
@@ -35,7 +36,6 @@ namespace kestrane {
 
 class HelpPanels;
 class PictureButton;
-class SetupPage;
 
 class FrmMain : public QWidget {
     Q_OBJECT
@@ -126,6 +126,7 @@ class FrmMain : public QWidget {
 
   private:
     class Panel;
+    class Context;
 
     SharedState& state_;
     platform::Dialogs& dialogs_;
@@ -140,6 +141,7 @@ class FrmMain : public QWidget {
     TrayBehaviour trayBehaviour_{*this};
     std::unique_ptr<MessagesForm> flash_;
     std::unique_ptr<Panel> panel_;
+    std::unique_ptr<Context> context_;
     std::unique_ptr<RunControl> run_;
     HelpPanels* help_ = nullptr;  // a child object of the window
     platform::win::HWND hWnd_ = 0;

@@ -2,6 +2,7 @@
 
 #include "app/store/text_file.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -21,6 +22,35 @@ QPixmap LoadAppPicture(const std::filesystem::path& appFolder, const QString& su
         // A name that cannot be resolved loads nothing, like a missing file.
     }
     return loaded;
+}
+
+namespace {
+
+// What a plain button says while its picture file is missing.
+QString CaptionFor(const QString& suffix, const QString& fallback) {
+    const QString base = suffix.section(QLatin1Char('\\'), -1).section(QLatin1Char('.'), 0, 0);
+    const QString key = base.toLower();
+    if (key == QLatin1String("startbut"))
+        return QStringLiteral("Start");
+    if (key == QLatin1String("stopbut") || key == QLatin1String("stopbut2"))
+        return QStringLiteral("Stop");
+    if (key == QLatin1String("testbut"))
+        return QStringLiteral("Test");
+    return fallback;
+}
+
+}  // namespace
+
+void SetPicture(PictureButton* button, const std::filesystem::path& appFolder,
+                const QString& suffix) {
+    button->LoadPicture(appFolder, suffix, CaptionFor(suffix, button->text()));
+}
+
+void SetBackground(QLabel* label, const std::filesystem::path& appFolder, const QString& suffix) {
+    const QPixmap pixmap = LoadAppPicture(appFolder, suffix);
+    if (!pixmap.isNull()) {
+        label->setPixmap(pixmap);
+    }
 }
 
 PictureButton::PictureButton(const QString& objectName, const QString& caption, QWidget* parent)

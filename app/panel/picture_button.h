@@ -14,12 +14,25 @@
 
 #include <filesystem>
 
+class QLabel;
+
 namespace kestrane {
 
 // A picture of the application folder named by a suffix such as "\Images\background.jpg",
 // found without regard to letter case; a null pixmap when the file is missing, not a picture
 // or its name cannot be resolved.
 QPixmap LoadAppPicture(const std::filesystem::path& appFolder, const QString& suffix);
+
+class PictureButton;
+
+// Loads a picture of the application folder into a picture button. While the file is missing
+// the plain button says what the picture would: "Start", "Stop" or "Test" for those pictures,
+// else the caption it had.
+void SetPicture(PictureButton* button, const std::filesystem::path& appFolder,
+                const QString& suffix);
+// Loads a picture of the application folder into a label; a missing one leaves the label as it
+// was.
+void SetBackground(QLabel* label, const std::filesystem::path& appFolder, const QString& suffix);
 
 class PictureButton : public QAbstractButton {
     Q_OBJECT

@@ -5,7 +5,6 @@
 #include "app/panel/category_manager.h"
 #include "app/panel/message_editor.h"
 #include "app/panel/picture_button.h"
-#include "app/panel/setup_page.h"
 #include "app/panel/twips.h"
 #include "app/store/store_error.h"
 #include "app/store/text_file.h"
@@ -89,8 +88,8 @@ void OnListClick(QListWidget* list, std::function<void()> click) {
 }  // namespace
 
 ProgramsPage::ProgramsPage(QWidget* parent, std::filesystem::path appFolder,
-                           platform::Dialogs& dialogs, SetupPage& setup)
-    : QFrame(parent), appFolder_(std::move(appFolder)), dialogs_(dialogs), setup_(setup) {
+                           platform::Dialogs& dialogs, CategoryCatalogue& catalogue)
+    : QFrame(parent), appFolder_(std::move(appFolder)), dialogs_(dialogs), catalogue_(catalogue) {
     setObjectName(QStringLiteral("PanelEditMessage"));
 
     LstBoxCategories = new QListWidget(this);
@@ -260,7 +259,7 @@ std::optional<std::string> ProgramsPage::SelectedCategoryName() const {
 }
 
 CategoryList ProgramsPage::Catalogue() const {
-    return setup_.Categories();
+    return catalogue_.Categories();
 }
 
 bool ProgramsPage::CategoryFileExists(const std::string& name) const {
@@ -272,18 +271,12 @@ bool ProgramsPage::CategoryFileExists(const std::string& name) const {
 }
 
 void ProgramsPage::AppendCategory(const std::string& name) {
-    {
-        const QSignalBlocker block(setup_.ClbCategories);
-        setup_.AddCategory({name, false});
-    }
+    catalogue_.AppendCategory(name);
     AddCategoryName(name);
 }
 
 void ProgramsPage::RemoveCategory(int row) {
-    {
-        const QSignalBlocker block(setup_.ClbCategories);
-        delete setup_.ClbCategories->takeItem(row);
-    }
+    catalogue_.RemoveCategory(row);
     const QSignalBlocker block(LstBoxCategories);
     delete LstBoxCategories->takeItem(row);
     LstBoxCategories->setCurrentItem(nullptr);

@@ -10,6 +10,7 @@
 // text the user types is written as UTF-8.
 #pragma once
 
+#include "app/panel/panel_context.h"
 #include "app/store/category_entry.h"
 #include "app/store/category_file.h"
 #include "platform/dialogs/dialogs.h"
@@ -34,7 +35,6 @@ namespace kestrane {
 class CategoryManager;
 class MessageEditor;
 class PictureButton;
-class SetupPage;
 
 // The mode of a picture that doubles as Reset: Add creates or appends on the next click, Reset
 // returns to the state without a selection. None before the button is first used.
@@ -44,9 +44,9 @@ class ProgramsPage : public QFrame {
     Q_OBJECT
   public:
     // The page works on the category files under appFolder, asks and reports through dialogs
-    // and keeps setup's category list in step with its own.
+    // and keeps the Setup tab's category list (catalogue) in step with its own.
     ProgramsPage(QWidget* parent, std::filesystem::path appFolder, platform::Dialogs& dialogs,
-                 SetupPage& setup);
+                 CategoryCatalogue& catalogue);
     ~ProgramsPage() override;
 
     // Controls, named as the forms name them.
@@ -143,7 +143,7 @@ class ProgramsPage : public QFrame {
 
     std::filesystem::path appFolder_;
     platform::Dialogs& dialogs_;
-    SetupPage& setup_;
+    CategoryCatalogue& catalogue_;
     QPixmap background_;
     QHash<PictureButton*, QString> disabledPictures_;
     std::unique_ptr<CategoryManager> categories_;

@@ -2,7 +2,6 @@
 
 #include "app/flash/numbers.h"
 #include "app/flash/run_control.h"
-#include "app/panel/frm_main.h"
 #include "app/panel/picture_button.h"
 #include "app/panel/twips.h"
 #include "app/store/category_file.h"
@@ -16,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 #include <exception>
 #include <string>
@@ -76,14 +76,14 @@ QString NumberText(double value) {
 
 }  // namespace
 
-SetupPage::SetupPage(FrmMain& form) : QFrame(&form), form_(form) {
+SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), ctx_(context) {
     setObjectName(QStringLiteral("PanelOptions"));
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(TwipsRect(0, 15, 8145, 5370));
     Image1->setScaledContents(true);
-    form_.SetBackground(Image1, QStringLiteral("\\Images\\setupback.jpg"));
+    SetBackground(Image1, ctx_.AppFolder(), QStringLiteral("\\Images\\setupback.jpg"));
 
     ClbCategories = new QListWidget(this);
     ClbCategories->setObjectName(QStringLiteral("ClbCategories"));
@@ -112,10 +112,10 @@ SetupPage::SetupPage(FrmMain& form) : QFrame(&form), form_(form) {
     PbDiEvSecDown =
         Picture("PbDiEvSecDown", QStringLiteral("-"), TwipsRect(6180, 2055, 240, 120), this);
     for (PictureButton* up : {PbDfSecUp, PbDiEvSecUp}) {
-        form_.SetPicture(up, QStringLiteral("\\Images\\spinup.gif"));
+        SetPicture(up, ctx_.AppFolder(), QStringLiteral("\\Images\\spinup.gif"));
     }
     for (PictureButton* down : {PbDfSecDown, PbDiEvSecDown}) {
-        form_.SetPicture(down, QStringLiteral("\\Images\\spindown.gif"));
+        SetPicture(down, ctx_.AppFolder(), QStringLiteral("\\Images\\spindown.gif"));
     }
 
     ChbCenter = PositionOption("ChbCenter", TwipsRect(4560, 2955, 165, 195), this);
@@ -134,7 +134,7 @@ SetupPage::SetupPage(FrmMain& form) : QFrame(&form), form_(form) {
     };
     for (const auto& [button, file] : withVariants) {
         button->SetUseVariants(true);
-        form_.SetPicture(button, QString::fromLatin1(file));
+        SetPicture(button, ctx_.AppFolder(), QString::fromLatin1(file));
     }
 
     Check1 = new AutoStartBox(this);
@@ -227,36 +227,46 @@ void SetupPage::AddCategory(const CategoryEntry& entry) {
     ClbCategories->addItem(item);
 }
 
+void SetupPage::AppendCategory(const std::string& name) {
+    const QSignalBlocker block(ClbCategories);
+    AddCategory({name, false});
+}
+
+void SetupPage::RemoveCategory(int row) {
+    const QSignalBlocker block(ClbCategories);
+    delete ClbCategories->takeItem(row);
+}
+
 void SetupPage::Recount() {
-    LblNumMess->setText(QString::number(CountIncludedMessages(form_.AppFolder(), Categories())));
+    LblNumMess->setText(QString::number(CountIncludedMessages(ctx_.AppFolder(), Categories())));
 }
 
 void SetupPage::Message(const QString& text) {
-    form_.Dialogs().MsgBox(text, platform::MsgBoxStyle::OkOnly, RunControl::Title());
+    ctx_.Dialogs().MsgBox(text, platform::MsgBoxStyle::OkOnly, RunControl::Title());
 }
 
 void SetupPage::ClbCategories_Click() {
-    if (!form_.ListsReady) {
+    if (!ctx_.ListsReady()) {
         return;
     }
     Recount();
     try {
-        WriteSelectedPrograms(form_.AppFolder(), Categories(), true);
+        WriteSelectedPrograms(ctx_.AppFolder(), Categories(), true);
     } catch (const std::exception& e) {
         Message(QString::fromLocal8Bit(e.what()));
     }
 }
 
 void SetupPage::Check1_Click() {
-    SetAutoStart(form_.AppFolder(), *Check1, Categories(), form_.Dialogs());
+    SetAutoStart(ctx_.AppFolder(), *Check1, Categories(), ctx_.Dialogs());
 }
 
 void SetupPage::TxtMessageDuration_LostFocus() {
-    form_.Run().CommitDuration();
+    ctx_.CommitDuration();
 }
 
 void SetupPage::txtTimeBetweenMessages_LostFocus() {
-    form_.Run().CommitInterval();
+    ctx_.CommitInterval();
 }
 
 void SetupPage::PbDfSecUp_Click() {
@@ -284,8 +294,8 @@ void SetupPage::PbDiEvSecDown_Click() {
 }
 
 void SetupPage::SetPosition(const char* word) {
-    form_.State().flashOptions.MsgOption = word;
-    form_.SaveOptions();
+    ctx_.State().flashOptions.MsgOption = word;
+    ctx_.SaveOptions();
 }
 
 void SetupPage::ChbCenter_Click() {
@@ -302,26 +312,26 @@ void SetupPage::ChbRandomize_Click() {
 }
 
 void SetupPage::PbColor_Click() {
-    platform::CommonDialogState& dialog = form_.CommonDialog1;
+    platform::CommonDialogState& dialog = ctx_.CommonDialog1();
     try {
-        form_.Dialogs().ShowColor(dialog);
+        ctx_.Dialogs().ShowColor(dialog);
     } catch (const std::exception&) {
         // A dialog that cannot open leaves the colour it held.
     }
     // Confirmed or cancelled, the dialog's colour is taken.
-    form_.State().flashOptions.Color = std::to_string(static_cast<std::int32_t>(dialog.color));
-    form_.SaveOptions();
+    ctx_.State().flashOptions.Color = std::to_string(static_cast<std::int32_t>(dialog.color));
+    ctx_.SaveOptions();
 }
 
 void SetupPage::PBFont_Click() {
-    platform::CommonDialogState& dialog = form_.CommonDialog1;
+    platform::CommonDialogState& dialog = ctx_.CommonDialog1();
     dialog.flags = platform::CF_SCREENFONTS | platform::CF_PRINTERFONTS;
     try {
-        form_.Dialogs().ShowFont(dialog);
+        ctx_.Dialogs().ShowFont(dialog);
     } catch (const std::exception&) {
         // A dialog that cannot open leaves the values it held.
     }
-    FlashOptions& o = form_.State().flashOptions;
+    FlashOptions& o = ctx_.State().flashOptions;
     o.SelFont = dialog.fontName.toStdString();
     if (const auto size = ToInt16(dialog.fontSize)) {
         o.SelFontSize = *size;
@@ -331,7 +341,7 @@ void SetupPage::PBFont_Click() {
     if (o.SelFont.empty()) {
         o.SelFont = "Arial";
     }
-    form_.SaveOptions();
+    ctx_.SaveOptions();
 }
 
 void SetupPage::PbViewScript_MouseDown() {
@@ -340,8 +350,8 @@ void SetupPage::PbViewScript_MouseDown() {
         const QListWidgetItem* highlighted = ClbCategories->currentItem();
         if (highlighted) {
             const std::string name = highlighted->data(kNameRole).toByteArray().toStdString();
-            if (FileExists(CategoryFilePath(form_.AppFolder(), name))) {
-                for (const kestrane::Message& m : LoadMessages(form_.AppFolder(), name)) {
+            if (FileExists(CategoryFilePath(ctx_.AppFolder(), name))) {
+                for (const kestrane::Message& m : LoadMessages(ctx_.AppFolder(), name)) {
                     if (m.included) {
                         LstBoxViewScript->addItem(DisplayText(m.text));
                     }

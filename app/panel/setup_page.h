@@ -3,11 +3,12 @@
 // Script pop-up, the Color and Font pictures, the Test picture and the preview label. The
 // control labels are painted on the page's background picture Image1.
 //
-// Every change is written at once: options through the window's SaveOptions, ticks to the
+// Every change is written at once: options through the panel's SaveOptions, ticks to the
 // selection file, the autostart box to the flag file and the Run value. Changing a tick, an
 // option or the autostart box from code runs the same handler as a user's click.
 #pragma once
 
+#include "app/panel/panel_context.h"
 #include "app/store/autostart.h"
 #include "app/store/category_entry.h"
 
@@ -21,7 +22,6 @@ class QRadioButton;
 
 namespace kestrane {
 
-class FrmMain;
 class PictureButton;
 
 // The item data under which both category lists keep a category's name as the bytes the
@@ -37,10 +37,11 @@ class AutoStartBox : public QCheckBox, public AutoStartCheckBox {
     void SetTicked(bool ticked) override { setChecked(ticked); }
 };
 
-class SetupPage : public QFrame {
+class SetupPage : public QFrame, public CategoryCatalogue {
     Q_OBJECT
   public:
-    explicit SetupPage(FrmMain& form);
+    // The page reads and writes through the window's shared state, dialogs and run control.
+    SetupPage(PanelContext& context, QWidget* parent);
 
     // The background picture with the control labels; moving over it closes the View Script
     // pop-up and the help panel (HelpPanels).
@@ -68,10 +69,13 @@ class SetupPage : public QFrame {
 
     // The list's entries in order with their ticks; the names are the bytes the selection
     // file holds, whatever the list displays.
-    CategoryList Categories() const;
+    CategoryList Categories() const override;
     // Appends an entry. Adding an entry runs no click behaviour; its tick is set before the
     // entry joins the list.
     void AddCategory(const CategoryEntry& entry);
+    // The Programs tab's changes: an unticked entry at the end, an entry removed.
+    void AppendCategory(const std::string& name) override;
+    void RemoveCategory(int row) override;
 
     // LblNumMess := the number of included messages of the ticked categories.
     void Recount();
@@ -100,7 +104,7 @@ class SetupPage : public QFrame {
     void SetPosition(const char* word);
     void Message(const QString& text);
 
-    FrmMain& form_;
+    PanelContext& ctx_;
 };
 
 }  // namespace kestrane
