@@ -3,6 +3,7 @@
 #include "app/flash/fake_clock.h"
 #include "app/panel/picture_button.h"
 #include "app/panel/setup_page.h"
+#include "app/panel/timing_box.h"
 #include "app/store/options_file.h"
 #include "platform/dialogs/scripted_dialogs.h"
 #include "tests/support/test_support.h"
@@ -73,8 +74,8 @@ TEST_F(FrmMainTest, LaidOutInPixelsFromTwips) {
     EXPECT_EQ(setup->PbViewScript->geometry(), QRect(28, 231, 61, 21));
     EXPECT_EQ(setup->PbColor->geometry(), QRect(97, 231, 61, 21));
     EXPECT_EQ(setup->PBFont->geometry(), QRect(166, 231, 61, 21));
-    EXPECT_EQ(setup->TxtMessageDuration->maxLength(), 3);
-    EXPECT_EQ(setup->txtTimeBetweenMessages->maxLength(), 2);
+    EXPECT_EQ(qobject_cast<TimingBox*>(setup->TxtMessageDuration)->Limit(), 3);
+    EXPECT_EQ(qobject_cast<TimingBox*>(setup->txtTimeBetweenMessages)->Limit(), 2);
     EXPECT_FALSE(setup->isHidden());
     EXPECT_TRUE(form->PanelEditMessage->isHidden());
     EXPECT_TRUE(form->PanelAbout->isHidden());

@@ -3,6 +3,7 @@
 #include "app/flash/numbers.h"
 #include "app/flash/run_control.h"
 #include "app/panel/picture_button.h"
+#include "app/panel/timing_box.h"
 #include "app/panel/twips.h"
 #include "app/store/category_file.h"
 #include "app/store/selection_file.h"
@@ -25,34 +26,6 @@ namespace kestrane {
 namespace {
 
 constexpr int kNameRole = kCategoryNameRole;
-
-// Passes every typed character through DigitsOnly, as the boxes' key-press handlers do.
-class DigitsOnlyFilter : public QObject {
-  public:
-    using QObject::QObject;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            const QString text = key->text();
-            if (!text.isEmpty() && DigitsOnly(text.at(0).unicode()) == 0) {
-                return true;  // the key is discarded
-            }
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-QLineEdit* TimingBox(const QString& name, int maxLength, const QRect& geometry, QWidget* parent) {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setMaxLength(maxLength);
-    box->setGeometry(geometry);
-    box->setAlignment(Qt::AlignRight);
-    box->installEventFilter(new DigitsOnlyFilter(box));
-    return box;
-}
 
 PictureButton* Picture(const char* name, const QString& caption, const QRect& geometry,
                        QWidget* parent) {
@@ -98,10 +71,11 @@ SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), c
         LblNumMess->setFont(bold);
     }
 
-    TxtMessageDuration =
-        TimingBox(QStringLiteral("TxtMessageDuration"), 3, TwipsRect(5505, 825, 585, 285), this);
-    txtTimeBetweenMessages = TimingBox(QStringLiteral("txtTimeBetweenMessages"), 2,
-                                       TwipsRect(5655, 1920, 540, 285), this);
+    // Typing stops at 3 and 2 characters; what the program sets is shown whole.
+    TxtMessageDuration = new TimingBox(QStringLiteral("TxtMessageDuration"), 3, this);
+    TxtMessageDuration->setGeometry(TwipsRect(5505, 825, 585, 285));
+    txtTimeBetweenMessages = new TimingBox(QStringLiteral("txtTimeBetweenMessages"), 2, this);
+    txtTimeBetweenMessages->setGeometry(TwipsRect(5655, 1920, 540, 285));
     TxtMessageDuration->installEventFilter(this);
     txtTimeBetweenMessages->installEventFilter(this);
 
@@ -180,8 +154,11 @@ SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), c
 
     Image1->lower();
 
+    // The list's click behaviour runs when a tick changes or the user highlights an entry.
+    // Highlighted is selected: the focus alone (the list is the first control a window
+    // activation or Tab gives it to) marks a row current without highlighting it.
     connect(ClbCategories, &QListWidget::itemChanged, this, [this] { ClbCategories_Click(); });
-    connect(ClbCategories, &QListWidget::currentRowChanged, this,
+    connect(ClbCategories, &QListWidget::itemSelectionChanged, this,
             [this] { ClbCategories_Click(); });
     connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(PbDfSecUp, &QAbstractButton::clicked, this, [this] { PbDfSecUp_Click(); });
@@ -235,6 +212,15 @@ void SetupPage::AppendCategory(const std::string& name) {
 void SetupPage::RemoveCategory(int row) {
     const QSignalBlocker block(ClbCategories);
     delete ClbCategories->takeItem(row);
+    // The highlight does not pass on to a neighbour: View Script lists nothing until the user
+    // highlights an entry again.
+    ClbCategories->setCurrentItem(nullptr);
+    ClbCategories->clearSelection();
+}
+
+QListWidgetItem* SetupPage::Highlighted() const {
+    const QList<QListWidgetItem*> selected = ClbCategories->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
 }
 
 void SetupPage::Recount() {
@@ -347,7 +333,7 @@ void SetupPage::PBFont_Click() {
 void SetupPage::PbViewScript_MouseDown() {
     LstBoxViewScript->clear();
     try {
-        const QListWidgetItem* highlighted = ClbCategories->currentItem();
+        const QListWidgetItem* highlighted = Highlighted();
         if (highlighted) {
             const std::string name = highlighted->data(kNameRole).toByteArray().toStdString();
             if (FileExists(CategoryFilePath(ctx_.AppFolder(), name))) {

@@ -18,6 +18,7 @@
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QRadioButton;
 
 namespace kestrane {
@@ -48,8 +49,8 @@ class SetupPage : public QFrame, public CategoryCatalogue {
     QLabel* Image1 = nullptr;
     QListWidget* ClbCategories = nullptr;
     QLabel* LblNumMess = nullptr;
-    QLineEdit* TxtMessageDuration = nullptr;      // at most 3 digits
-    QLineEdit* txtTimeBetweenMessages = nullptr;  // at most 2 digits
+    QLineEdit* TxtMessageDuration = nullptr;      // typing: at most 3 digits (TimingBox)
+    QLineEdit* txtTimeBetweenMessages = nullptr;  // typing: at most 2 digits (TimingBox)
     PictureButton* PbDfSecUp = nullptr;
     PictureButton* PbDfSecDown = nullptr;
     PictureButton* PbDiEvSecUp = nullptr;
@@ -76,6 +77,9 @@ class SetupPage : public QFrame, public CategoryCatalogue {
     // The Programs tab's changes: an unticked entry at the end, an entry removed.
     void AppendCategory(const std::string& name) override;
     void RemoveCategory(int row) override;
+    // The entry the user highlighted (selected), or null: none until the user highlights one,
+    // and none after the highlighted entry was removed.
+    QListWidgetItem* Highlighted() const;
 
     // LblNumMess := the number of included messages of the ticked categories.
     void Recount();
