@@ -82,7 +82,10 @@ void CategoryManager::PbRename_Click() {
     }
     const int row = page_.SelectedCategoryRow();
     if (row < 0) {
-        return;  // nothing selected (right after a Rename or Delete)
+        // Nothing selected (right after a Rename or Delete): nothing is renamed, and the user
+        // is told so.
+        page_.Report(ProgramsPage::kNoCategory);
+        return;
     }
     const std::string oldName = *page_.SelectedCategoryName();
     if (!page_.CategoryFileExists(oldName)) {
@@ -110,11 +113,14 @@ void CategoryManager::PbcDelete_Click() {
     if (page_.TxtCategory->text().isEmpty()) {
         return;
     }
+    if (!page_.Confirm(kDeleteQuestion)) {
+        return;
+    }
     const int row = page_.SelectedCategoryRow();
     if (row < 0) {
-        return;  // nothing selected (right after a Rename or Delete)
-    }
-    if (!page_.Confirm(kDeleteQuestion)) {
+        // Nothing selected (right after a Rename or Delete): the question was asked, but
+        // nothing is deleted, and the user is told so.
+        page_.Report(ProgramsPage::kNoCategory);
         return;
     }
     const std::string name = *page_.SelectedCategoryName();

@@ -161,11 +161,13 @@ TEST_F(CategoryManagerTest, RenameMovesTheCategoryToTheEndUnticked) {
     EXPECT_EQ(page->CreateMode, ButtonMode::Reset);
     EXPECT_TRUE(page->PbRename->isEnabled());
 
-    // Nothing is selected now: neither Rename nor Delete does anything, nor asks.
+    // Nothing is selected now: Rename says so; Delete asks, then says so; nothing changes.
     page->TxtCategory->setText("Other");
     Click(page->PbRename);
     Click(page->PbcDelete);
-    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(dialogs.prompts(),
+              (QStringList{ProgramsPage::kNoCategory, CategoryManager::kDeleteQuestion,
+                           ProgramsPage::kNoCategory}));
     EXPECT_FALSE(std::filesystem::exists(DataPath("Other")));
     ExpectLists({{"Work", false}, {"Peace", false}});
     EXPECT_EQ(Selection(), "Work;0\r\nPeace;0\r\n");

@@ -104,9 +104,15 @@ void MessageEditor::PbMEdit_Click() {
     if (typed.isEmpty()) {
         return;
     }
-    const QListWidgetItem* current = page_.CurrentMessage();
     const auto category = page_.SelectedCategoryName();
-    if (!current || !category) {
+    if (!category) {
+        // Right after a Rename or Delete of the category: nothing can be updated, and the
+        // user is told so rather than left to think it was.
+        page_.Report(ProgramsPage::kNoCategory);
+        return;
+    }
+    const QListWidgetItem* current = page_.CurrentMessage();
+    if (!current) {
         return;  // no message to update (right after an Update or Delete)
     }
     const std::string oldText = ProgramsPage::ItemBytes(current);
@@ -127,11 +133,12 @@ void MessageEditor::PbMdelete_Click() {
     if (typed.isEmpty()) {
         return;
     }
-    const auto category = page_.SelectedCategoryName();
-    if (!category) {
+    if (!page_.Confirm(kDeleteQuestion)) {
         return;
     }
-    if (!page_.Confirm(kDeleteQuestion)) {
+    const auto category = page_.SelectedCategoryName();
+    if (!category) {
+        page_.Report(ProgramsPage::kNoCategory);  // nothing was deleted
         return;
     }
     // The text now in the box decides which messages go, whatever was clicked before.

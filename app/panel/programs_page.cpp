@@ -87,6 +87,8 @@ void OnListClick(QListWidget* list, std::function<void()> click) {
 
 }  // namespace
 
+const QString ProgramsPage::kNoCategory = QStringLiteral("No Veltrane Program is selected.");
+
 ProgramsPage::ProgramsPage(QWidget* parent, std::filesystem::path appFolder,
                            platform::Dialogs& dialogs, CategoryCatalogue& catalogue)
     : QFrame(parent), appFolder_(std::move(appFolder)), dialogs_(dialogs), catalogue_(catalogue) {
@@ -145,6 +147,11 @@ void ProgramsPage::Layout() {
     TxtMessage->setGeometry(278, kTop, 248, 22);
     PlaceButtons(278, 248, {PbMadd, PbMEdit, PbMdelete, PbExclude});
     ClbMessages->setGeometry(278, kListTop, 248, listHeight);
+
+    // Tab goes down the left column, then down the right one: each box before its list.
+    setTabOrder(TxtCategory, LstBoxCategories);
+    setTabOrder(LstBoxCategories, TxtMessage);
+    setTabOrder(TxtMessage, ClbMessages);
 }
 
 void ProgramsPage::Connect() {

@@ -128,6 +128,9 @@ class ProgramsPage : public QFrame {
     // as the box does (so an untouched text goes back as it was), else the text as UTF-8.
     static std::string BytesFor(const QString& text, const std::vector<std::string>& known);
 
+    // What Rename, Delete, Update and Delete of a message say when no category is selected.
+    static const QString kNoCategory;
+
     // A message box with OK and the application's title.
     void Report(const QString& text);
     void Report(const std::string& bytes);

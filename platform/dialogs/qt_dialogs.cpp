@@ -14,6 +14,9 @@ MsgBoxResult QtDialogs::MsgBox(const QString& prompt, MsgBoxStyle style, const Q
     QMessageBox box(parent_);
     box.setWindowTitle(title);
     box.setText(prompt);
+    // The text can be selected and copied (an error description is worth passing on); Return
+    // and Escape still answer the box.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     if (style == MsgBoxStyle::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Ok);
