@@ -161,8 +161,9 @@ bool FrmMain::Form_Load() {
             if (setup->ClbCategories->count() >= 1) {
                 HidePanel();
                 state_.Idle = false;
-                // The run is wanted from here on, as after a press of Start.
-                state_.RunWanted = true;
+                // The run is wanted once the flash window comes up (its load step says so).
+                // With nothing ticked, or nothing included, nothing flashes: the tray menu
+                // then offers Start, which tells the user why.
                 run_->StartRun();
             } else {
                 run_->StopRun();

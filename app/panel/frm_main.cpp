@@ -219,8 +219,7 @@ void FrmMain::PbAboutUs_Click() {
 }
 
 void FrmMain::ShowPanel() {
-    tray_.SetMenuEnabled(u"SHOW", false);
-    tray_.SetMenuEnabled(u"HIDE", true);
+    SetShowHideEntries(true);
     // An ordinary window, neither minimised nor maximised, brought to the front.
     setWindowState(windowState() &
                    ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
@@ -233,13 +232,28 @@ void FrmMain::HidePanel() {
     if (!tray_.IconShown() || !platform::shell::NotifyAreaShown()) {
         // Without a tray icon on screen (no tray object, or no tray host on this desktop)
         // nothing could bring a hidden window back, and a second start refuses to run: the
-        // window goes to the task bar instead.
+        // window goes to the task bar instead. Should a tray host appear later, its menu
+        // offers Show for it.
+        SetShowHideEntries(false);
         showMinimized();
         return;
     }
-    tray_.SetMenuEnabled(u"SHOW", true);
-    tray_.SetMenuEnabled(u"HIDE", false);
+    SetShowHideEntries(false);
     hide();
+}
+
+void FrmMain::SetShowHideEntries(bool shown) {
+    tray_.SetMenuEnabled(u"SHOW", !shown);
+    tray_.SetMenuEnabled(u"HIDE", shown);
+}
+
+void FrmMain::changeEvent(QEvent* event) {
+    // The tray menu's Show and Hide stay true to the window when the user minimises it or
+    // brings it back through the window manager: a minimised window can be shown.
+    if (event->type() == QEvent::WindowStateChange && isVisible()) {
+        SetShowHideEntries(!isMinimized());
+    }
+    QWidget::changeEvent(event);
 }
 
 void FrmMain::hide1_Click() {

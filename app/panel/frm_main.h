@@ -123,10 +123,14 @@ class FrmMain : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     class Panel;
     class Context;
+
+    // The tray menu's Show and Hide for a window that is shown (Show greyed) or not.
+    void SetShowHideEntries(bool shown);
 
     SharedState& state_;
     platform::Dialogs& dialogs_;

@@ -68,7 +68,9 @@ const Topic kSetUpTopics[] = {
      "or at a random place. The random position is the least distracting."},
     {"Test Duration and Font :",
      "Press Test to see how the messages will look: the word Test flashes in the box below with "
-     "the chosen display time, pause, colour and font. Press it again to end the test."},
+     "the chosen display time, pause, colour, size (up to 26 points), bold and italic, in this "
+     "window's own typeface; the chosen typeface shows only in the real run. Press it again to "
+     "end the test."},
     {"Start :",
      "Start starts flashing the ticked programs and Stop stops them. The settings can only be "
      "changed while the program is stopped."},
