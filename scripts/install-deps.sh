@@ -12,6 +12,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # a real X server, window manager and tray host for end-to-end tests and headless starts
     xvfb openbox trayer xdotool x11-utils imagemagick fonts-dejavu-core fonts-liberation
+    # the real-input tests read the panel's boxes and message boxes through the clipboard and
+    # give the letters they type keys of their own
+    xclip x11-xserver-utils
 )
 
 missing=()
