@@ -14,8 +14,15 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# With KESTRANE_INPUT_KEEP_GOING=1 a failed check is reported and the run goes on, so that
+# one run against a changed program shows every check it fails.
+failures=0
 fail() {
     echo "$name: [$step] $*" >&2
+    if [ "${KESTRANE_INPUT_KEEP_GOING:-0}" = 1 ]; then
+        failures=$((failures + 1))
+        return 0
+    fi
     if [ -n "${KESTRANE_E2E_DUMP:-}" ]; then
         import -window root "$KESTRANE_E2E_DUMP/$name-fail.png" 2>/dev/null || true
     fi

@@ -161,4 +161,5 @@ expect_box "Health"
 click Pbcadd                 # Reset
 expect_box ""
 close_program
+[ "$failures" -eq 0 ] || { echo "$name: $failures checks failed" >&2; exit 1; }
 say "passed"

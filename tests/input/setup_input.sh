@@ -145,6 +145,17 @@ typed 1
 click ChbCenter
 expect_options 255 471 1 Center
 
+step="help text"
+point PbSetUpHelp            # the help panel comes up; its text can be selected and copied
+wait_for 5 popup_shown TxtSetUpHelp || fail "no help panel"
+click TxtSetUpHelp
+clip_reset
+keys ctrl+a ctrl+c
+clipboard | tr '\r\n' '  ' | grep -q "Press Test.*in this window's own typeface" ||
+    fail "the help says the preview uses the chosen font"
+point Image1Gap
+wait_for 5 popup_hidden TxtSetUpHelp || fail "the help panel stayed"
+
 step="View Script"
 click PbViewScript           # Work is highlighted: its message shows
 wait_for 5 popup_shown LstBoxViewScript || fail "View Script does not show the highlighted category"
@@ -247,4 +258,5 @@ wid=$(panel)
 [ "$(snapshot | grep -v SelectedOptions)" = "$(echo "$before" | grep -v SelectedOptions)" ] ||
     fail "files changed"
 close_program
+[ "$failures" -eq 0 ] || { echo "$name: $failures checks failed" >&2; exit 1; }
 say "passed"

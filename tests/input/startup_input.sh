@@ -94,4 +94,5 @@ choose 1
 wait_for 10 panel_shown || fail "Show did not bring the window back"
 wid=$(panel)
 close_program
+[ "$failures" -eq 0 ] || { echo "$name: $failures checks failed" >&2; exit 1; }
 say "passed"
