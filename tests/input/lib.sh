@@ -225,7 +225,7 @@ expect_box() {
 # A message box "Veltrane" is up.
 msgbox() { xdotool search --onlyvisible --name '^Veltrane$' 2>/dev/null | awk '!n++' || true; }
 msgbox_up() { [ -n "$(msgbox)" ]; }
-window_gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+window_gone() { [ -z "$1" ] || ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 no_msgbox() { [ -z "$(msgbox)" ]; }
 # Waits for the message box, checks its text (selected and copied) and answers it with the
 # given key (Return or Escape).
@@ -233,6 +233,7 @@ answer() {
     local text=$1 key=$2 box got
     wait_for 15 msgbox_up || fail "no message box \"$text\""
     box=$(msgbox)
+    [ -n "$box" ] || return 0
     xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
     sleep 0.3
     clip_reset
