@@ -113,8 +113,8 @@ close_program() {
 # --- The panel's layout -----------------------------------------------------------------------
 
 # Name, page and left/top/width/height in twips; a page's controls lie inside the page at
-# (165, 1815). 15 twips make a pixel. Image1Gap is a spot of the Setup page's background
-# between its two columns.
+# (165, 1815). 15 twips make a pixel. Image1Gap and Image2Spot are spots of the Setup and
+# Programs pages' backgrounds.
 layout() {
     cat <<'EOF'
 hide1 - 7650 135 300 465
@@ -158,6 +158,8 @@ PbMdelete P 6090 870 825 315
 PbExclude P 7050 870 825 315
 ClbMessages P 4170 1290 3720 3210
 PbHelpPrograms P 7470 105 300 300
+TxtHelpProgramPanel P 4215 60 3600 5010
+Image2Spot P 2025 4875 150 150
 EOF
 }
 # A control's box in window pixels: "left top width height".

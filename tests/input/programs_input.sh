@@ -138,8 +138,17 @@ say "rename and delete: nothing highlighted, no silent failure"
 
 # --- Import and Reset ---------------------------------------------------------------------------
 
-step="import"
+step="help"
 click PbEditMessages
+point PbHelpPrograms
+wait_for 5 popup_shown TxtHelpProgramPanel || fail "no help panel on the Programs tab"
+click TxtHelpProgramPanel    # a click keeps it up; the background takes it away
+sleep 0.5
+popup_shown TxtHelpProgramPanel || fail "the help panel went on a click"
+point Image2Spot
+wait_for 5 popup_hidden TxtHelpProgramPanel || fail "the help panel stayed over the background"
+
+step="import"
 click PbImport
 answer_dialog '^Open$' Escape
 click PbImport

@@ -159,6 +159,9 @@ wait_for 5 popup_hidden TxtSetUpHelp || fail "the help panel stayed"
 step="View Script"
 click PbViewScript           # Work is highlighted: its message shows
 wait_for 5 popup_shown LstBoxViewScript || fail "View Script does not show the highlighted category"
+click LstBoxViewScript 20 8  # pointing at it and clicking it keeps it up
+sleep 0.5
+popup_shown LstBoxViewScript || fail "the View Script list went on a click"
 point Image1Gap               # moving over the page background hides it
 wait_for 5 popup_hidden LstBoxViewScript || fail "the View Script list stayed"
 
