@@ -1,6 +1,7 @@
 // The entry points of the quorvil library, an in-process component server: the class
 // factory of SysTray, the answer to "may the library be unloaded?", and its registration in
-// the per-user registry. These four functions are all the library exports.
+// the registry (the user's, or the machine's when the registering process asks for all
+// users). These four functions are all the library exports.
 #include <dlfcn.h>
 
 #include <exception>
@@ -67,7 +68,7 @@ class SysTrayFactory final : public IClassFactory {
 };
 
 std::string ClsidKey() {
-    return std::string(kClassesRoot) + "\\CLSID\\" + GuidToString(CLSID_SysTray);
+    return std::string(RegistrationClassesRoot()) + "\\CLSID\\" + GuidToString(CLSID_SysTray);
 }
 
 std::string ProgIdText() {
@@ -79,7 +80,7 @@ std::string ProgIdText() {
 }
 
 std::string ProgIdKey() {
-    return std::string(kClassesRoot) + "\\" + ProgIdText();
+    return std::string(RegistrationClassesRoot()) + "\\" + ProgIdText();
 }
 
 // The file this library was loaded from.

@@ -71,6 +71,35 @@ TEST_F(QuorvilTest, RegistrationWritesTheClassAndProgramIdAndUnregistrationRemov
     EXPECT_EQ(RunRegsvr(std::string("-u \"") + KESTRANE_QUORVIL_MODULE + "\""), 0);
 }
 
+TEST_F(QuorvilTest, AllUsersRegistrationIsFoundAfterTheUsersOwn) {
+    namespace registry = platform::registry;
+    const std::string module = std::string("\"") + KESTRANE_QUORVIL_MODULE + "\"";
+    const std::string machineKey =
+        std::string(kMachineClassesRoot) + "\\CLSID\\" + GuidToString(CLSID_SysTray);
+    ASSERT_EQ(RunRegsvr("-u " + module), 0);
+    ASSERT_EQ(RunRegsvr("-s --all-users " + module), 0);
+    EXPECT_FALSE(registry::KeyExists(kClsidKey));
+    EXPECT_EQ(
+        std::filesystem::path(registry::GetValue(machineKey + "\\InprocServer32", "").value()),
+        std::filesystem::weakly_canonical(KESTRANE_QUORVIL_MODULE));
+    EXPECT_TRUE(CreateTray());
+    CLSID byProgId{};
+    EXPECT_EQ(CLSIDFromProgID(kSysTrayProgId, &byProgId), S_OK);
+
+    // The user's own registration comes first, even one naming a library that is no server.
+    ASSERT_TRUE(registry::SetValue(kClsidKey + "\\InprocServer32", "", KESTRANE_TEST_PLAIN_MODULE));
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CoCreateInstance(CLSID_SysTray, nullptr, CLSCTX_INPROC_SERVER, IID__SysTray, &object),
+              CO_E_ERRORINDLL);
+    ASSERT_TRUE(registry::DeleteKeyTree(kClsidKey));
+
+    ASSERT_EQ(RunRegsvr("-u --all-users " + module), 0);
+    EXPECT_FALSE(registry::KeyExists(machineKey));
+    EXPECT_EQ(CoCreateInstance(CLSID_SysTray, nullptr, CLSCTX_INPROC_SERVER, IID__SysTray, &object),
+              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(object, nullptr);
+}
+
 TEST_F(QuorvilTest, ALibraryWithoutTheEntryPointsIsRefusedCleanly) {
     EXPECT_EQ(RunRegsvr(std::string("\"") + KESTRANE_TEST_PLAIN_MODULE + "\""), 4);
     EXPECT_EQ(RunRegsvr(std::string("-u \"") + KESTRANE_TEST_PLAIN_MODULE + "\""), 4);

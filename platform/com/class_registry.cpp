@@ -1,13 +1,16 @@
-// Class creation through the per-user registry: the class's InprocServer32 key names the
-// library; the library is loaded once per process and asked for the class factory.
+// Class creation through the registry: the class's InprocServer32 key, the user's before the
+// machine's, names the library; the library is loaded once per process and asked for the
+// class factory.
 #include <dlfcn.h>
 
 #include <QString>
 
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "platform/com/com_api.h"
@@ -39,6 +42,19 @@ std::u16string Utf16(const std::string& utf8) {
     const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
     return text.toStdU16String();
 }
+
+// A value under the classes root: the user's registry first, then the machine's.
+std::optional<std::string> ClassesValue(const std::string& subkey) {
+    for (std::string_view root : {kClassesRoot, kMachineClassesRoot}) {
+        auto value = registry::GetValue(std::string(root) + "\\" + subkey, "");
+        if (value && !value->empty()) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::atomic<RegistrationScope> g_registrationScope{RegistrationScope::CurrentUser};
 
 HRESULT LoadModule(const std::string& path, LoadedModule* out) {
     std::lock_guard lock(CacheMutex());
@@ -76,6 +92,14 @@ HRESULT LoadModule(const std::string& path, LoadedModule* out) {
 
 }  // namespace
 
+void SetRegistrationScope(RegistrationScope scope) {
+    g_registrationScope = scope;
+}
+
+std::string_view RegistrationClassesRoot() {
+    return g_registrationScope == RegistrationScope::AllUsers ? kMachineClassesRoot : kClassesRoot;
+}
+
 HRESULT CoInitialize(void*) {
     return S_OK;
 }
@@ -88,9 +112,7 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void*, REFIID riid
     }
     *ppv = nullptr;
     try {
-        const std::string key =
-            std::string(kClassesRoot) + "\\CLSID\\" + GuidToString(rclsid) + "\\InprocServer32";
-        const auto path = registry::GetValue(key, "");
+        const auto path = ClassesValue("CLSID\\" + GuidToString(rclsid) + "\\InprocServer32");
         if (!(dwClsContext & CLSCTX_INPROC_SERVER) || !path || path->empty()) {
             return ReportError(REGDB_E_CLASSNOTREG, kSource,
                                u"Class not registered: " + Utf16(GuidToString(rclsid)));
@@ -138,8 +160,7 @@ HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid) {
         if (progId.isEmpty() || progId.contains(u'\\')) {
             return CO_E_CLASSSTRING;
         }
-        const auto value = registry::GetValue(
-            std::string(kClassesRoot) + "\\" + progId.toStdString() + "\\CLSID", "");
+        const auto value = ClassesValue(progId.toStdString() + "\\CLSID");
         if (!value || !GuidFromString(*value, lpclsid)) {
             *lpclsid = GUID_NULL;
             return CO_E_CLASSSTRING;

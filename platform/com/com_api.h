@@ -82,17 +82,29 @@ KCOM_API bool GuidFromString(std::string_view text, GUID* guid);
 
 // --- Class creation -----------------------------------------------------------------------
 
-// The registry keys under which in-process servers register classes and program ids.
+// The registry keys under which in-process servers register classes and program ids: the
+// current user's, read first, and the machine's, read when the user's lacks the value (as the
+// machine-wide hive is read after the user's).
 inline constexpr std::string_view kClassesRoot = "HKCU\\Software\\Classes";
+inline constexpr std::string_view kMachineClassesRoot = "HKLM\\Software\\Classes";
+
+// Where a server's DllRegisterServer and DllUnregisterServer write: the current user's
+// classes unless the registering process asked for all users (regsvr --all-users), as an
+// installer redirects a server's self-registration. One setting per process.
+enum class RegistrationScope { CurrentUser, AllUsers };
+KCOM_API void SetRegistrationScope(RegistrationScope scope);
+// kClassesRoot or kMachineClassesRoot, after the scope above.
+KCOM_API std::string_view RegistrationClassesRoot();
 
 // Nothing to set up on this platform: every call happens on the creating thread. Kept so
 // that clients read as they do elsewhere.
 KCOM_API HRESULT CoInitialize(void* pvReserved);
 KCOM_API void CoUninitialize();
 
-// Creates an object of the class registered under HKCU\Software\Classes\CLSID\{clsid}
-// \InprocServer32: loads that library once per process (it is never unloaded), asks its
-// DllGetClassObject for the class factory and the factory for riid.
+// Creates an object of the class registered under Software\Classes\CLSID\{clsid}
+// \InprocServer32 of the user's registry, else of the machine's: loads that library once per
+// process (it is never unloaded), asks its DllGetClassObject for the class factory and the factory
+// for riid.
 //   REGDB_E_CLASSNOTREG      no such class registered (or no library path in the key)
 //   CO_E_DLLNOTFOUND         the registered library file does not exist
 //   HRESULT of ERROR_MOD_NOT_FOUND  the file exists but cannot be loaded
@@ -104,7 +116,8 @@ KCOM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dw
 // The class factory of a registered class (what CoCreateInstance uses).
 KCOM_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, void* pvReserved,
                                   REFIID riid, void** ppv);
-// The class of a program id ("Library.Class"), from HKCU\Software\Classes\<progid>\CLSID.
+// The class of a program id ("Library.Class"), from Software\Classes\<progid>\CLSID of the
+// user's registry, else of the machine's.
 KCOM_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, CLSID* lpclsid);
 
 }  // namespace platform::com

@@ -17,6 +17,8 @@ namespace platform::registry {
 namespace {
 
 constexpr std::string_view kHeader = "kestrane-registry 1";
+constexpr std::string_view kUserRoot = "HKEY_CURRENT_USER";
+constexpr std::string_view kMachineRoot = "HKEY_LOCAL_MACHINE";
 constexpr std::string_view kRunKey =
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -34,9 +36,14 @@ void SetError(std::string* error, std::string text) {
     }
 }
 
+// The two stores: the current user's and the machine's.
+enum class Hive { User, Machine };
+
 // Splits a key path into its components and turns the root into its long name. Returns
-// false for an empty path, an empty component inside it, or a root other than the user's.
-bool NormalizeKey(std::string_view key, std::string* out, std::string* error) {
+// false for an empty path, an empty component inside it, or a root other than the user's or
+// the machine's.
+bool NormalizeKey(std::string_view key, std::string* out, std::string* error,
+                  Hive* hive = nullptr) {
     std::vector<std::string> parts;
     std::string current;
     for (char c : key) {
@@ -56,12 +63,20 @@ bool NormalizeKey(std::string_view key, std::string* out, std::string* error) {
         return false;
     }
     const std::string root = Lower(parts[0]);
-    if (root != "hkcu" && root != "hkey_current_user") {
-        SetError(error, "registry: only the current user's keys (HKCU) exist here, not \"" +
-                            std::string(key) + "\"");
+    if (root == "hkcu" || root == "hkey_current_user") {
+        parts[0] = kUserRoot;
+    } else if (root == "hklm" || root == "hkey_local_machine") {
+        parts[0] = kMachineRoot;
+    } else {
+        SetError(error,
+                 "registry: only the current user's keys (HKCU) and the machine's (HKLM) "
+                 "exist here, not \"" +
+                     std::string(key) + "\"");
         return false;
     }
-    parts[0] = "HKEY_CURRENT_USER";
+    if (hive) {
+        *hive = parts[0] == kUserRoot ? Hive::User : Hive::Machine;
+    }
     std::string joined;
     for (size_t i = 0; i < parts.size(); ++i) {
         if (parts[i].empty()) {
@@ -75,6 +90,10 @@ bool NormalizeKey(std::string_view key, std::string* out, std::string* error) {
     }
     *out = joined;
     return true;
+}
+
+std::filesystem::path StoreFile(Hive hive) {
+    return hive == Hive::User ? StorePath() : MachineStorePath();
 }
 
 struct Key {
@@ -164,9 +183,9 @@ void EnsureKey(Store& store, const std::string& key) {
     }
 }
 
-Store Load() {
+Store Load(const std::filesystem::path& path) {
     Store store;
-    std::ifstream in(StorePath(), std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
         const auto fields = SplitTabs(line);
@@ -182,8 +201,7 @@ Store Load() {
     return store;
 }
 
-bool Save(const Store& store, std::string* error) {
-    std::filesystem::create_directories(StorePath().parent_path());
+bool Save(const std::filesystem::path& path, const Store& store, std::string* error) {
     std::string text(kHeader);
     text += '\n';
     for (const auto& [lower, key] : store) {
@@ -193,12 +211,12 @@ bool Save(const Store& store, std::string* error) {
                     Escape(value.second) + "\n";
         }
     }
-    QSaveFile file(QString::fromStdString(StorePath().string()));
+    QSaveFile file(QString::fromStdString(path.string()));
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||
         !file.commit()) {
-        SetError(error, "registry: cannot write " + StorePath().string() + ": " +
+        SetError(error, "registry: cannot write " + path.string() + ": " +
                             file.errorString().toStdString());
         return false;
     }
@@ -207,27 +225,26 @@ bool Save(const Store& store, std::string* error) {
 
 // Runs one read-modify-write of the store under the store's lock.
 template <typename Change>
-bool Modify(std::string* error, Change change) {
+bool Modify(Hive hive, std::string* error, Change change) {
+    const std::filesystem::path path = StoreFile(hive);
     std::error_code ec;
-    std::filesystem::create_directories(StorePath().parent_path(), ec);
-    QLockFile lock(QString::fromStdString(StorePath().string() + ".lock"));
+    std::filesystem::create_directories(path.parent_path(), ec);
+    QLockFile lock(QString::fromStdString(path.string() + ".lock"));
     if (!lock.tryLock(5000)) {
-        SetError(error, "registry: cannot lock " + StorePath().string());
+        SetError(error, "registry: cannot lock " + path.string());
         return false;
     }
     // A store that exists but cannot be read is left alone: writing it back from what could
     // be read would drop every entry it holds.
-    if (std::filesystem::exists(StorePath(), ec) &&
-        !std::ifstream(StorePath(), std::ios::binary).is_open()) {
-        SetError(error,
-                 "registry: cannot read " + StorePath().string() + ": " + std::strerror(errno));
+    if (std::filesystem::exists(path, ec) && !std::ifstream(path, std::ios::binary).is_open()) {
+        SetError(error, "registry: cannot read " + path.string() + ": " + std::strerror(errno));
         return false;
     }
-    Store store = Load();
+    Store store = Load(path);
     if (!change(store)) {
         return false;
     }
-    return Save(store, error);
+    return Save(path, store, error);
 }
 
 std::filesystem::path ConfigHome() {
@@ -319,6 +336,33 @@ std::filesystem::path StorePath() {
     return ConfigHome() / "kestrane" / "registry.txt";
 }
 
+std::filesystem::path MachineStorePath() {
+    // The machine's configuration folders, most important first; relative entries are
+    // ignored, as the base directory rules say.
+    std::vector<std::filesystem::path> dirs;
+    const char* list = std::getenv("XDG_CONFIG_DIRS");
+    std::string_view rest = list ? list : "";
+    while (!rest.empty()) {
+        const size_t colon = rest.find(':');
+        const std::filesystem::path dir(rest.substr(0, colon));
+        if (dir.is_absolute()) {
+            dirs.push_back(dir);
+        }
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+    if (dirs.empty()) {
+        dirs.emplace_back("/etc/xdg");
+    }
+    std::error_code ec;
+    for (const auto& dir : dirs) {
+        const auto path = dir / "kestrane" / "registry.txt";
+        if (std::filesystem::exists(path, ec)) {
+            return path;
+        }
+    }
+    return dirs.front() / "kestrane" / "registry.txt";
+}
+
 std::filesystem::path AutostartFolder() {
     return ConfigHome() / "autostart";
 }
@@ -326,10 +370,11 @@ std::filesystem::path AutostartFolder() {
 bool SetValue(std::string_view key, std::string_view name, std::string_view data,
               std::string* error) {
     std::string k;
-    if (!NormalizeKey(key, &k, error)) {
+    Hive hive;
+    if (!NormalizeKey(key, &k, error, &hive)) {
         return false;
     }
-    return Modify(error, [&](Store& store) {
+    return Modify(hive, error, [&](Store& store) {
         EnsureKey(store, k);
         store[Lower(k)].values[Lower(name)] = {std::string(name), std::string(data)};
         return true;
@@ -338,10 +383,11 @@ bool SetValue(std::string_view key, std::string_view name, std::string_view data
 
 std::optional<std::string> GetValue(std::string_view key, std::string_view name) {
     std::string k;
-    if (!NormalizeKey(key, &k, nullptr)) {
+    Hive hive;
+    if (!NormalizeKey(key, &k, nullptr, &hive)) {
         return std::nullopt;
     }
-    const Store store = Load();
+    const Store store = Load(StoreFile(hive));
     const auto it = store.find(Lower(k));
     if (it == store.end()) {
         return std::nullopt;
@@ -355,19 +401,21 @@ std::optional<std::string> GetValue(std::string_view key, std::string_view name)
 
 bool KeyExists(std::string_view key) {
     std::string k;
-    if (!NormalizeKey(key, &k, nullptr)) {
+    Hive hive;
+    if (!NormalizeKey(key, &k, nullptr, &hive)) {
         return false;
     }
-    const Store store = Load();
+    const Store store = Load(StoreFile(hive));
     return store.count(Lower(k)) > 0;
 }
 
 bool CreateKey(std::string_view key, std::string* error) {
     std::string k;
-    if (!NormalizeKey(key, &k, error)) {
+    Hive hive;
+    if (!NormalizeKey(key, &k, error, &hive)) {
         return false;
     }
-    return Modify(error, [&](Store& store) {
+    return Modify(hive, error, [&](Store& store) {
         EnsureKey(store, k);
         return true;
     });
@@ -375,10 +423,11 @@ bool CreateKey(std::string_view key, std::string* error) {
 
 bool DeleteValue(std::string_view key, std::string_view name, std::string* error) {
     std::string k;
-    if (!NormalizeKey(key, &k, error)) {
+    Hive hive;
+    if (!NormalizeKey(key, &k, error, &hive)) {
         return false;
     }
-    return Modify(error, [&](Store& store) {
+    return Modify(hive, error, [&](Store& store) {
         const auto it = store.find(Lower(k));
         if (it != store.end()) {
             it->second.values.erase(Lower(name));
@@ -389,11 +438,12 @@ bool DeleteValue(std::string_view key, std::string_view name, std::string* error
 
 bool DeleteKeyTree(std::string_view key, std::string* error) {
     std::string k;
-    if (!NormalizeKey(key, &k, error)) {
+    Hive hive;
+    if (!NormalizeKey(key, &k, error, &hive)) {
         return false;
     }
     const std::string lower = Lower(k);
-    return Modify(error, [&](Store& store) {
+    return Modify(hive, error, [&](Store& store) {
         for (auto it = store.begin(); it != store.end();) {
             if (it->first == lower || it->first.rfind(lower + "\\", 0) == 0) {
                 it = store.erase(it);
@@ -408,11 +458,12 @@ bool DeleteKeyTree(std::string_view key, std::string* error) {
 std::vector<std::string> SubKeys(std::string_view key) {
     std::vector<std::string> out;
     std::string k;
-    if (!NormalizeKey(key, &k, nullptr)) {
+    Hive hive;
+    if (!NormalizeKey(key, &k, nullptr, &hive)) {
         return out;
     }
     const std::string prefix = Lower(k) + "\\";
-    for (const auto& [lower, entry] : Load()) {
+    for (const auto& [lower, entry] : Load(StoreFile(hive))) {
         if (lower.rfind(prefix, 0) == 0 && lower.find('\\', prefix.size()) == std::string::npos) {
             out.push_back(entry.spelled.substr(prefix.size()));
         }

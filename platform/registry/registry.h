@@ -1,13 +1,17 @@
-// The per-user registry: a small keyed store of string values that stands in for the
-// current user's hive (HKCU). It lives in one text file under $XDG_CONFIG_HOME (default
-// ~/.config), which every change replaces atomically under a lock, so the program and the
-// regsvr tool can use it side by side.
+// The registry: small keyed stores of string values that stand in for the current user's hive
+// (HKCU) and the machine's (HKLM). Each lives in one text file, which every change replaces
+// atomically under a lock, so the program and the regsvr tool can use it side by side:
+//   - the user's under $XDG_CONFIG_HOME (default ~/.config), kestrane/registry.txt;
+//   - the machine's under the system configuration folders, kestrane/registry.txt in the
+//     first folder of $XDG_CONFIG_DIRS (default /etc/xdg) that has one, else in the first
+//     folder. Users read it; only its owner (root, through the package's maintainer scripts)
+//     writes it. Tests point XDG_CONFIG_DIRS at a folder of their own.
 //
 // Keys are paths such as "HKCU\Software\Classes\CLSID\{...}\InprocServer32"; "HKCU" and
-// "HKEY_CURRENT_USER" name the same root, and keys and value names compare without regard
-// to ASCII letter case, as the system's registry does. Only the current user's root exists
-// here; any other root is refused with an error. The empty value name is a key's default
-// value. Values are byte strings (the only type stored is REG_SZ).
+// "HKEY_CURRENT_USER" name the same root, as do "HKLM" and "HKEY_LOCAL_MACHINE", and keys and
+// value names compare without regard to ASCII letter case, as the system's registry does.
+// Any other root is refused with an error. The empty value name is a key's default value.
+// Values are byte strings (the only type stored is REG_SZ).
 //
 // Writing a value directly under the current user's Run key also realises it as an XDG
 // autostart entry (see RegWrite).
@@ -21,8 +25,11 @@
 
 namespace platform::registry {
 
-// The file that holds the store.
+// The file that holds the current user's store.
 std::filesystem::path StorePath();
+
+// The file that holds the machine's store (see above; it need not exist).
+std::filesystem::path MachineStorePath();
 
 // The folder of XDG autostart entries ($XDG_CONFIG_HOME/autostart).
 std::filesystem::path AutostartFolder();

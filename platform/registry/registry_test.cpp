@@ -34,13 +34,33 @@ TEST_F(RegistryTest, ValuesRoundTripAndKeysIgnoreCaseAndRootSpelling) {
 
 TEST_F(RegistryTest, OtherRootsAndMalformedKeysAreRefusedWithADescription) {
     std::string error;
-    EXPECT_FALSE(reg::SetValue("HKLM\\Software\\X", "v", "d", &error));
+    EXPECT_FALSE(reg::SetValue("HKEY_USERS\\Software\\X", "v", "d", &error));
     EXPECT_NE(error.find("HKCU"), std::string::npos);
     error.clear();
     EXPECT_FALSE(reg::SetValue("HKCU\\\\Software", "v", "d", &error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(reg::RegWrite("HKCU\\Software\\X\\v", "1", "REG_DWORD", &error));
     EXPECT_NE(error.find("REG_SZ"), std::string::npos);
+}
+
+TEST_F(RegistryTest, MachineKeysLiveInTheFirstSystemFolderThatHoldsAStore) {
+    TempDir first, second;
+    ScopedEnv dirs("XDG_CONFIG_DIRS",
+                   "relative:" + first.path().string() + ":" + second.path().string());
+    EXPECT_EQ(reg::MachineStorePath(), first / "kestrane/registry.txt");
+    testsupport::WriteBytes(second / "kestrane/registry.txt",
+                            "kestrane-registry 1\nV\tHKEY_LOCAL_MACHINE\\\\Software\tv\tshipped\n");
+    EXPECT_EQ(reg::MachineStorePath(), second / "kestrane/registry.txt");
+    EXPECT_EQ(reg::GetValue("HKLM\\Software", "v"), "shipped");
+
+    ASSERT_TRUE(reg::SetValue("HKEY_LOCAL_MACHINE\\Software\\Classes\\X", "", "m"));
+    EXPECT_EQ(reg::GetValue("hklm\\software\\classes\\x", ""), "m");
+    EXPECT_EQ(reg::SubKeys("HKLM\\Software"), std::vector<std::string>{"Classes"});
+    EXPECT_FALSE(reg::KeyExists("HKCU\\Software\\Classes\\X"));
+    EXPECT_FALSE(std::filesystem::exists(reg::StorePath()));
+    EXPECT_FALSE(std::filesystem::exists(first / "kestrane"));
+    ASSERT_TRUE(reg::DeleteKeyTree("HKLM\\Software\\Classes"));
+    EXPECT_EQ(reg::GetValue("HKLM\\Software", "v"), "shipped");
 }
 
 TEST_F(RegistryTest, DeleteKeyTreeRemovesSubkeysButNotSiblingsWithTheSamePrefix) {

@@ -1,6 +1,7 @@
 // regsvr: registers or unregisters a component library, by loading it and calling its
 // DllRegisterServer (regsvr path) or DllUnregisterServer (regsvr -u path). With -s nothing is
-// printed on success.
+// printed on success. With --all-users the library writes the machine's registry instead of
+// the current user's (the package's maintainer scripts do this as root).
 //
 // Exit status: 0 done, 1 wrong usage, 3 the library cannot be loaded, 4 it lacks the entry
 // point, 5 the entry point reported a failure.
@@ -19,9 +20,10 @@ namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: regsvr [-u] [-s] <library>\n"
+                 "usage: regsvr [-u] [-s] [--all-users] <library>\n"
                  "  registers the component library (or, with -u, unregisters it)\n"
-                 "  -s  print nothing on success\n");
+                 "  -s           print nothing on success\n"
+                 "  --all-users  in the machine's registry, for every user (needs root)\n");
     return 1;
 }
 
@@ -63,6 +65,8 @@ int main(int argc, char** argv) {
             unregister = true;
         } else if (arg == "-s" || arg == "/s") {
             silent = true;
+        } else if (arg == "--all-users") {
+            com::SetRegistrationScope(com::RegistrationScope::AllUsers);
         } else if (!arg.empty() && arg[0] == '-') {
             return Usage();
         } else if (path.empty()) {
