@@ -150,7 +150,7 @@ bool FrmMain::Form_Load() {
     Try([&] { setup->Recount(); });
 
     // 15. Autostart; clearing the box runs its click behaviour.
-    Try([&] { ApplyAutoStart(appFolder_, *setup->Check1); });
+    Try([&] { ApplyAutoStart(appFolder_, *setup->Check1, runFolder_); });
 
     // 16. Hidden and running, or shown.
     if (setup->Check1->isChecked()) {

@@ -56,6 +56,7 @@ class FrmMain::Context : public PanelContext {
     explicit Context(FrmMain& f) : f_(f) {}
 
     const std::filesystem::path& AppFolder() const override { return f_.appFolder_; }
+    const std::filesystem::path& RunFolder() const override { return f_.runFolder_; }
     SharedState& State() override { return f_.state_; }
     platform::Dialogs& Dialogs() override { return f_.dialogs_; }
     platform::CommonDialogState& CommonDialog1() override { return f_.CommonDialog1; }
@@ -83,6 +84,7 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
       state_(state),
       dialogs_(dialogs),
       appFolder_(std::move(options.appFolder)),
+      runFolder_(options.runFolder.empty() ? appFolder_ : std::move(options.runFolder)),
       instanceKey_(options.instanceKey.empty() ? appFolder_.string() : options.instanceKey),
       endProcess_(options.endProcess ? std::move(options.endProcess)
                                      : [] { QCoreApplication::quit(); }),

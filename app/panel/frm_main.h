@@ -41,7 +41,10 @@ class FrmMain : public QWidget {
     Q_OBJECT
   public:
     struct Options {
-        std::filesystem::path appFolder;        // the folder that holds the executable
+        std::filesystem::path appFolder;  // the folder that holds Images/ and Data/
+        // The folder whose kestrane the autostart Run value names (an installed program's
+        // launcher); empty: appFolder.
+        std::filesystem::path runFolder;
         TimerFactory timers = PreciseTimers();  // both windows' timers
         RunControl::BuildFn buildRunList;       // default: BuildRunList over appFolder's Data
         // Names the program for the single-instance rule (normally the executable's path);
@@ -135,6 +138,7 @@ class FrmMain : public QWidget {
     SharedState& state_;
     platform::Dialogs& dialogs_;
     std::filesystem::path appFolder_;
+    std::filesystem::path runFolder_;
     std::string instanceKey_;
     std::function<void()> endProcess_;
     bool createTray_ = true;

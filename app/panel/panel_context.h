@@ -17,6 +17,9 @@ class PanelContext {
   public:
     // The folder that holds the executable; every file is this folder plus a fixed suffix.
     virtual const std::filesystem::path& AppFolder() const = 0;
+    // The folder whose kestrane the autostart Run value names (an installed program's
+    // launcher; otherwise the application folder).
+    virtual const std::filesystem::path& RunFolder() const = 0;
     // The options record and the run flags, shared with the flash window.
     virtual SharedState& State() = 0;
     // Message boxes and the common dialogs.

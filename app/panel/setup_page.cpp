@@ -244,7 +244,7 @@ void SetupPage::ClbCategories_Click() {
 }
 
 void SetupPage::Check1_Click() {
-    SetAutoStart(ctx_.AppFolder(), *Check1, Categories(), ctx_.Dialogs());
+    SetAutoStart(ctx_.AppFolder(), *Check1, Categories(), ctx_.Dialogs(), ctx_.RunFolder());
 }
 
 void SetupPage::TxtMessageDuration_LostFocus() {

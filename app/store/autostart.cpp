@@ -57,10 +57,11 @@ bool AutoStartFlagIsOn(std::string_view bytes) {
 }
 
 void SetAutoStart(const fs::path& appFolder, AutoStartCheckBox& check1,
-                  const CategoryList& selection, platform::Dialogs& dialogs) {
+                  const CategoryList& selection, platform::Dialogs& dialogs,
+                  const fs::path& runFolder) {
     WriteFlagFile(appFolder, check1.IsTicked());
     if (check1.IsTicked()) {
-        WriteRunValue(RunValueData(appFolder));
+        WriteRunValue(RunValueData(runFolder.empty() ? appFolder : runFolder));
         const bool anyTicked = std::any_of(selection.begin(), selection.end(),
                                            [](const CategoryEntry& e) { return e.ticked; });
         if (!anyTicked) {
@@ -73,7 +74,8 @@ void SetAutoStart(const fs::path& appFolder, AutoStartCheckBox& check1,
     }
 }
 
-void ApplyAutoStart(const fs::path& appFolder, AutoStartCheckBox& check1) {
+void ApplyAutoStart(const fs::path& appFolder, AutoStartCheckBox& check1,
+                    const fs::path& runFolder) {
     std::string bytes;
     try {
         const fs::path path = ResolvePath(appFolder, kAutoStartFileSuffix);
@@ -86,7 +88,7 @@ void ApplyAutoStart(const fs::path& appFolder, AutoStartCheckBox& check1) {
     }
     if (AutoStartFlagIsOn(bytes)) {
         check1.SetTicked(true);
-        WriteRunValue(RunValueData(appFolder));
+        WriteRunValue(RunValueData(runFolder.empty() ? appFolder : runFolder));
     } else {
         check1.SetTicked(false);
         WriteRunValue("");

@@ -1,6 +1,8 @@
 // Autostart: the flag file \Images\AutoStart.txt ("1" on, "0" off; read and rewritten only when
 // it exists, never created) and the value MyVBApp1 under the current user's Run key, which
-// holds the application folder + "\kestrane.exe" when on and the empty string when off.
+// holds the run folder + "\kestrane.exe" when on and the empty string when off. The run folder
+// is the application folder, except for an installed program, whose state lives in a per-user
+// folder and whose Run value names the launcher's folder.
 // Every failure is ignored; the only message is "Select Veltrane Program".
 #pragma once
 
@@ -39,11 +41,14 @@ bool AutoStartFlagIsOn(std::string_view bytes);
 // The click behaviour of the box: writes the flag file (when it exists) and the Run value for
 // the box's state. Ticking it while no category of `selection` is ticked shows "Select Veltrane
 // Program" and clears the box, which runs this again for the clear state.
+// An empty runFolder is the application folder.
 void SetAutoStart(const std::filesystem::path& appFolder, AutoStartCheckBox& check1,
-                  const CategoryList& selection, platform::Dialogs& dialogs);
+                  const CategoryList& selection, platform::Dialogs& dialogs,
+                  const std::filesystem::path& runFolder = {});
 
 // Start-up: sets the box from the flag file and writes the Run value to match. Without a flag
 // file nothing happens. The flag file is read and closed before the box is changed.
-void ApplyAutoStart(const std::filesystem::path& appFolder, AutoStartCheckBox& check1);
+void ApplyAutoStart(const std::filesystem::path& appFolder, AutoStartCheckBox& check1,
+                    const std::filesystem::path& runFolder = {});
 
 }  // namespace kestrane

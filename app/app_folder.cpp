@@ -1,0 +1,177 @@
+#include "app/app_folder.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace kestrane {
+
+namespace {
+
+// The files of Images/ that belong to the user once they exist.
+bool IsStateFile(const fs::path& name) {
+    std::string lower = name.string();
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    });
+    return lower == "selectedprograms.txt" || lower == "autostart.txt" ||
+           lower == "selectedoptions.txt";
+}
+
+QString Q(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+[[noreturn]] void Fail(const std::string& what, const fs::path& path, const QString& why) {
+    throw std::runtime_error(what + " " + path.string() + ": " + why.toStdString());
+}
+
+QByteArray ReadWhole(const fs::path& path) {
+    QFile file(Q(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        Fail("cannot read", path, file.errorString());
+    }
+    return file.readAll();
+}
+
+void WriteWhole(const fs::path& path, const QByteArray& bytes) {
+    QSaveFile file(Q(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        Fail("cannot write", path, file.errorString());
+    }
+}
+
+void MakeFolder(const fs::path& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec || !fs::is_directory(path, ec)) {
+        Fail("cannot create the folder", path,
+             QString::fromStdString(ec ? ec.message() : "a file of that name is in the way"));
+    }
+}
+
+// Whether a new file can be made in the folder (which must exist).
+bool CanCreateFileIn(const fs::path& folder, QString* why = nullptr) {
+    QTemporaryFile probe(Q(folder / ".kestrane-probe-XXXXXX.tmp"));
+    if (probe.open()) {
+        return true;
+    }
+    if (why) {
+        *why = probe.errorString();
+    }
+    return false;
+}
+
+// The launcher's folder named by an installed program folder's marker, or nothing.
+fs::path LauncherFolder(const fs::path& programFolder) {
+    std::ifstream marker(programFolder / kInstalledMarker);
+    std::string line;
+    if (!std::getline(marker, line)) {
+        return {};
+    }
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+        line.pop_back();
+    }
+    const fs::path folder = (programFolder / line).lexically_normal();
+    std::error_code ec;
+    return !line.empty() && fs::exists(folder / "kestrane", ec) ? folder : fs::path();
+}
+
+}  // namespace
+
+fs::path PerUserFolder() {
+    // A relative XDG_DATA_HOME is ignored, as the base directory rules say.
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && fs::path(xdg).is_absolute()) {
+        return fs::path(xdg) / "kestrane";
+    }
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : ".") / ".local" / "share" / "kestrane";
+}
+
+void SeedAppFolder(const fs::path& programFolder, const fs::path& folder) {
+    std::error_code ec;
+    MakeFolder(folder / "Images");
+    for (const auto& entry : fs::directory_iterator(programFolder / "Images")) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        const fs::path name = entry.path().filename();
+        const fs::path target = folder / "Images" / name;
+        const bool present = fs::exists(target, ec);
+        if (present && IsStateFile(name)) {
+            continue;
+        }
+        const QByteArray shipped = ReadWhole(entry.path());
+        if (!present || ReadWhole(target) != shipped) {
+            WriteWhole(target, shipped);
+        }
+    }
+
+    if (fs::exists(folder / "Data", ec)) {
+        return;
+    }
+    // The sample categories go into a folder of their own first, which then takes its place
+    // in one step: an interrupted seed leaves no half-filled Data/ behind.
+    QTemporaryDir staging(Q(folder / ".kestrane-seed-XXXXXX"));
+    if (!staging.isValid()) {
+        Fail("cannot create a folder in", folder, staging.errorString());
+    }
+    const fs::path staged = staging.path().toStdString();
+    if (fs::exists(programFolder / "Data", ec)) {
+        for (const auto& entry : fs::directory_iterator(programFolder / "Data")) {
+            if (entry.is_regular_file()) {
+                WriteWhole(staged / entry.path().filename(), ReadWhole(entry.path()));
+            }
+        }
+    }
+    fs::rename(staged, folder / "Data", ec);
+    if (ec && !fs::is_directory(folder / "Data")) {  // else another start was quicker
+        Fail("cannot create the folder", folder / "Data", QString::fromStdString(ec.message()));
+    }
+}
+
+AppFolders ChooseAppFolders(const fs::path& programFolder) {
+    AppFolders out;
+    out.appFolder = programFolder;
+    out.runFolder = programFolder;
+    std::error_code ec;
+    const bool installed = fs::exists(programFolder / kInstalledMarker, ec);
+    if (!installed && CanCreateFileIn(programFolder / "Images") &&
+        CanCreateFileIn(programFolder / "Data")) {
+        return out;  // a portable folder: everything stays beside the executable
+    }
+    if (installed) {
+        if (const fs::path launcher = LauncherFolder(programFolder); !launcher.empty()) {
+            out.runFolder = launcher;
+        }
+    }
+    const fs::path folder = PerUserFolder();
+    try {
+        SeedAppFolder(programFolder, folder);
+        QString why;
+        for (const char* sub : {"Images", "Data"}) {
+            if (!CanCreateFileIn(folder / sub, &why)) {
+                Fail("cannot write in", folder / sub, why);
+            }
+        }
+        out.appFolder = folder;
+    } catch (const std::exception& e) {
+        out.problem = "Your programs and settings cannot be kept in " + folder.string() + " (" +
+                      e.what() +
+                      ").\n\nVeltrane runs with the programs and settings it came with; "
+                      "changes you make now cannot be saved.";
+    }
+    return out;
+}
+
+}  // namespace kestrane
