@@ -12,6 +12,11 @@
 #include <filesystem>
 
 int main(int argc, char** argv) {
+    // The flash window needs X11 (an unmanaged window with an input shape): in a Wayland
+    // session the program runs through XWayland unless the user chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QApplication app(argc, argv);
     // The panel hides to the tray and the flash window comes and goes; the program ends only
     // through Close.

@@ -15,6 +15,8 @@ packages=(
     # the real-input tests read the panel's boxes and message boxes through the clipboard and
     # give the letters they type keys of their own
     xclip x11-xserver-utils
+    # packages: building (cpack's .deb with its dependencies) and checking them
+    dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

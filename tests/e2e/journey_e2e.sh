@@ -54,7 +54,7 @@ wait_for() {
 
 app="$work/app"
 mkdir -p "$app"
-cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$stage/libquorvil.so" "$stage/regsvr" \
+cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$stage/regsvr" "$stage"/*.so \
     "$app/"
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"

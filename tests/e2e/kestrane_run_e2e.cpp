@@ -63,6 +63,13 @@ TEST(KestraneRun, StartFlashesTheRunListAndStopEndsIt) {
     TempDir dir;
     const std::filesystem::path exe = dir / "kestrane";
     std::filesystem::copy_file(KESTRANE_EXE, exe);
+    // The program's shared libraries lie beside it, found through its RUNPATH $ORIGIN.
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(KESTRANE_EXE).parent_path())) {
+        if (entry.path().extension() == ".so") {
+            std::filesystem::copy_file(entry.path(), dir / entry.path().filename());
+        }
+    }
     const std::string options =
         "Color;255\r\nMsgduration;999\r\nTimeBtnMsgs;1\r\nMsgOption;Center\r\n"
         "SelFont;DejaVu Sans\r\nSelFontBold;True\r\nSelFontItalic;False\r\nSelFontSize;30\r\n";

@@ -22,7 +22,7 @@ fail() {
 
 app="$work/app"
 mkdir -p "$app"
-cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$app/"
+cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$stage"/*.so "$app/"
 rm -f "$app/Images/SelectedOptions.txt"
 printf '0\r\n' >"$app/Images/AutoStart.txt"
 printf 'Calm;1\r\nFocus;0\r\n' >"$app/Images/SelectedPrograms.txt"

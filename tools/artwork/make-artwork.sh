@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Remakes every picture under Images/: builds the generator, draws the pictures as PNG on
-# Qt's offscreen platform, and converts them with ImageMagick to the names and formats the
-# control panel loads.
+# Remakes every picture under Images/ and the menu icons under packaging/icons/: builds the
+# generator, draws the pictures as PNG on Qt's offscreen platform, and converts them with
+# ImageMagick to the names and formats the control panel loads.
 #
 #   tools/artwork/make-artwork.sh [build folder]
 set -euo pipefail
@@ -69,4 +69,8 @@ ship updatebut updatebut.jpg
 ship updatebut_disable updatebut_disable.jpg
 ship excludebut excludebut.gif
 ship excludebut_disable excludebut_disable.gif
-echo "make-artwork: pictures written to $out"
+for size in 16 22 24 32 48 64 128 256; do
+    mkdir -p "$root/packaging/icons/$size"
+    cp "$png/icon_$size.png" "$root/packaging/icons/$size/kestrane.png"
+done
+echo "make-artwork: pictures written to $out and $root/packaging/icons"

@@ -275,6 +275,10 @@ int main(int argc, char** argv) {
     AboutArtwork();
     Save(AppIcon(64), "kestrane");
     Save(AppIcon(32), "tray");
+    // The menu entry's icon at the usual sizes of the icon theme.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        Save(AppIcon(size), QStringLiteral("icon_%1").arg(size));
+    }
 
     // Start/Stop (85 x 30) and the preview button (61 x 21) sit on the header and the page.
     Save(Button(85, 30, "Start", kGreen, kWhite, HeaderAt(48)), "startbut");
