@@ -2,10 +2,10 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstdlib>
@@ -60,16 +60,11 @@ void MakeFolder(const fs::path& path) {
     }
 }
 
-// Whether a new file can be made in the folder (which must exist).
-bool CanCreateFileIn(const fs::path& folder, QString* why = nullptr) {
-    QTemporaryFile probe(Q(folder / ".kestrane-probe-XXXXXX.tmp"));
-    if (probe.open()) {
-        return true;
-    }
-    if (why) {
-        *why = probe.errorString();
-    }
-    return false;
+// Whether files can be made in the folder: it exists and the user may write it (the system
+// is asked, so read-only mounts and access lists count too).
+bool IsWritableFolder(const fs::path& folder) {
+    const QFileInfo info(Q(folder));
+    return info.isDir() && info.isWritable();
 }
 
 // The launcher's folder named by an installed program folder's marker, or nothing.
@@ -146,8 +141,8 @@ AppFolders ChooseAppFolders(const fs::path& programFolder) {
     out.runFolder = programFolder;
     std::error_code ec;
     const bool installed = fs::exists(programFolder / kInstalledMarker, ec);
-    if (!installed && CanCreateFileIn(programFolder / "Images") &&
-        CanCreateFileIn(programFolder / "Data")) {
+    if (!installed && IsWritableFolder(programFolder / "Images") &&
+        IsWritableFolder(programFolder / "Data")) {
         return out;  // a portable folder: everything stays beside the executable
     }
     if (installed) {
@@ -158,10 +153,9 @@ AppFolders ChooseAppFolders(const fs::path& programFolder) {
     const fs::path folder = PerUserFolder();
     try {
         SeedAppFolder(programFolder, folder);
-        QString why;
         for (const char* sub : {"Images", "Data"}) {
-            if (!CanCreateFileIn(folder / sub, &why)) {
-                Fail("cannot write in", folder / sub, why);
+            if (!IsWritableFolder(folder / sub)) {
+                Fail("cannot write in", folder / sub, QStringLiteral("permission denied"));
             }
         }
         out.appFolder = folder;

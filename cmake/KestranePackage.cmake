@@ -104,8 +104,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's X11 platform plugin is loaded at run time, not linked.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The libraries come from dpkg-shlibdeps; Qt's X11 platform plugin and its JPEG and GIF readers,
+# loaded at run time, ship with libqt6gui6, which is among them.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${generated}/deb/postinst;${generated}/deb/prerm;${generated}/deb/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
