@@ -50,11 +50,12 @@ wait_for() {
 make_app() {
     rm -rf "$app"
     mkdir -p "$app"
-    cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$app/"
-    if [ -e "$stage/libquorvil.so" ]; then cp "$stage/libquorvil.so" "$stage/regsvr" "$app/"; fi
+    cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$stage"/*.so "$app/"
+    if [ -e "$stage/regsvr" ]; then cp "$stage/regsvr" "$app/"; fi
     rm -f "$app"/Images/*.txt "$app"/Data/*
-    export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
-    mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+    # A folder the program cannot write keeps its state in the per-user folder instead.
+    export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" XDG_DATA_HOME="$work/data"
+    mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME"
     chmod 700 "$XDG_RUNTIME_DIR"
 }
 # Registers the tray library in the private registry, so that the program has its tray icon.

@@ -5,7 +5,8 @@
 #   1. Odd and missing flags, blank lines, long names and values, the state files read-only
 #      and the Images folder read-only: the panel comes up, is activated and used by keyboard,
 #      shows no message box and changes no file. The program runs as an ordinary user, for
-#      whom read-only means read-only (when the test runs as root, as user nobody).
+#      whom read-only means read-only (when the test runs as root, as user nobody); it then
+#      keeps its state in its per-user folder, seeded from these files.
 #   2. Hide while no tray host shows the icon minimises the window; the tray menu, once a host
 #      has appeared, offers Show and greys Hide; it does the same for a window the user
 #      minimised, and the reverse once the window is back.
@@ -30,7 +31,7 @@ if [ "$(id -u)" -eq 0 ]; then
     export KESTRANE_AS_USER=nobody
     chmod 755 "$work"
     chmod -R a+rX "$app"
-    chown -R nobody "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+    chown -R nobody "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$XDG_DATA_HOME"
 fi
 before=$(snapshot)
 start_program
