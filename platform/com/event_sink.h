@@ -8,6 +8,7 @@
 //                            // holds the sink and the sink holds the source's point
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -53,7 +54,7 @@ class KCOM_API EventSink final : public IDispatch {
 
     IID iid_;
     Handler handler_;
-    ULONG refs_ = 1;
+    std::atomic<ULONG> refs_ = 1;  // a component may raise events on a thread of its own
     ComPtr<IConnectionPoint> point_;
     DWORD cookie_ = 0;
 };

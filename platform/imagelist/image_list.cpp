@@ -1,7 +1,7 @@
 #include "platform/imagelist/image_list.h"
 
 #include <QFileInfo>
-#include <QPixmap>
+#include <QImage>
 
 #include <vector>
 
@@ -119,6 +119,8 @@ class Picture final : public DualObject<IPictureDisp, IID_IPictureDisp, kPicture
         const QList<QSize> sizes = icon.availableSizes();
         size_ = sizes.isEmpty() ? QSize(16, 16) : sizes.first();
     }
+    explicit Picture(const QImage& image)
+        : handle_(platform::win::CreateIconFromImage(image)), size_(image.size()) {}
     bool Valid() const { return handle_ != 0; }
 
     HRESULT STDMETHODCALLTYPE get_Handle(LONG* handle) override { return Out(handle, handle_); }
@@ -358,20 +360,29 @@ HRESULT CreateImageList(IImageList** imageList) {
     return S_OK;
 }
 
-HRESULT CreatePictureFromIcon(const QIcon& icon, IPictureDisp** picture) {
+namespace {
+
+template <typename Source>
+HRESULT NewPicture(const Source& source, IPictureDisp** picture) {
     if (picture == nullptr) {
         return E_POINTER;
     }
     *picture = nullptr;
-    if (icon.isNull()) {
+    if (source.isNull()) {
         return E_INVALIDARG;
     }
-    auto created = ComPtr<Picture>::Attach(new Picture(icon));
+    auto created = ComPtr<Picture>::Attach(new Picture(source));
     if (!created->Valid()) {
         return E_OUTOFMEMORY;
     }
     *picture = created.Detach();
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT CreatePictureFromIcon(const QIcon& icon, IPictureDisp** picture) {
+    return NewPicture(icon, picture);
 }
 
 HRESULT LoadPicture(const QString& path, IPictureDisp** picture) {
@@ -382,11 +393,13 @@ HRESULT LoadPicture(const QString& path, IPictureDisp** picture) {
     if (!QFileInfo::exists(path)) {
         return ReportError(HResultFromLibraryError(53), u"LoadPicture", u"File not found");
     }
-    const QPixmap pixmap(path);
-    if (pixmap.isNull()) {
+    // An image, not a pixmap: it can be read in any process, also one without a Qt GUI
+    // application, and becomes an icon where it is shown.
+    const QImage image(path);
+    if (image.isNull()) {
         return ReportError(HResultFromLibraryError(481), u"LoadPicture", u"Invalid picture");
     }
-    return CreatePictureFromIcon(QIcon(pixmap), picture);
+    return NewPicture(image, picture);
 }
 
 }  // namespace platform::imagelist

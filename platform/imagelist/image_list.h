@@ -89,7 +89,8 @@ HRESULT CreateImageList(IImageList** imageList);
 HRESULT CreatePictureFromIcon(const QIcon& icon, IPictureDisp** picture);
 
 // A new picture from an image file (any format Qt reads); error 53 "File not found" when
-// the file does not exist, 481 "Invalid picture" when it cannot be read as a picture.
+// the file does not exist, 481 "Invalid picture" when it cannot be read as a picture. Works
+// in any process, also one without a Qt application (see platform/win/icon.h).
 HRESULT LoadPicture(const QString& path, IPictureDisp** picture);
 
 }  // namespace platform::imagelist

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/win/ansi_text.h"
+#include "platform/win/gui_thread.h"
 #include "platform/win/icon.h"
 #include "platform/win/popup_menu.h"
 #include "platform/win/window.h"
@@ -98,6 +99,11 @@ void OnActivated(IconKey key, QSystemTrayIcon* tray, QSystemTrayIcon::Activation
 }
 
 BOOL QtNotify(DWORD message, const NOTIFYICONDATAA& data) {
+    // QSystemTrayIcon exists only on the thread of a Qt GUI application.
+    if (!OnGuiThread()) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
     const IconKey key{data.hWnd, data.uID};
     auto& icons = Icons();
     auto found = icons.find(key);
@@ -164,7 +170,7 @@ NotifyArea* SetNotifyArea(NotifyArea* area) {
 }
 
 bool NotifyAreaShown() {
-    return g_area != nullptr || QSystemTrayIcon::isSystemTrayAvailable();
+    return g_area != nullptr || (OnGuiThread() && QSystemTrayIcon::isSystemTrayAvailable());
 }
 
 QSystemTrayIcon* TrayIconFor(HWND hWnd, UINT uID) {

@@ -17,8 +17,10 @@
 //
 // Without a tray host (a desktop that shows tray icons) NIM_ADD returns FALSE, yet the icon is
 // kept, and Qt shows it as soon as a tray host appears; NIM_MODIFY and NIM_DELETE act on it as
-// usual. The shell is one shared library, like the window manager, so all modules of a process
-// share its icons.
+// usual. Icons live on the GUI thread (platform/win/gui_thread.h): called on any other thread,
+// or in a process without a GUI thread, every call returns FALSE (ERROR_NOT_SUPPORTED) and
+// nothing is shown. The shell is one shared library, like the window manager, so all modules
+// of a process share its icons.
 #pragma once
 
 #include <cstddef>

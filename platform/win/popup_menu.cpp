@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/win/ansi_text.h"
+#include "platform/win/gui_thread.h"
 #include "platform/win/handles.h"
 #include "platform/win/window.h"
 
@@ -111,6 +112,11 @@ BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hwnd, void* l
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
+    // QMenu exists only on the thread of a Qt GUI application.
+    if (host == nullptr && !OnGuiThread()) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
     int idle = 0;
     if (!g_tracking.compare_exchange_strong(idle, 1)) {
         SetLastError(ERROR_POPUP_ALREADY_ACTIVE);
@@ -142,6 +148,11 @@ BOOL DestroyMenu(HMENU hMenu) {
 BOOL GetCursorPos(POINT* lpPoint) {
     if (lpPoint == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!OnGuiThread()) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        *lpPoint = POINT{};
         return FALSE;
     }
     const QPoint pos = QCursor::pos();

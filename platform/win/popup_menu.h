@@ -41,12 +41,14 @@ BOOL AppendMenuA(HMENU hMenu, UINT uFlags, UINT uIDNewItem, const char* lpNewIte
 // Shows the menu at the screen position (x, y) for the owner window and returns when it
 // closes. With TPM_RETURNCMD the result is the chosen entry's command id, 0 when nothing was
 // chosen; without it the choice is posted to the owner as WM_COMMAND (wParam = id) and the
-// result is TRUE. FALSE/0 for an unknown menu or owner window. lptpm must be null.
+// result is TRUE. FALSE/0 for an unknown menu or owner window, and (ERROR_NOT_SUPPORTED) when
+// the calling thread is not the GUI thread (gui_thread.h) and no host of its own is set.
+// lptpm must be null.
 BOOL TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, int y, HWND hwnd, void* lptpm);
 
 BOOL DestroyMenu(HMENU hMenu);
 
-// The mouse pointer's position on the screen.
+// The mouse pointer's position on the screen; FALSE and (0, 0) off the GUI thread.
 BOOL GetCursorPos(POINT* lpPoint);
 
 // One entry as the host shows it.
