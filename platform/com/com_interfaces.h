@@ -40,8 +40,7 @@ struct IUnknown {
     ~IUnknown() = default;
 };
 
-// Type information objects are not handed out by this platform (GetTypeInfo answers
-// E_NOTIMPL); the type is declared so that IDispatch has its full shape.
+// Type information, declared in type_info.h.
 struct ITypeInfo;
 
 struct IDispatch : IUnknown {

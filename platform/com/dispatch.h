@@ -31,10 +31,21 @@ inline constexpr ParamDefault DefaultText(const OLECHAR* t) {
     return {VT_BSTR, 0, t};
 }
 
+struct TypeDesc;
+
+// The type of a parameter or a result as type information describes it.
+struct TypeSpec {
+    VARTYPE vt = VT_EMPTY;  // VT_I4, VT_BOOL, VT_BSTR, VT_VARIANT, VT_DISPATCH, VT_UNKNOWN or
+                            // VT_VOID (no result)
+    bool byRef = false;     // passed as a pointer to the caller's variable
+    const TypeDesc* object = nullptr;  // an object with that described interface
+};
+
 struct ParamDesc {
     const OLECHAR* name;
     bool optional = false;
     ParamDefault defaultValue = {};
+    TypeSpec type = {};  // for event members; the others take their types from their signature
 };
 
 // Calls one member on self (the interface pointer). args holds one variant per parameter in
@@ -50,9 +61,11 @@ struct MemberDesc {
     WORD invokeKind;  // one of DISPATCH_METHOD, _PROPERTYGET, _PROPERTYPUT, _PROPERTYPUTREF
     WORD funcFlags;   // FUNCFLAG_FHIDDEN for hidden members
     const ParamDesc* params;
-    UINT paramCount;    // parameters without the return value
-    bool hasResult;     // the member gives back a value
-    MemberThunk thunk;  // nullptr for the members of an event interface
+    UINT paramCount;             // parameters without the return value
+    bool hasResult;              // the member gives back a value
+    MemberThunk thunk;           // nullptr for the members of an event interface
+    const TypeSpec* paramTypes;  // from the signature; nullptr for event members (see ParamDesc)
+    TypeSpec resultType;         // VT_VOID without a result
 };
 
 struct TypeDesc {
@@ -76,6 +89,11 @@ struct TypeLibDesc {
     const TypeDesc* const* types;
     UINT typeCount;
 };
+
+// The type of parameter k of a member.
+inline const TypeSpec& ParamType(const MemberDesc& member, UINT k) {
+    return member.paramTypes ? member.paramTypes[k] : member.params[k].type;
+}
 
 // The type of a library with that GUID, or nullptr.
 KCOM_API const TypeDesc* FindType(const TypeLibDesc& library, REFGUID guid);

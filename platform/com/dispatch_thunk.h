@@ -8,9 +8,12 @@
 // value (BSTR*, LONG*, VARIANT*, an interface pointer's address...) is the return value.
 // Supported parameter types: BSTR, LONG, VARIANT_BOOL, VARIANT (by value), VARIANT_BOOL*
 // (by reference: the caller's variable when the argument is a reference to one), IDispatch*
-// and IUnknown*.
+// and IUnknown*. The same types go into the description for type information; a returned
+// interface of the component's own is described as that interface when kDescribedBy names
+// its description (specialise it before the member tables).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <tuple>
 #include <type_traits>
@@ -19,6 +22,11 @@
 #include "platform/com/dispatch.h"
 
 namespace platform::com {
+
+// The description of an interface type I of a component, for type information; nullptr for
+// interfaces described nowhere (results are then plain objects).
+template <typename I>
+inline constexpr const TypeDesc* kDescribedBy = nullptr;
 
 namespace dispatch_detail {
 
@@ -183,6 +191,37 @@ struct Result<I**> {
     }
 };
 
+template <typename T>
+constexpr TypeSpec InType() {
+    if constexpr (std::is_same_v<T, BSTR>) {
+        return {VT_BSTR};
+    } else if constexpr (std::is_same_v<T, LONG>) {
+        return {VT_I4};
+    } else if constexpr (std::is_same_v<T, VARIANT_BOOL>) {
+        return {VT_BOOL};
+    } else if constexpr (std::is_same_v<T, VARIANT_BOOL*>) {
+        return {VT_BOOL, true};
+    } else if constexpr (std::is_same_v<T, VARIANT>) {
+        return {VT_VARIANT};
+    } else if constexpr (std::is_same_v<T, IDispatch*>) {
+        return {VT_DISPATCH};
+    } else {
+        static_assert(std::is_same_v<T, IUnknown*>, "unsupported parameter type");
+        return {VT_UNKNOWN};
+    }
+}
+
+template <typename T>
+constexpr TypeSpec OutType() {
+    using P = std::remove_pointer_t<T>;
+    if constexpr (kIsInterface<std::remove_pointer_t<P>>) {
+        using I = std::remove_pointer_t<P>;
+        return {std::is_base_of_v<IDispatch, I> ? VT_DISPATCH : VT_UNKNOWN, false, kDescribedBy<I>};
+    } else {
+        return InType<P>();
+    }
+}
+
 template <typename M>
 struct MethodTraits;
 
@@ -234,6 +273,27 @@ HRESULT Thunk(void* self, VARIANT* const* args, VARIANT* result, UINT* badParam)
                             std::make_index_sequence<Traits::kInCount>());
 }
 
+template <auto Method, std::size_t... I>
+constexpr std::array<TypeSpec, sizeof...(I)> ParamTypes(std::index_sequence<I...>) {
+    using Params = typename MethodTraits<decltype(Method)>::Params;
+    return {InType<std::tuple_element_t<I, Params>>()...};
+}
+
+// The types of a member's parameters and of its result, as its signature gives them.
+template <auto Method>
+struct Signature {
+    using Traits = MethodTraits<decltype(Method)>;
+    static constexpr std::array<TypeSpec, Traits::kInCount> kParams =
+        ParamTypes<Method>(std::make_index_sequence<Traits::kInCount>());
+    static constexpr TypeSpec kResult = [] {
+        if constexpr (Traits::kHasResult) {
+            return OutType<std::tuple_element_t<Traits::kCount - 1, typename Traits::Params>>();
+        } else {
+            return TypeSpec{VT_VOID};
+        }
+    }();
+};
+
 }  // namespace dispatch_detail
 
 // A member with parameters; their number must match the member's signature.
@@ -241,9 +301,18 @@ template <auto Method, std::size_t N>
 constexpr MemberDesc DispMember(const OLECHAR* name, DISPID dispid, WORD invokeKind,
                                 const ParamDesc (&params)[N], WORD funcFlags = 0) {
     using Traits = dispatch_detail::MethodTraits<decltype(Method)>;
+    using Signature = dispatch_detail::Signature<Method>;
     static_assert(Traits::kInCount == N, "the description and the signature disagree");
-    return {name,   dispid, invokeKind,         funcFlags,
-            params, N,      Traits::kHasResult, &dispatch_detail::Thunk<Method>};
+    return {name,
+            dispid,
+            invokeKind,
+            funcFlags,
+            params,
+            N,
+            Traits::kHasResult,
+            &dispatch_detail::Thunk<Method>,
+            Signature::kParams.data(),
+            Signature::kResult};
 }
 
 // A member without parameters (other than its return value).
@@ -252,17 +321,26 @@ constexpr MemberDesc DispMember(const OLECHAR* name, DISPID dispid, WORD invokeK
                                 WORD funcFlags = 0) {
     using Traits = dispatch_detail::MethodTraits<decltype(Method)>;
     static_assert(Traits::kInCount == 0, "the description and the signature disagree");
-    return {name,    dispid, invokeKind,         funcFlags,
-            nullptr, 0,      Traits::kHasResult, &dispatch_detail::Thunk<Method>};
+    return {name,
+            dispid,
+            invokeKind,
+            funcFlags,
+            nullptr,
+            0,
+            Traits::kHasResult,
+            &dispatch_detail::Thunk<Method>,
+            nullptr,
+            dispatch_detail::Signature<Method>::kResult};
 }
 
 // A member of an event interface: called on the client's sink, never through a thunk.
+// Its parameters' types are those of params.
 template <std::size_t N>
 constexpr MemberDesc EventMember(const OLECHAR* name, DISPID dispid, const ParamDesc (&params)[N]) {
-    return {name, dispid, DISPATCH_METHOD, 0, params, N, false, nullptr};
+    return {name, dispid, DISPATCH_METHOD, 0, params, N, false, nullptr, nullptr, {VT_VOID}};
 }
 constexpr MemberDesc EventMember(const OLECHAR* name, DISPID dispid) {
-    return {name, dispid, DISPATCH_METHOD, 0, nullptr, 0, false, nullptr};
+    return {name, dispid, DISPATCH_METHOD, 0, nullptr, 0, false, nullptr, nullptr, {VT_VOID}};
 }
 
 }  // namespace platform::com
