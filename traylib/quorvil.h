@@ -11,6 +11,40 @@
 //   _MenuItem   dual interface     one menu entry
 //   MenuItem    class              not creatable by clients; made by _MenuItems::Add
 // The identifiers below are fixed for good: clients and registrations depend on them.
+//
+// Type information. Every object answers IDispatch::GetTypeInfo with the type information of
+// its interface, from the same description that its GetIDsOfNames and Invoke answer from;
+// ITypeInfo::GetContainingTypeLib leads to the library (ITypeLib, language 0x409, version
+// 1.0, the seven types above). SysTray offers IProvideClassInfo and IProvideClassInfo2 (the
+// class with its default interface and its default source, __SysTray), and its connection
+// point container enumerates its one connection point, which enumerates its connections.
+// The dual interfaces are described as the dispatch interfaces that Invoke serves: one
+// function per accessor or method in vtable order, with dispatch ids, invoke kinds, parameter
+// names, types, flags and default values, result types, NewEnum hidden. Not provided:
+// ITypeInfo::GetTypeComp and ITypeLib::GetTypeComp (E_NOTIMPL), the vtable view of the dual
+// interfaces (GetRefTypeOfImplType(-1)) and their base interface, documentation strings and
+// help files (empty), module entry points (GetDllEntry, AddressOfMember:
+// TYPE_E_BADMODULEKIND), variables (there are none).
+//
+// Threads. The objects live on a GUI thread, where the icon and the menu are shown:
+//   - in a Qt GUI program (one that runs a QApplication, constructed before its first object):
+//     the thread of that application, which must run its event loop. A program that calls from
+//     that thread gets every event on it, raised synchronously from the window-message
+//     dispatch or inside ShowMenu;
+//   - in any other host, when an X display accepts connections (DISPLAY; Qt's xcb platform): a
+//     GUI thread of the library's own, whose Qt application runs from the first object until
+//     the last is released;
+//   - otherwise (no display, a Qt application without widgets) there is none: the icon and the
+//     menu cannot be shown, yet every property keeps its value, ShowMenu returns at once
+//     without MenuClick, SendEvent raises its events, and everything runs on the calling thread.
+// Any thread may call any object: a call from another thread is carried to the GUI thread and
+// waits until it has run there (as a call into an apartment does); ShowMenu waits until the
+// menu has closed, and MenuClick is raised before it returns. Events are raised on the GUI
+// thread: a host without a GUI thread of its own receives them on the library's thread while
+// it goes on with its own work, so its sink must expect calls from that thread, and its
+// handlers must not wait for a thread that is calling the library. Releasing the last object
+// from another thread returns once the object, and the library's own Qt application with it,
+// has gone, so a host may end right after.
 #pragma once
 
 #include "platform/com/com_interfaces.h"

@@ -21,6 +21,12 @@ HRESULT GiveText(const std::u16string& text, BSTR* out) {
 }
 
 template <typename T>
+HRESULT Store(T value, T* field) {
+    *field = value;
+    return S_OK;
+}
+
+template <typename T>
 HRESULT GiveValue(T value, T* out) {
     if (!out) {
         return E_POINTER;
@@ -55,67 +61,68 @@ MenuItem* MenuItem::New() {
 }
 
 HRESULT MenuItem::put_Caption(BSTR value) {
-    return Guarded(kSource, [&] {
+    return ApartmentCall(kSource, [&] {
         caption_ = TextOf(value);
         return S_OK;
     });
 }
 
 HRESULT MenuItem::get_Caption(BSTR* value) {
-    return GiveText(caption_, value);
+    return ApartmentCall(kSource, [&] { return GiveText(caption_, value); });
 }
 
 HRESULT MenuItem::put_Key(BSTR value) {
-    return Guarded(kSource, [&] {
+    return ApartmentCall(kSource, [&] {
         key_ = TextOf(value);
         return S_OK;
     });
 }
 
 HRESULT MenuItem::get_Key(BSTR* value) {
-    return GiveText(key_, value);
+    return ApartmentCall(kSource, [&] { return GiveText(key_, value); });
 }
 
 HRESULT MenuItem::put_Tag(VARIANT value) {
-    // The value itself is kept, never a reference into the caller's variables.
-    const HRESULT hr = VariantCopyInd(&tag_, &value);
-    return FAILED(hr) ? ReportError(hr, kSource, u"The value cannot be kept as Tag") : hr;
+    return ApartmentCall(kSource, [&] {
+        // The value itself is kept, never a reference into the caller's variables.
+        const HRESULT hr = VariantCopyInd(&tag_, &value);
+        return FAILED(hr) ? ReportError(hr, kSource, u"The value cannot be kept as Tag") : hr;
+    });
 }
 
 HRESULT MenuItem::get_Tag(VARIANT* value) {
-    if (!value) {
-        return E_POINTER;
-    }
-    VariantInit(value);
-    const HRESULT hr = VariantCopy(value, &tag_);
-    return FAILED(hr) ? ReportError(hr, kSource, u"Out of memory") : hr;
+    return ApartmentCall(kSource, [&] {
+        if (!value) {
+            return E_POINTER;
+        }
+        VariantInit(value);
+        const HRESULT hr = VariantCopy(value, &tag_);
+        return FAILED(hr) ? ReportError(hr, kSource, u"Out of memory") : hr;
+    });
 }
 
 HRESULT MenuItem::put_ItemData(LONG value) {
-    itemData_ = value;
-    return S_OK;
+    return ApartmentCall(kSource, [&] { return Store(value, &itemData_); });
 }
 
 HRESULT MenuItem::get_ItemData(LONG* value) {
-    return GiveValue(itemData_, value);
+    return ApartmentCall(kSource, [&] { return GiveValue(itemData_, value); });
 }
 
 HRESULT MenuItem::put_Checked(VARIANT_BOOL value) {
-    checked_ = value;
-    return S_OK;
+    return ApartmentCall(kSource, [&] { return Store(value, &checked_); });
 }
 
 HRESULT MenuItem::get_Checked(VARIANT_BOOL* value) {
-    return GiveValue(checked_, value);
+    return ApartmentCall(kSource, [&] { return GiveValue(checked_, value); });
 }
 
 HRESULT MenuItem::put_Enabled(VARIANT_BOOL value) {
-    enabled_ = value;
-    return S_OK;
+    return ApartmentCall(kSource, [&] { return Store(value, &enabled_); });
 }
 
 HRESULT MenuItem::get_Enabled(VARIANT_BOOL* value) {
-    return GiveValue(enabled_, value);
+    return ApartmentCall(kSource, [&] { return GiveValue(enabled_, value); });
 }
 
 }  // namespace quorvil

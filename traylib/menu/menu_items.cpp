@@ -119,7 +119,7 @@ HRESULT MenuItems::Find(const VARIANT& index, std::size_t* at) const {
 }
 
 HRESULT MenuItems::get_Item(VARIANT Index, _MenuItem** result) {
-    return Guarded(kSource, [&]() -> HRESULT {
+    return ApartmentCall(kSource, [&]() -> HRESULT {
         if (!result) {
             return E_POINTER;
         }
@@ -134,16 +134,18 @@ HRESULT MenuItems::get_Item(VARIANT Index, _MenuItem** result) {
 }
 
 HRESULT MenuItems::get_Count(LONG* result) {
-    if (!result) {
-        return E_POINTER;
-    }
-    *result = EntryCount();
-    return S_OK;
+    return ApartmentCall(kSource, [&] {
+        if (!result) {
+            return E_POINTER;
+        }
+        *result = EntryCount();
+        return S_OK;
+    });
 }
 
 HRESULT MenuItems::Add(BSTR Caption, BSTR Key, VARIANT Tag, LONG ItemData, VARIANT_BOOL* Checked,
                        VARIANT_BOOL Enabled, _MenuItem** result) {
-    return Guarded(kSource, [&]() -> HRESULT {
+    return ApartmentCall(kSource, [&]() -> HRESULT {
         if (!result) {
             return E_POINTER;
         }
@@ -186,7 +188,7 @@ HRESULT MenuItems::Add(BSTR Caption, BSTR Key, VARIANT Tag, LONG ItemData, VARIA
 }
 
 HRESULT MenuItems::Remove(VARIANT Index, VARIANT* result) {
-    return Guarded(kSource, [&]() -> HRESULT {
+    return ApartmentCall(kSource, [&]() -> HRESULT {
         if (!result) {
             return E_POINTER;
         }
@@ -204,16 +206,18 @@ HRESULT MenuItems::Remove(VARIANT Index, VARIANT* result) {
 }
 
 HRESULT MenuItems::Clear(VARIANT* result) {
-    if (!result) {
-        return E_POINTER;
-    }
-    VariantInit(result);
-    ReleaseAll();
-    return S_OK;
+    return ApartmentCall(kSource, [&] {
+        if (!result) {
+            return E_POINTER;
+        }
+        VariantInit(result);
+        ReleaseAll();
+        return S_OK;
+    });
 }
 
 HRESULT MenuItems::get_NewEnum(IUnknown** result) {
-    return Guarded(kSource, [&]() -> HRESULT {
+    return ApartmentCall(kSource, [&]() -> HRESULT {
         if (!result) {
             return E_POINTER;
         }

@@ -10,6 +10,7 @@
 #include "platform/win/popup_menu.h"
 #include "platform/win/window.h"
 #include "traylib/typelib/type_library.h"
+#include "traylib/typelib/variant_enumerator.h"
 
 namespace quorvil {
 
@@ -163,6 +164,12 @@ HRESULT SysTray::Create(REFIID riid, void** ppv) {
         return E_POINTER;
     }
     *ppv = nullptr;
+    // The object, its window and its menu are made on the GUI thread, where they live.
+    platform::win::GuiThreadUse gui;
+    return ApartmentCall(kSource, [&] { return CreateHere(riid, ppv); });
+}
+
+HRESULT SysTray::CreateHere(REFIID riid, void** ppv) {
     auto* tray = new (std::nothrow) SysTray();
     if (!tray) {
         return ReportError(E_OUTOFMEMORY, kSource, u"Out of memory");
@@ -190,6 +197,9 @@ HRESULT SysTray::Create(REFIID riid, void** ppv) {
 void* SysTray::FindInterface(REFIID riid) {
     if (riid == IID_IConnectionPointContainer) {
         return static_cast<IConnectionPointContainer*>(this);
+    }
+    if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2) {
+        return static_cast<IProvideClassInfo2*>(this);
     }
     return nullptr;
 }
@@ -225,127 +235,149 @@ void SysTray::ModifyIcon() {
 // --- properties -------------------------------------------------------------------------
 
 HRESULT SysTray::get_Menu(_MenuItems** value) {
-    return GiveReference(menu_, value);
+    return ApartmentCall(kSource, [&]() -> HRESULT { return GiveReference(menu_, value); });
 }
 
 HRESULT SysTray::get_MenuCheck(VARIANT_BOOL* value) {
-    if (!value) {
-        return E_POINTER;
-    }
-    *value = menuCheck_;
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        if (!value) {
+            return E_POINTER;
+        }
+        *value = menuCheck_;
+        return S_OK;
+    });
 }
 
 HRESULT SysTray::put_MenuCheck(VARIANT_BOOL value) {
-    menuCheck_ = value;
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        menuCheck_ = value;
+        return S_OK;
+    });
 }
 
 HRESULT SysTray::put_Visible(VARIANT_BOOL value) {
-    // Only the complement of the stored value changes it, so only True (-1) and False (0)
-    // ever do.
-    if (value == static_cast<VARIANT_BOOL>(~visible_)) {
-        visible_ = value;
-        ShowHideIcon();
-    }
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        // Only the complement of the stored value changes it, so only True (-1) and False (0)
+        // ever do.
+        if (value == static_cast<VARIANT_BOOL>(~visible_)) {
+            visible_ = value;
+            ShowHideIcon();
+        }
+        return S_OK;
+    });
 }
 
 HRESULT SysTray::get_Visible(VARIANT_BOOL* value) {
-    if (!value) {
-        return E_POINTER;
-    }
-    *value = visible_;
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        if (!value) {
+            return E_POINTER;
+        }
+        *value = visible_;
+        return S_OK;
+    });
 }
 
 HRESULT SysTray::put_EnableMenu(VARIANT_BOOL value) {
-    if (value == static_cast<VARIANT_BOOL>(~enableMenu_)) {
-        enableMenu_ = value;
-    }
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        if (value == static_cast<VARIANT_BOOL>(~enableMenu_)) {
+            enableMenu_ = value;
+        }
+        return S_OK;
+    });
 }
 
 HRESULT SysTray::get_EnableMenu(VARIANT_BOOL* value) {
-    if (!value) {
-        return E_POINTER;
-    }
-    *value = enableMenu_;
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        if (!value) {
+            return E_POINTER;
+        }
+        *value = enableMenu_;
+        return S_OK;
+    });
 }
 
 HRESULT SysTray::putref_ImageList(IDispatch* value) {
-    ComPtr<platform::imagelist::IImageList> list;
-    if (!value ||
-        FAILED(value->QueryInterface(platform::imagelist::IID_IImageList, list.PutVoid()))) {
-        return ReportError(HResultFromLibraryError(ErrInvalidObject), kSource, kInvalidObjectText,
-                           IID__SysTray);
-    }
-    value->AddRef();
-    if (imageList_) {
-        imageList_->Release();
-    }
-    imageList_ = value;
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        ComPtr<platform::imagelist::IImageList> list;
+        if (!value ||
+            FAILED(value->QueryInterface(platform::imagelist::IID_IImageList, list.PutVoid()))) {
+            return ReportError(HResultFromLibraryError(ErrInvalidObject), kSource,
+                               kInvalidObjectText, IID__SysTray);
+        }
+        value->AddRef();
+        if (imageList_) {
+            imageList_->Release();
+        }
+        imageList_ = value;
+        return S_OK;
+    });
 }
 
 HRESULT SysTray::get_ImageList(IDispatch** value) {
-    return GiveReference(imageList_, value);
+    return ApartmentCall(kSource, [&]() -> HRESULT { return GiveReference(imageList_, value); });
 }
 
 HRESULT SysTray::put_Icon(VARIANT value) {
-    Variant wanted;
-    HRESULT hr = VariantCopyInd(wanted.get(), &value);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    if (SameIconValue(*wanted.get(), icon_)) {
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        Variant wanted;
+        HRESULT hr = VariantCopyInd(wanted.get(), &value);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        if (SameIconValue(*wanted.get(), icon_)) {
+            return S_OK;
+        }
+        LONG handle = 0;
+        hr = IconHandleAt(imageList_, *wanted.get(), &handle);
+        if (FAILED(hr)) {
+            return hr;  // Icon, hIcon and uFlags stay as they were
+        }
+        if (FAILED(hr = VariantCopy(&icon_, wanted.get()))) {
+            return hr;
+        }
+        trayIconData_.hIcon = handle;
+        trayIconData_.uFlags = shell::NIF_ICON;
+        ModifyIcon();
         return S_OK;
-    }
-    LONG handle = 0;
-    hr = IconHandleAt(imageList_, *wanted.get(), &handle);
-    if (FAILED(hr)) {
-        return hr;  // Icon, hIcon and uFlags stay as they were
-    }
-    if (FAILED(hr = VariantCopy(&icon_, wanted.get()))) {
-        return hr;
-    }
-    trayIconData_.hIcon = handle;
-    trayIconData_.uFlags = shell::NIF_ICON;
-    ModifyIcon();
-    return S_OK;
+    });
 }
 
 HRESULT SysTray::get_Icon(VARIANT* value) {
-    if (!value) {
-        return E_POINTER;
-    }
-    VariantInit(value);
-    return VariantCopy(value, &icon_);
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        if (!value) {
+            return E_POINTER;
+        }
+        VariantInit(value);
+        return VariantCopy(value, &icon_);
+    });
 }
 
 HRESULT SysTray::put_ToolTipText(BSTR value) {
-    const std::u16string t =
-        Trimmed(value ? std::u16string_view(value, SysStringLen(value)) : std::u16string_view());
-    if (t == toolTipText_) {
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        const std::u16string t = Trimmed(value ? std::u16string_view(value, SysStringLen(value))
+                                               : std::u16string_view());
+        if (t == toolTipText_) {
+            return S_OK;
+        }
+        // The text and its NUL, left-aligned in the field: cut after 64 characters or padded
+        // with spaces; from 64 characters on there is no NUL in the field.
+        tip_ = t + u'\0';
+        tip_.resize(kTipLength, u' ');
+        trayIconData_.uFlags = shell::NIF_TIP;
+        toolTipText_ = t;
+        ModifyIcon();
         return S_OK;
-    }
-    // The text and its NUL, left-aligned in the field: cut after 64 characters or padded
-    // with spaces; from 64 characters on there is no NUL in the field.
-    tip_ = t + u'\0';
-    tip_.resize(kTipLength, u' ');
-    trayIconData_.uFlags = shell::NIF_TIP;
-    toolTipText_ = t;
-    ModifyIcon();
-    return S_OK;
+    });
 }
 
 HRESULT SysTray::get_ToolTipText(BSTR* value) {
-    if (!value) {
-        return E_POINTER;
-    }
-    *value = SysAllocStringLen(toolTipText_.data(), static_cast<UINT>(toolTipText_.size()));
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        if (!value) {
+            return E_POINTER;
+        }
+        *value = SysAllocStringLen(toolTipText_.data(), static_cast<UINT>(toolTipText_.size()));
+        return S_OK;
+    });
 }
 
 // --- events and the menu ----------------------------------------------------------------
@@ -366,96 +398,97 @@ void SysTray::RaiseButtonEvent(DISPID dispid, LONG button) {
 }
 
 HRESULT SysTray::SendEvent(LONG MouseEvent) {
-    KeepAlive keep(static_cast<_SysTray*>(this));
-    switch (MouseEvent) {
-        case win::WM_MOUSEMOVE:
-            RaiseEvent(DISPID_SysTrayEvents_MouseMove, nullptr, 0);
-            break;
-        case win::WM_LBUTTONDOWN:
-            RaiseButtonEvent(DISPID_SysTrayEvents_MouseDown, kButtonLeft);
-            break;
-        case win::WM_LBUTTONUP:
-            RaiseButtonEvent(DISPID_SysTrayEvents_MouseUp, kButtonLeft);
-            break;
-        case win::WM_LBUTTONDBLCLK:
-            RaiseButtonEvent(DISPID_SysTrayEvents_Click, kButtonLeft);
-            menuCheck_ = VARIANT_TRUE;
-            break;
-        case win::WM_RBUTTONDOWN:
-            RaiseButtonEvent(DISPID_SysTrayEvents_MouseDown, kButtonRight);
-            break;
-        case win::WM_RBUTTONDBLCLK:
-            RaiseButtonEvent(DISPID_SysTrayEvents_DoubleClick, kButtonRight);
-            break;
-        default:  // WM_RBUTTONUP and anything else raise nothing
-            break;
-    }
-    return S_OK;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        KeepAlive keep(static_cast<_SysTray*>(this));
+        switch (MouseEvent) {
+            case win::WM_MOUSEMOVE:
+                RaiseEvent(DISPID_SysTrayEvents_MouseMove, nullptr, 0);
+                break;
+            case win::WM_LBUTTONDOWN:
+                RaiseButtonEvent(DISPID_SysTrayEvents_MouseDown, kButtonLeft);
+                break;
+            case win::WM_LBUTTONUP:
+                RaiseButtonEvent(DISPID_SysTrayEvents_MouseUp, kButtonLeft);
+                break;
+            case win::WM_LBUTTONDBLCLK:
+                RaiseButtonEvent(DISPID_SysTrayEvents_Click, kButtonLeft);
+                menuCheck_ = VARIANT_TRUE;
+                break;
+            case win::WM_RBUTTONDOWN:
+                RaiseButtonEvent(DISPID_SysTrayEvents_MouseDown, kButtonRight);
+                break;
+            case win::WM_RBUTTONDBLCLK:
+                RaiseButtonEvent(DISPID_SysTrayEvents_DoubleClick, kButtonRight);
+                break;
+            default:  // WM_RBUTTONUP and anything else raise nothing
+                break;
+        }
+        return S_OK;
+    });
 }
 
 HRESULT SysTray::ShowMenu() {
-    KeepAlive keep(static_cast<_SysTray*>(this));
-    const LONG n = menu_->EntryCount();
-    if (n <= 0) {
-        return S_OK;
-    }
-    const win::HMENU menu = win::CreatePopupMenu();
-    for (LONG i = 1; i <= n; ++i) {
-        const MenuItem* entry = menu_->EntryAt(i);
-        if (entry == nullptr) {
-            continue;
+    return ApartmentCall(kSource, [&]() -> HRESULT {
+        KeepAlive keep(static_cast<_SysTray*>(this));
+        const LONG n = menu_->EntryCount();
+        if (n <= 0) {
+            return S_OK;
         }
-        win::UINT flags = win::MF_STRING;
-        std::string text;
-        if (entry->Caption() == u"-") {
-            flags = win::MF_SEPARATOR;
-        } else {
-            text = win::EncodeAnsi(QString::fromStdU16String(entry->Caption()));
-            if (entry->Enabled() == VARIANT_FALSE) {
-                flags = win::MF_DISABLED | win::MF_GRAYED;  // never with its check mark
-            } else if (entry->Checked() != VARIANT_FALSE) {
-                flags = win::MF_CHECKED;
+        const win::HMENU menu = win::CreatePopupMenu();
+        for (LONG i = 1; i <= n; ++i) {
+            const MenuItem* entry = menu_->EntryAt(i);
+            if (entry == nullptr) {
+                continue;
+            }
+            win::UINT flags = win::MF_STRING;
+            std::string text;
+            if (entry->Caption() == u"-") {
+                flags = win::MF_SEPARATOR;
+            } else {
+                text = win::EncodeAnsi(QString::fromStdU16String(entry->Caption()));
+                if (entry->Enabled() == VARIANT_FALSE) {
+                    flags = win::MF_DISABLED | win::MF_GRAYED;  // never with its check mark
+                } else if (entry->Checked() != VARIANT_FALSE) {
+                    flags = win::MF_CHECKED;
+                }
+            }
+            // The command id of an entry is its position.
+            win::AppendMenuA(menu, flags, static_cast<win::UINT>(i), text.c_str());
+        }
+        win::POINT cursor;
+        win::GetCursorPos(&cursor);
+        const win::HWND owner = mobjMsgWindow_->hWnd();
+        win::SetForegroundWindow(owner);
+        const win::BOOL r = win::TrackPopupMenuEx(menu, win::TPM_RETURNCMD | win::TPM_RIGHTBUTTON,
+                                                  cursor.x, cursor.y, owner, nullptr);
+        win::DestroyMenu(menu);
+        if (r > 0) {
+            ComPtr<_MenuItem> chosen;
+            Variant position = Variant::Long(r);
+            const HRESULT hr = menu_->get_Item(*position.get(), chosen.Put());
+            if (FAILED(hr)) {
+                return hr;
+            }
+            // Passed by reference: the handler may replace the reference in the slot, which
+            // then holds its own count.
+            IDispatch* item = chosen.get();
+            item->AddRef();
+            VARIANT argument;
+            argument.vt = VT_BYREF | VT_DISPATCH;
+            argument.ppdispVal = &item;
+            RaiseEvent(DISPID_SysTrayEvents_MenuClick, &argument, 1);
+            if (item) {
+                item->Release();
             }
         }
-        // The command id of an entry is its position.
-        win::AppendMenuA(menu, flags, static_cast<win::UINT>(i), text.c_str());
-    }
-    win::POINT cursor;
-    win::GetCursorPos(&cursor);
-    const win::HWND owner = mobjMsgWindow_->hWnd();
-    win::SetForegroundWindow(owner);
-    const win::BOOL r = win::TrackPopupMenuEx(menu, win::TPM_RETURNCMD | win::TPM_RIGHTBUTTON,
-                                              cursor.x, cursor.y, owner, nullptr);
-    win::DestroyMenu(menu);
-    if (r > 0) {
-        ComPtr<_MenuItem> chosen;
-        Variant position = Variant::Long(r);
-        const HRESULT hr = menu_->get_Item(*position.get(), chosen.Put());
-        if (FAILED(hr)) {
-            return hr;
-        }
-        // Passed by reference: the handler may replace the reference in the slot, which
-        // then holds its own count.
-        IDispatch* item = chosen.get();
-        item->AddRef();
-        VARIANT argument;
-        argument.vt = VT_BYREF | VT_DISPATCH;
-        argument.ppdispVal = &item;
-        RaiseEvent(DISPID_SysTrayEvents_MenuClick, &argument, 1);
-        if (item) {
-            item->Release();
-        }
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 // --- connection points ------------------------------------------------------------------
 
 HRESULT SysTray::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
-    if (ppEnum) {
-        *ppEnum = nullptr;
-    }
-    return E_NOTIMPL;
+    return ConnectionPointEnumerator::Create({&events_}, ppEnum);
 }
 
 HRESULT SysTray::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
@@ -468,6 +501,27 @@ HRESULT SysTray::FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) {
     }
     events_.AddRef();
     *ppCP = &events_;
+    return S_OK;
+}
+
+// --- class information -----------------------------------------------------------------
+
+HRESULT SysTray::GetClassInfo(ITypeInfo** ppTI) {
+    if (ppTI) {
+        *ppTI = nullptr;
+    }
+    return GiveTypeInfo(kSysTrayClassType, ppTI);
+}
+
+HRESULT SysTray::GetGUID(DWORD dwGuidKind, GUID* pGUID) {
+    if (!pGUID) {
+        return E_POINTER;
+    }
+    if (dwGuidKind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+        *pGUID = GUID_NULL;
+        return E_INVALIDARG;
+    }
+    *pGUID = DIID___SysTray;
     return S_OK;
 }
 

@@ -6,7 +6,10 @@
 //
 // The shell's messages arrive at a hidden message window that the object owns for its whole
 // life (MsgWindow, subclassed by a MsgHook); the object handles that window's BeforeMessage.
-// Everything runs on the client's thread, which must run its Qt event loop.
+// The object, its window, icon and menu live on the GUI thread (platform/win/gui_thread.h):
+// in a Qt GUI program its application's thread, which must run its event loop; in any other
+// host a GUI thread of the library's own. Calls from other threads are carried there
+// (ServerObject), and the events are raised there.
 #pragma once
 
 #include <bit>
@@ -29,6 +32,7 @@ static_assert(std::endian::native == std::endian::little,
 
 class SysTray final : public ServerObject<_SysTray>,
                       public IConnectionPointContainer,
+                      public IProvideClassInfo2,
                       private MsgWindowEvents {
   public:
     // A new object; *ppv receives its interface riid (E_NOINTERFACE leaves nothing alive).
@@ -62,12 +66,17 @@ class SysTray final : public ServerObject<_SysTray>,
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
 
+    // IProvideClassInfo2: the type information of the class SysTray, and its default source.
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** ppTI) override;
+    HRESULT STDMETHODCALLTYPE GetGUID(DWORD dwGuidKind, GUID* pGUID) override;
+
   protected:
     void* FindInterface(REFIID riid) override;
 
   private:
     SysTray();
     ~SysTray() override;
+    static HRESULT CreateHere(REFIID riid, void** ppv);
 
     // Raises one event of __SysTray (DISPID_SysTrayEvents_*) on every connected sink, with
     // the arguments in declaration order.

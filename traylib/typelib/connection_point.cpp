@@ -1,6 +1,8 @@
 #include "traylib/typelib/connection_point.h"
 
 #include "platform/com/dispatch.h"
+#include "traylib/typelib/server_object.h"
+#include "traylib/typelib/variant_enumerator.h"
 
 namespace quorvil {
 
@@ -54,6 +56,10 @@ HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer**
 }
 
 HRESULT ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
+    return InApartment([&] { return AdviseHere(pUnkSink, pdwCookie); });
+}
+
+HRESULT ConnectionPoint::AdviseHere(IUnknown* pUnkSink, DWORD* pdwCookie) {
     if (!pdwCookie) {
         return E_POINTER;
     }
@@ -79,22 +85,35 @@ HRESULT ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
 }
 
 HRESULT ConnectionPoint::Unadvise(DWORD dwCookie) {
-    for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
-        if (it->cookie == dwCookie) {
-            IDispatch* sink = it->sink;
-            sinks_.erase(it);
-            sink->Release();
-            return S_OK;
+    return InApartment([&] {
+        for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
+            if (it->cookie == dwCookie) {
+                IDispatch* sink = it->sink;
+                sinks_.erase(it);
+                sink->Release();
+                return S_OK;
+            }
         }
-    }
-    return CONNECT_E_NOCONNECTION;
+        return CONNECT_E_NOCONNECTION;
+    });
 }
 
 HRESULT ConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
-    if (ppEnum) {
+    return InApartment([&] {
+        if (!ppEnum) {
+            return E_POINTER;
+        }
         *ppEnum = nullptr;
-    }
-    return E_NOTIMPL;
+        std::vector<CONNECTDATA> connections;
+        try {
+            for (const Sink& s : sinks_) {
+                connections.push_back({s.sink, s.cookie});
+            }
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return ConnectionEnumerator::Create(connections, ppEnum);
+    });
 }
 
 void ConnectionPoint::Fire(DISPID dispid, VARIANT* args, UINT count) {

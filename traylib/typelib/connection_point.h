@@ -3,6 +3,8 @@
 // shares the container's reference count, so a client holding the connection point keeps
 // the container alive. A sink is held until Unadvise (or until the container goes), as
 // clients expect; a client that never calls Unadvise keeps itself and the container alive.
+// Like its container it lives on the GUI thread: Advise, Unadvise and EnumConnections from
+// other threads are carried there, and events are raised there.
 #pragma once
 
 #include <vector>
@@ -32,7 +34,8 @@ class ConnectionPoint final : public IConnectionPoint {
     // The sink must offer the event interface or IDispatch; CONNECT_E_CANNOTCONNECT if not.
     HRESULT STDMETHODCALLTYPE Advise(IUnknown* pUnkSink, DWORD* pdwCookie) override;
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD dwCookie) override;
-    // Not offered (E_NOTIMPL), as the interface allows.
+    // The connections of this moment: each sink (as the interface it is called through) with
+    // its cookie.
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** ppEnum) override;
 
     const IID& EventInterface() const { return iid_; }
@@ -44,6 +47,8 @@ class ConnectionPoint final : public IConnectionPoint {
     void Fire(DISPID dispid, VARIANT* args, UINT count);
 
   private:
+    HRESULT AdviseHere(IUnknown* pUnkSink, DWORD* pdwCookie);
+
     struct Sink {
         DWORD cookie;
         IDispatch* sink;

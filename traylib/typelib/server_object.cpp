@@ -1,12 +1,15 @@
 #include "traylib/typelib/server_object.h"
 
+#include <atomic>
+
 namespace quorvil {
 
 namespace {
 
-// Everything runs on the client's thread, so plain counters suffice.
-LONG gLiveObjects = 0;
-LONG gServerLocks = 0;
+// Objects are made and released on any thread (they live on the GUI thread, their clients
+// may not).
+std::atomic<LONG> gLiveObjects = 0;
+std::atomic<LONG> gServerLocks = 0;
 
 }  // namespace
 
@@ -20,8 +23,10 @@ void ObjectDestroyed() {
 void LockModule(bool lock) {
     if (lock) {
         ++gServerLocks;
-    } else if (gServerLocks > 0) {
-        --gServerLocks;
+    } else {
+        LONG locks = gServerLocks.load();
+        while (locks > 0 && !gServerLocks.compare_exchange_weak(locks, locks - 1)) {
+        }
     }
 }
 

@@ -1,9 +1,12 @@
 // What every object of the library shares: the count of live objects and server locks that
 // DllCanUnloadNow answers from, the reference counting and interface look-up, IDispatch
-// answered from the type library description, and the rule that no C++ exception leaves a
-// method (it becomes an HRESULT with error information).
+// answered from the type library description (type information included), the rule that no
+// C++ exception leaves a method (it becomes an HRESULT with error information), and the
+// apartment: every object lives on the GUI thread (platform/win/gui_thread.h), and a call from
+// any other thread is carried there and waited for.
 #pragma once
 
+#include <atomic>
 #include <exception>
 #include <new>
 #include <string>
@@ -11,6 +14,9 @@
 
 #include "platform/com/com_api.h"
 #include "platform/com/dispatch.h"
+#include "platform/com/type_info.h"
+#include "platform/win/gui_thread.h"
+#include "traylib/typelib/type_info.h"
 
 namespace quorvil {
 
@@ -43,9 +49,37 @@ HRESULT Guarded(std::u16string_view source, Body&& body) noexcept {
     }
 }
 
+// Runs work (returning an HRESULT) on the GUI thread, as a call into the library's apartment:
+// at once when the caller is on it (or there is none), else carried there while the caller
+// waits. The error information that work leaves comes back to the calling thread.
+template <typename Work>
+HRESULT InApartment(Work&& work) {
+    HRESULT hr = E_UNEXPECTED;
+    IErrorInfo* info = nullptr;
+    platform::win::RunOnGuiThread([&] {
+        hr = work();
+        GetErrorInfo(0, &info);
+    });
+    if (info || FAILED(hr)) {
+        SetErrorInfo(0, info);
+    }
+    if (info) {
+        info->Release();
+    }
+    return hr;
+}
+
+// A method of a library object as clients on any thread call it: body runs in the apartment,
+// and whatever it throws becomes an HRESULT with error information from source.
+template <typename Body>
+HRESULT ApartmentCall(std::u16string_view source, Body&& body) {
+    return InApartment([&] { return Guarded(source, body); });
+}
+
 // Base of the library's classes: Interface is the class's dual interface, described by
-// type. The object starts with one reference, held by its creator, and deletes itself when
-// the last one goes. Derived classes add interfaces by overriding FindInterface.
+// type. The object starts with one reference, held by its creator, and deletes itself on the
+// GUI thread when the last one goes, from whichever thread that is. It holds the GUI thread
+// while it lives. Derived classes add interfaces by overriding FindInterface.
 template <typename Interface>
 class ServerObject : public Interface, public ISupportErrorInfo {
   public:
@@ -77,24 +111,28 @@ class ServerObject : public Interface, public ISupportErrorInfo {
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --refs_;
         if (left == 0) {
-            delete this;
+            platform::win::RunOnGuiThread([this] { delete this; });
         }
         return left;
     }
 
-    // IDispatch
+    // IDispatch: the type information of the class's interface.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
         if (!pctinfo) {
             return E_POINTER;
         }
-        *pctinfo = 0;
+        *pctinfo = 1;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-        if (ppTInfo) {
-            *ppTInfo = nullptr;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) override {
+        if (!ppTInfo) {
+            return E_POINTER;
         }
-        return E_NOTIMPL;
+        *ppTInfo = nullptr;
+        if (iTInfo != 0) {
+            return DISP_E_BADINDEX;
+        }
+        return GiveTypeInfo(type_, ppTInfo);
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,
                                             DISPID* rgDispId) override {
@@ -119,9 +157,10 @@ class ServerObject : public Interface, public ISupportErrorInfo {
     virtual void* FindInterface(REFIID) { return nullptr; }
 
   private:
+    platform::win::GuiThreadUse gui_;  // first: taken before the object is made, dropped last
     const TypeDesc& type_;
     const IID& iid_;
-    ULONG refs_ = 1;
+    std::atomic<ULONG> refs_ = 1;
 };
 
 // Puts a new reference to object into *out (E_POINTER when out is null).

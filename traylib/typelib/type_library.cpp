@@ -5,6 +5,16 @@
 #include "platform/com/dispatch_thunk.h"
 #include "traylib/quorvil.h"
 
+// Objects of the library's own interfaces, as results, are described as those interfaces.
+namespace platform::com {
+template <>
+inline constexpr const TypeDesc* kDescribedBy<quorvil::_MenuItems> =
+    &quorvil::kMenuItemsInterfaceType;
+template <>
+inline constexpr const TypeDesc* kDescribedBy<quorvil::_MenuItem> =
+    &quorvil::kMenuItemInterfaceType;
+}  // namespace platform::com
+
 namespace quorvil {
 
 namespace {
@@ -38,8 +48,9 @@ constexpr ParamDesc kAddParams[] = {
     {u"Enabled", true, DefaultBool(true)},
 };
 constexpr ParamDesc kMouseEvent[] = {{u"MouseEvent"}};
-constexpr ParamDesc kButton[] = {{u"Button"}};
-constexpr ParamDesc kItem[] = {{u"Item"}};
+// The events' parameters: a 32-bit button code, and the chosen entry by reference.
+constexpr ParamDesc kButton[] = {{u"Button", false, {}, {VT_I4}}};
+constexpr ParamDesc kItem[] = {{u"Item", false, {}, {VT_DISPATCH, true, &kMenuItemInterfaceType}}};
 
 constexpr MemberDesc kMenuItemMembers[] = {
     DispMember<&_MenuItem::put_Caption>(u"Caption", DISPID_MenuItem_Caption, kPut, kValue),

@@ -1,0 +1,514 @@
+// The tray library in hosts that are not Qt programs (no Qt application object): a plain C++
+// client that uses only the component runtime, and a generic late-bound client that knows
+// nothing but the program id and learns the rest from the type information. CTest runs them
+// twice: under an X server with a tray host, where the icon is clicked and the menu chosen
+// from with real input, and with no display at all, where the icon and the menu cannot be
+// shown and everything else goes on working.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/com/type_info.h"
+#include "platform/imagelist/image_list.h"
+#include "traylib/quorvil_client.h"
+
+namespace quorvil_test {
+namespace {
+
+bool HasDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr && *display != '\0';
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (fgets(buffer, sizeof buffer, pipe)) {
+            out += buffer;
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+// The windows of this program on the X server as {x, y, width, height} (absolute position):
+// the tray icon is the small one once the tray host has taken it in (it then has a parent,
+// so its place differs from its place in that parent), an open menu the large one.
+std::vector<std::vector<int>> OurWindows() {
+    const std::string name = program_invocation_short_name;
+    std::istringstream tree(Shell("xwininfo -root -tree 2>/dev/null"));
+    std::vector<std::vector<int>> found;
+    for (std::string line; std::getline(tree, line);) {
+        if (line.find('"' + name + "\": (\"" + name) == std::string::npos) {
+            continue;
+        }
+        int w = 0, h = 0, rx = 0, ry = 0, x = 0, y = 0;
+        const auto geometry = line.find(")  ");
+        if (std::sscanf(line.c_str() + geometry + 3, "%dx%d+%d+%d +%d+%d", &w, &h, &rx, &ry, &x,
+                        &y) == 6 &&
+            (w > 48 || rx != x || ry != y)) {
+            found.push_back({x, y, w, h});
+        }
+    }
+    return found;
+}
+
+std::vector<int> Window(bool small) {
+    for (const auto& w : OurWindows()) {
+        if ((w[2] <= 48 && w[3] <= 48) == small) {
+            return w;
+        }
+    }
+    return {};
+}
+
+// The events of __SysTray as a sink sees them ("MouseDown(1)", "MenuClick(Start)"), with the
+// threads they arrived on.
+class Recorder {
+  public:
+    void Add(DISPID id, const std::vector<VARIANT*>& args) {
+        static const char* const kNames[] = {"",          "Click",       "MouseDown", "MouseUp",
+                                             "MouseMove", "DoubleClick", "MenuClick"};
+        std::string text = id >= 1 && id <= 6 ? kNames[id] : std::to_string(id);
+        text += '(';
+        if (!args.empty() && args[0]->vt == VT_I4) {
+            text += std::to_string(args[0]->lVal);
+        } else if (!args.empty() && args[0]->vt == (VT_BYREF | VT_DISPATCH)) {
+            ComPtr<_MenuItem> item;
+            (*args[0]->ppdispVal)->QueryInterface(IID__MenuItem, item.PutVoid());
+            Bstr caption;
+            item->get_Caption(caption.Put());
+            text += std::string(caption.View().begin(), caption.View().end());
+        }
+        std::lock_guard lock(mutex_);
+        events_.push_back(text + ')');
+        threads_.insert(std::this_thread::get_id());
+    }
+    std::vector<std::string> Events() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    std::set<std::thread::id> Threads() {
+        std::lock_guard lock(mutex_);
+        return threads_;
+    }
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        events_.clear();
+        threads_.clear();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::string> events_;
+    std::set<std::thread::id> threads_;
+};
+
+TEST_F(QuorvilTest, APlainHostShowsTheIconAndTheMenuAndReceivesTheEvents) {
+    const bool screen = HasDisplay();
+    ComPtr<_SysTray> tray = CreateTray();
+    ASSERT_TRUE(tray);
+
+    ComPtr<platform::imagelist::IImageList> list;
+    ASSERT_EQ(platform::imagelist::CreateImageList(list.Put()), S_OK);
+    ComPtr<platform::imagelist::IListImages> images;
+    list->get_ListImages(images.Put());
+    ComPtr<platform::imagelist::IPictureDisp> picture;
+    ASSERT_EQ(platform::imagelist::LoadPicture(KESTRANE_TRAY_PICTURE, picture.Put()), S_OK);
+    ASSERT_EQ(images->Add(*Variant::Missing().get(), *Variant::Text(u"tray").get(),
+                          *Variant::Object(picture.get()).get(), nullptr),
+              S_OK);
+    ASSERT_EQ(tray->putref_ImageList(list.get()), S_OK);
+    ASSERT_EQ(tray->put_Icon(*Variant::Short(1).get()), S_OK);
+    ASSERT_EQ(tray->put_ToolTipText(Bstr(u" Plain host ").get()), S_OK);
+
+    ComPtr<_MenuItems> menu = MenuOf(tray.get());
+    for (const char16_t* caption : {u"Show", u"-", u"Start", u"Stop"}) {
+        Bstr text(caption);
+        ComPtr<_MenuItem> item;
+        ASSERT_EQ(menu->Add(text.get(), text.get(), *Variant::Missing().get(), 0, nullptr,
+                            caption == std::u16string_view(u"Stop") ? VARIANT_FALSE : VARIANT_TRUE,
+                            item.Put()),
+                  S_OK);
+    }
+
+    Recorder recorder;
+    ComPtr<EventSink> sink = EventSink::Create(
+        DIID___SysTray,
+        [&](DISPID id, const std::vector<VARIANT*>& args) { recorder.Add(id, args); });
+    ASSERT_EQ(sink->Connect(tray.get()), S_OK);
+
+    // The step that brought such a host down.
+    ASSERT_EQ(tray->put_Visible(VARIANT_TRUE), S_OK);
+    VARIANT_BOOL visible = VARIANT_FALSE;
+    EXPECT_EQ(tray->get_Visible(&visible), S_OK);
+    EXPECT_EQ(visible, VARIANT_TRUE);
+    Bstr tip;
+    EXPECT_EQ(tray->get_ToolTipText(tip.Put()), S_OK);
+    EXPECT_EQ(tip.View(), u"Plain host");
+
+    const std::thread::id self = std::this_thread::get_id();
+    if (screen) {
+        // A real click on the icon in the tray host; the events come from the library's own
+        // GUI thread.
+        std::vector<int> icon;
+        ASSERT_TRUE(WaitUntil([&] { return !(icon = Window(true)).empty(); }, 15000))
+            << "the icon never appeared in the tray";
+        Shell("xdotool mousemove --sync " + std::to_string(icon[0] + icon[2] / 2) + " " +
+              std::to_string(icon[1] + icon[3] / 2) + " click 1");
+        ASSERT_TRUE(WaitUntil([&] { return recorder.Events().size() >= 2; }, 15000));
+        EXPECT_EQ(recorder.Events(), (std::vector<std::string>{"MouseDown(1)", "MouseUp(1)"}));
+        EXPECT_EQ(recorder.Threads().count(self), 0u);
+        recorder.Clear();
+
+        // The menu, opened from this thread: it stays open until keys pressed by a helper
+        // choose "Start" (Down: "Show", Down: over the separator to "Start"), and the choice
+        // arrives before ShowMenu returns.
+        const std::string name = program_invocation_short_name;
+        std::system(("(for i in $(seq 150); do if xwininfo -root -tree | grep '\"" + name +
+                     "\": (\"' | awk '{split($(NF-1), g, \"x\"); if (g[1] > 48) f = 1} END "
+                     "{exit !f}'; then sleep 0.3; xdotool key Down Down Return; exit; fi; "
+                     "sleep 0.1; done) >/dev/null 2>&1 &")
+                        .c_str());
+        EXPECT_EQ(tray->ShowMenu(), S_OK);
+        EXPECT_EQ(recorder.Events(), (std::vector<std::string>{"MenuClick(Start)"}));
+        EXPECT_EQ(recorder.Threads().count(self), 0u);
+    } else {
+        // Nothing to show the menu on: it returns at once and nothing is chosen. Events that
+        // the client sends itself arrive on its own thread.
+        EXPECT_EQ(tray->ShowMenu(), S_OK);
+        EXPECT_TRUE(recorder.Events().empty());
+        EXPECT_EQ(tray->SendEvent(513), S_OK);
+        EXPECT_EQ(recorder.Events(), (std::vector<std::string>{"MouseDown(1)"}));
+        EXPECT_EQ(recorder.Threads(), (std::set<std::thread::id>{self}));
+    }
+
+    ASSERT_EQ(tray->put_Visible(VARIANT_FALSE), S_OK);
+    if (screen) {
+        EXPECT_TRUE(WaitUntil([] { return Window(true).empty(); }, 10000)) << "the icon stayed";
+    }
+    EXPECT_EQ(sink->Disconnect(), S_OK);
+    // Every count goes back to zero, the tray's first (it holds the menu and the image list).
+    EXPECT_EQ(tray.Detach()->Release(), 0u);
+    EXPECT_EQ(menu.Detach()->Release(), 0u);
+    EXPECT_EQ(sink.Detach()->Release(), 0u);
+    images.Reset();
+    EXPECT_EQ(list.Detach()->Release(), 0u);
+    EXPECT_EQ(picture.Detach()->Release(), 0u);
+}
+
+// --- the generic client ---------------------------------------------------------------------
+
+std::string Narrow(std::u16string_view text) {
+    return std::string(text.begin(), text.end());
+}
+
+std::string NameOf(ITypeInfo* info, MEMBERID id = MEMBERID_NIL) {
+    Bstr name;
+    info->GetDocumentation(id, name.Put(), nullptr, nullptr, nullptr);
+    return Narrow(name.View());
+}
+
+std::string TypeText(ITypeInfo* info, const TYPEDESC& t) {
+    switch (t.vt) {
+        case VT_I4:
+            return "Long";
+        case VT_BOOL:
+            return "Boolean";
+        case VT_BSTR:
+            return "String";
+        case VT_VARIANT:
+            return "Variant";
+        case VT_DISPATCH:
+            return "Object";
+        case VT_UNKNOWN:
+            return "Unknown";
+        case VT_VOID:
+            return "";
+        case VT_PTR:
+            return TypeText(info, *t.lptdesc) + "*";
+        case VT_USERDEFINED: {
+            ComPtr<ITypeInfo> named;
+            info->GetRefTypeInfo(t.hreftype, named.Put());
+            return named ? NameOf(named.get()) : "?";
+        }
+        default:
+            return "vt" + std::to_string(t.vt);
+    }
+}
+
+std::string ValueText(const VARIANT& v) {
+    switch (v.vt) {
+        case VT_I4:
+            return std::to_string(v.lVal);
+        case VT_BOOL:
+            return v.boolVal ? "True" : "False";
+        case VT_BSTR:
+            return "\"" + Narrow(std::u16string_view(v.bstrVal, SysStringLen(v.bstrVal))) + "\"";
+        default:
+            return "?";
+    }
+}
+
+// One type as its type information tells it: kind and flags, then each function with its
+// dispatch id, kind, name, parameters and result, or a class's interfaces.
+std::string Listing(ITypeInfo* info) {
+    TYPEATTR* attr = nullptr;
+    EXPECT_EQ(info->GetTypeAttr(&attr), S_OK);
+    std::ostringstream out;
+    static const char* const kKinds[] = {"enum",     "record", "module", "interface",
+                                         "dispatch", "class",  "alias",  "union"};
+    out << NameOf(info) << ' ' << kKinds[attr->typekind];
+    for (auto [flag, name] : {std::pair{TYPEFLAG_FCANCREATE, " creatable"},
+                              {TYPEFLAG_FHIDDEN, " hidden"},
+                              {TYPEFLAG_FDUAL, " dual"}}) {
+        out << ((attr->wTypeFlags & flag) ? name : "");
+    }
+    out << '\n';
+    for (UINT i = 0; i < attr->cImplTypes; ++i) {
+        HREFTYPE ref = 0;
+        INT flags = 0;
+        ComPtr<ITypeInfo> implemented;
+        info->GetRefTypeOfImplType(i, &ref);
+        info->GetImplTypeFlags(i, &flags);
+        info->GetRefTypeInfo(ref, implemented.Put());
+        out << "  " << ((flags & IMPLTYPEFLAG_FDEFAULT) ? "default " : "")
+            << ((flags & IMPLTYPEFLAG_FSOURCE) ? "source " : "") << NameOf(implemented.get())
+            << '\n';
+    }
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* f = nullptr;
+        EXPECT_EQ(info->GetFuncDesc(i, &f), S_OK);
+        BSTR names[8] = {};
+        UINT count = 0;
+        info->GetNames(f->memid, names, 8, &count);
+        static const char* const kInvoke[] = {"", "method", "get", "", "put", "", "", "", "putref"};
+        char id[16];
+        std::snprintf(id, sizeof id, "%08X", static_cast<unsigned>(f->memid));
+        out << "  " << id << ' ' << kInvoke[f->invkind] << ' '
+            << Narrow(std::u16string_view(names[0], SysStringLen(names[0]))) << '(';
+        for (SHORT k = 0; k < f->cParams; ++k) {
+            const ELEMDESC& p = f->lprgelemdescParam[k];
+            const USHORT flags = p.paramdesc.wParamFlags;
+            out << (k ? ", " : "") << ((flags & PARAMFLAG_FOPT) ? "optional " : "")
+                << ((flags & PARAMFLAG_FOUT) ? "byref " : "")
+                << (k + 1u < count
+                        ? Narrow(std::u16string_view(names[k + 1], SysStringLen(names[k + 1])))
+                        : "?")
+                << ' ' << TypeText(info, p.tdesc);
+            if (flags & PARAMFLAG_FHASDEFAULT) {
+                out << " = " << ValueText(p.paramdesc.pparamdescex->varDefaultValue);
+            }
+        }
+        out << ')';
+        const std::string result = TypeText(info, f->elemdescFunc.tdesc);
+        out << (result.empty() ? "" : " " + result)
+            << ((f->wFuncFlags & FUNCFLAG_FHIDDEN) ? " hidden" : "") << '\n';
+        for (UINT k = 0; k < count; ++k) {
+            SysFreeString(names[k]);
+        }
+        info->ReleaseFuncDesc(f);
+    }
+    info->ReleaseTypeAttr(attr);
+    return out.str();
+}
+
+// The surface of the library as the tables of its interfaces give it.
+constexpr const char* kExpectedLibrary = R"(_SysTray dispatch hidden dual
+  40030007 get MenuCheck() Boolean
+  40030007 put MenuCheck(value Boolean)
+  68030005 get Menu() _MenuItems*
+  68030004 put Visible(value Boolean)
+  68030004 get Visible() Boolean
+  68030003 put EnableMenu(value Boolean)
+  68030003 get EnableMenu() Boolean
+  68030002 putref ImageList(value Object)
+  68030002 get ImageList() Object
+  68030001 put Icon(value Variant)
+  68030001 get Icon() Variant
+  68030000 put ToolTipText(value String)
+  68030000 get ToolTipText() String
+  6003000A method ShowMenu()
+  6003000B method SendEvent(MouseEvent Long)
+SysTray class creatable
+  default _SysTray
+  default source __SysTray
+__SysTray dispatch hidden
+  00000001 method Click(Button Long)
+  00000002 method MouseDown(Button Long)
+  00000003 method MouseUp(Button Long)
+  00000004 method MouseMove()
+  00000005 method DoubleClick(Button Long)
+  00000006 method MenuClick(byref Item _MenuItem**)
+_MenuItems dispatch hidden dual
+  68030001 get Item(Index Variant) _MenuItem*
+  68030000 get Count() Long
+  60030002 method Add(Caption String, optional Key String = "", optional Tag Variant, optional ItemData Long = 0, optional byref Checked Boolean* = False, optional Enabled Boolean = True) _MenuItem*
+  60030003 method Remove(Index Variant) Variant
+  60030004 method Clear() Variant
+  FFFFFFFC get NewEnum() Unknown hidden
+MenuItems class
+  default _MenuItems
+_MenuItem dispatch hidden dual
+  68030005 put Caption(value String)
+  68030005 get Caption() String
+  68030004 put Key(value String)
+  68030004 get Key() String
+  68030003 put Tag(value Variant)
+  68030003 get Tag() Variant
+  68030002 put ItemData(value Long)
+  68030002 get ItemData() Long
+  68030001 put Checked(value Boolean)
+  68030001 get Checked() Boolean
+  68030000 put Enabled(value Boolean)
+  68030000 get Enabled() Boolean
+MenuItem class
+  default _MenuItem
+)";
+
+TEST_F(QuorvilTest, AGenericClientFindsMembersEventsAndTheirSourceFromTypeInformation) {
+    // Only the program id is known.
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(u"quorvil.SysTray", &clsid), S_OK);
+    ComPtr<IDispatch> object;
+    ASSERT_EQ(
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()),
+        S_OK);
+    UINT infoCount = 0;
+    ASSERT_EQ(object->GetTypeInfoCount(&infoCount), S_OK);
+    ASSERT_EQ(infoCount, 1u);
+    ComPtr<ITypeInfo> info;
+    ASSERT_EQ(object->GetTypeInfo(0, 0x409, info.Put()), S_OK);
+
+    // Every type of the library, every member and event.
+    ComPtr<ITypeLib> library;
+    UINT index = 99;
+    ASSERT_EQ(info->GetContainingTypeLib(library.Put(), &index), S_OK);
+    EXPECT_EQ(index, 0u);
+    TLIBATTR* libAttr = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&libAttr), S_OK);
+    EXPECT_EQ(libAttr->lcid, 0x409u);
+    EXPECT_EQ(libAttr->guid, LIBID_quorvil);
+    library->ReleaseTLibAttr(libAttr);
+    std::string listing;
+    for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+        ComPtr<ITypeInfo> type;
+        ASSERT_EQ(library->GetTypeInfo(i, type.Put()), S_OK);
+        listing += Listing(type.get());
+    }
+    EXPECT_EQ(listing, kExpectedLibrary);
+
+    // The default source, through the class information.
+    ComPtr<IProvideClassInfo> provider;
+    ASSERT_EQ(object->QueryInterface(IID_IProvideClassInfo, provider.PutVoid()), S_OK);
+    ComPtr<ITypeInfo> classInfo;
+    ASSERT_EQ(provider->GetClassInfo(classInfo.Put()), S_OK);
+    ComPtr<ITypeInfo> events;
+    for (UINT i = 0; !events; ++i) {
+        INT flags = 0;
+        HREFTYPE ref = 0;
+        ASSERT_EQ(classInfo->GetImplTypeFlags(i, &flags), S_OK);
+        if (flags == (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) {
+            classInfo->GetRefTypeOfImplType(i, &ref);
+            ASSERT_EQ(classInfo->GetRefTypeInfo(ref, events.Put()), S_OK);
+        }
+    }
+    TYPEATTR* eventsAttr = nullptr;
+    ASSERT_EQ(events->GetTypeAttr(&eventsAttr), S_OK);
+    const IID source = eventsAttr->guid;
+    events->ReleaseTypeAttr(eventsAttr);
+    EXPECT_EQ(source, DIID___SysTray);
+
+    // A sink connected to the point that the enumeration offers for that source.
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(object->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()), S_OK);
+    ComPtr<IEnumConnectionPoints> points;
+    ASSERT_EQ(container->EnumConnectionPoints(points.Put()), S_OK);
+    ComPtr<IConnectionPoint> point;
+    for (IConnectionPoint* next = nullptr; !point && points->Next(1, &next, nullptr) == S_OK;) {
+        IID offered{};
+        next->GetConnectionInterface(&offered);
+        if (offered == source) {
+            point = ComPtr<IConnectionPoint>::Attach(next);
+        } else {
+            next->Release();
+        }
+    }
+    ASSERT_TRUE(point);
+    std::vector<std::string> seen;
+    std::mutex seenMutex;
+    ComPtr<EventSink> sink =
+        EventSink::Create(source, [&](DISPID id, const std::vector<VARIANT*>& args) {
+            BSTR names[4] = {};
+            UINT count = 0;
+            events->GetNames(id, names, 4, &count);
+            std::string text = Narrow(std::u16string_view(names[0], SysStringLen(names[0])));
+            text += '(';
+            for (std::size_t k = 0; k < args.size(); ++k) {
+                text += Narrow(std::u16string_view(names[k + 1], SysStringLen(names[k + 1])));
+                text += '=' + std::to_string(args[k]->lVal);
+            }
+            for (UINT k = 0; k < count; ++k) {
+                SysFreeString(names[k]);
+            }
+            std::lock_guard lock(seenMutex);
+            seen.push_back(text + ')');
+        });
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(sink.get(), &cookie), S_OK);
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(point->EnumConnections(connections.Put()), S_OK);
+    CONNECTDATA connection{};
+    ULONG fetched = 0;
+    ASSERT_EQ(connections->Next(1, &connection, &fetched), S_OK);
+    EXPECT_EQ(connection.dwCookie, cookie);
+    EXPECT_EQ(Identity(connection.pUnk), Identity(sink.get()));
+    connection.pUnk->Release();
+    EXPECT_EQ(connections->Next(1, &connection, &fetched), S_FALSE);
+
+    // SendEvent, found by its name, raises the events of its mouse messages.
+    OLECHAR sendEventName[] = u"SendEvent";
+    LPOLESTR names[] = {sendEventName};
+    MEMBERID sendEvent = 0;
+    ASSERT_EQ(info->GetIDsOfNames(names, 1, &sendEvent), S_OK);
+    for (LONG message = 512; message <= 518; ++message) {
+        ASSERT_EQ(Call(object.get(), sendEvent, DISPATCH_METHOD, {*Variant::Long(message).get()}),
+                  S_OK);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"MouseMove()", "MouseDown(Button=1)",
+                                              "MouseUp(Button=1)", "Click(Button=1)",
+                                              "MouseDown(Button=2)", "DoubleClick(Button=2)"}));
+    EXPECT_EQ(point->Unadvise(cookie), S_OK);
+}
+
+}  // namespace
+}  // namespace quorvil_test
+
+int main(int argc, char** argv) {
+    // No Qt application object: the process is a plain client of the component runtime.
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

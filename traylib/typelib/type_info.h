@@ -1,0 +1,39 @@
+// The type information of quorvil, read from the one description of its types
+// (type_library.h) that also drives IDispatch: an ITypeLib for the library and an ITypeInfo
+// for each of its seven types. They describe constant tables, so they exist once per process,
+// may be used from any thread and are never destroyed (their reference counts are kept only
+// for form).
+//
+// What they tell:
+//   - a dual interface (_SysTray, _MenuItems, _MenuItem) as the dispatch interface that Invoke
+//     serves (TKIND_DISPATCH, TYPEFLAG_FDUAL): one FUNCDESC per accessor or method in vtable
+//     order (FUNC_DISPATCH, its dispatch id, invoke kind, parameters with names, types, flags
+//     and default values, the type of its result, FUNCFLAG_FHIDDEN for NewEnum); ITypeInfo
+//     ::Invoke calls the member on the given interface pointer;
+//   - the event interface __SysTray (TKIND_DISPATCH) with its six events;
+//   - the classes (TKIND_COCLASS): SysTray creatable (CreateInstance creates one), with its
+//     default interface and its default source (IMPLTYPEFLAG_FDEFAULT | FSOURCE); MenuItems and
+//     MenuItem not creatable;
+//   - the library: language 0x409, version 1.0, the seven types, names found by IsName and
+//     FindName (without regard to letter case).
+// What they do not provide: binding through ITypeComp (GetTypeComp answers E_NOTIMPL), the
+// vtable view of the dual interfaces (GetRefTypeOfImplType(-1)) and their base interfaces
+// (cImplTypes is 0 for interfaces), variables (there are none), documentation strings and help
+// files (empty), and module entry points (GetDllEntry and AddressOfMember answer
+// TYPE_E_BADMODULEKIND).
+#pragma once
+
+#include "platform/com/type_info.h"
+#include "traylib/typelib/type_library.h"
+
+namespace quorvil {
+
+using namespace platform::com;
+
+// Puts a reference to the type information of a type of the library into *out.
+HRESULT GiveTypeInfo(const TypeDesc& type, ITypeInfo** out);
+
+// Puts a reference to the library's type information into *out.
+HRESULT GiveTypeLib(ITypeLib** out);
+
+}  // namespace quorvil
