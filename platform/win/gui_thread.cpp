@@ -79,14 +79,18 @@ bool OwnGuiPossible() {
 
 // The application of the own GUI thread, made on that thread. Its command line gives it the
 // program's name (window classes, the tray icon's owner) and the xcb platform; it must live as
-// long as the application.
+// long as the application, which takes the options out of it.
 std::unique_ptr<QApplication> MakeApplication() {
     static char name[256];
     static char platformOption[] = "-platform";
     static char platformName[] = "xcb";
-    static char* argv[] = {name, platformOption, platformName, nullptr};
-    static int argc = 3;
+    static char* argv[4];
+    static int argc;
     std::snprintf(name, sizeof name, "%s", program_invocation_short_name);
+    argv[0] = name;
+    argv[1] = platformOption;
+    argv[2] = platformName;
+    argv[3] = nullptr;
     argc = 3;
 
     // Qt sets the C locale from the environment and would use GLib's default main context,
@@ -154,8 +158,9 @@ void GuiThreadMain() {
     g.changed.notify_all();
 }
 
-// At process exit the own GUI thread ends (or, with uses still held, stops running Qt code)
-// before the static objects of Qt and of the process go.
+// At process exit the own GUI thread ends: by then it normally waits without a Qt application
+// (the host released its last object). With uses still held it only leaves its event loop for
+// good, so that no Qt code runs on it while the process takes its static objects down.
 void EndAtExit() {
     Gui& g = gui();
     std::unique_lock lock(g.mutex);

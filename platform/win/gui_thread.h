@@ -12,7 +12,8 @@
 //     without an application (the process then has no Qt application object again); it ends
 //     at process exit, or stops running Qt code there when uses are still held. Its
 //     application takes its name from the program, keeps the process's C locale as it was,
-//     and uses Qt's own event loop rather than GLib's (a host may run GLib's default loop).
+//     and uses Qt's own event loop rather than GLib's, whose default loop the host may run
+//     (QT_NO_GLIB is set in the environment while the application starts).
 //   - Otherwise (no display, a QCoreApplication or QGuiApplication without widgets, another
 //     platform) there is no GUI thread: the window side is not available, calls that need it
 //     fail cleanly (Shell_NotifyIconA, TrackPopupMenuEx), and RunOnGuiThread runs its work on
