@@ -1,10 +1,12 @@
-// The tray library in hosts that are not Qt programs (no Qt application object): a plain C++
-// client that uses only the component runtime, and a generic late-bound client that knows
+// The tray library in hosts that are not Qt GUI programs: a plain C++ client that uses only
+// the component runtime (no Qt application object), and a generic late-bound client that knows
 // nothing but the program id and learns the rest from the type information. CTest runs them
-// twice: under an X server with a tray host, where the icon is clicked and the menu chosen
-// from with real input, and with no display at all, where the icon and the menu cannot be
-// shown and everything else goes on working.
+// under an X server with a tray host, where the icon is clicked and the menu chosen from with
+// real input; with no display at all; and under X in a QCoreApplication. In the last two the
+// icon and the menu cannot be shown and everything else goes on working.
 #include <gtest/gtest.h>
+
+#include <QCoreApplication>
 
 #include <sys/wait.h>
 
@@ -26,9 +28,11 @@
 namespace quorvil_test {
 namespace {
 
-bool HasDisplay() {
+// Whether the icon and the menu can be shown: an X display, and no Qt application of the
+// host's that the library could not put its own beside.
+bool HasScreen() {
     const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
+    return display != nullptr && *display != '\0' && QCoreApplication::instance() == nullptr;
 }
 
 bool WaitUntil(const std::function<bool()>& done, int ms) {
@@ -128,7 +132,7 @@ class Recorder {
 };
 
 TEST_F(QuorvilTest, APlainHostShowsTheIconAndTheMenuAndReceivesTheEvents) {
-    const bool screen = HasDisplay();
+    const bool screen = HasScreen();
     ComPtr<_SysTray> tray = CreateTray();
     ASSERT_TRUE(tray);
 
@@ -516,7 +520,12 @@ TEST_F(QuorvilTest, AGenericClientFindsMembersEventsAndTheirSourceFromTypeInform
 }  // namespace quorvil_test
 
 int main(int argc, char** argv) {
-    // No Qt application object: the process is a plain client of the component runtime.
     ::testing::InitGoogleTest(&argc, argv);
+    // No Qt application object: the process is a plain client of the component runtime. With
+    // --core-application it is a Qt program without a GUI (a QCoreApplication).
+    if (argc > 1 && std::string(argv[1]) == "--core-application") {
+        QCoreApplication app(argc, argv);
+        return RUN_ALL_TESTS();
+    }
     return RUN_ALL_TESTS();
 }
