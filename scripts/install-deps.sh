@@ -17,6 +17,9 @@ packages=(
     xclip x11-xserver-utils
     # packages: building (cpack's .deb with its dependencies) and checking them
     dpkg-dev file lintian desktop-file-utils appstream
+    # the screen's changes seen by the flash window, and the compositing managers it is
+    # tested and measured under (GNOME's, KDE's, picom, xcompmgr; the first two need D-Bus)
+    libxdamage-dev mutter kwin-x11 picom xcompmgr dbus
 )
 
 missing=()

@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Runs a command under a fresh virtual X server (Xvfb, 1280x800, 24-bit) with the openbox
-# window manager and, unless KESTRANE_NO_TRAY=1, a trayer tray host. Prints the display it
-# started on stderr; everything it started is ended when the command ends. The command's exit
-# code is returned.
+# Runs a command under a fresh virtual X server (Xvfb, 1280x800, 24-bit) with a window manager
+# and, unless KESTRANE_NO_TRAY=1, a trayer tray host. Prints the display it started on stderr;
+# everything it started is ended when the command ends. The command's exit code is returned.
+#
+# KESTRANE_WM chooses the window manager and compositing manager:
+#   openbox (the default)  no compositor
+#   mutter                 GNOME's window manager and compositor (X11 mode, own D-Bus session)
+#   kwin                   KDE's window manager and compositor (own D-Bus session)
+#   picom, xcompmgr        openbox with that compositing manager
+# With a compositor KESTRANE_COMPOSITOR=1 is exported; programs that need the compositor wait
+# for its _NET_WM_CM_S0 selection themselves.
 #
 #   tests/e2e/with-x.sh <command> [args...]
 set -euo pipefail
@@ -39,8 +46,44 @@ if [ -n "${ASAN_OPTIONS:-}" ]; then
 fi
 echo "with-x: DISPLAY=$DISPLAY" >&2
 
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
+wm="${KESTRANE_WM:-openbox}"
+case "$wm" in
+    openbox | picom | xcompmgr)
+        openbox >"$work/wm.log" 2>&1 &
+        pids+=($!)
+        ;;
+    mutter)
+        dbus-run-session -- mutter --x11 --replace >"$work/wm.log" 2>&1 &
+        pids+=($!)
+        ;;
+    kwin)
+        dbus-run-session -- kwin_x11 --replace >"$work/wm.log" 2>&1 &
+        pids+=($!)
+        ;;
+    *)
+        echo "with-x: unknown KESTRANE_WM=$wm" >&2
+        exit 2
+        ;;
+esac
+# The window manager is ready once it has put up its check window.
+for _ in $(seq 1 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+done
+case "$wm" in
+    picom)
+        picom --backend xrender --no-vsync >"$work/compositor.log" 2>&1 &
+        pids+=($!)
+        ;;
+    xcompmgr)
+        xcompmgr >"$work/compositor.log" 2>&1 &
+        pids+=($!)
+        ;;
+esac
+case "$wm" in
+    openbox) unset KESTRANE_COMPOSITOR ;;
+    *) export KESTRANE_COMPOSITOR=1 ;;
+esac
 if [ "${KESTRANE_NO_TRAY:-0}" != "1" ]; then
     trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel \
         --height 24 --transparent false --tint 0x303030 --SetDockType true \

@@ -1,0 +1,88 @@
+// Watching the screen from outside a program: a separate X client that polls a region of the
+// screen with shared-memory images and notes when it looks different from how it looked
+// before, with the analysis of a flash run seen that way. Used by the flash benchmark and by
+// the end-to-end tests of the flash window under compositing managers.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace screenwatch {
+
+using Clock = std::chrono::steady_clock;
+
+class ScreenWatcher {
+  public:
+    ScreenWatcher();
+    ~ScreenWatcher();
+    ScreenWatcher(const ScreenWatcher&) = delete;
+    ScreenWatcher& operator=(const ScreenWatcher&) = delete;
+
+    // Connects to the display of $DISPLAY and watches a w x h region in the middle of the
+    // screen. False when there is no display or no shared-memory extension.
+    bool Open(int w, int h);
+    // The region as it looks now becomes what "unchanged" means. A compositor may still be
+    // painting its first frames, so this waits (at most a few seconds) until the region has
+    // looked the same for a few tenths of a second.
+    void TakeBaseline();
+    // One poll: whether any pixel of the region clearly differs from the baseline.
+    bool Differs();
+
+    // Whether a compositing manager owns the _NET_WM_CM_S<screen> selection; waits up to
+    // waitMs for one to appear.
+    bool CompositorRunning(int waitMs = 0);
+    // The name the window manager gives itself (_NET_WM_NAME of its check window), or "".
+    std::string WindowManagerName();
+
+    // Whether a window named `name` (WM_NAME) exists and is mapped and viewable.
+    bool Viewable(const std::string& name);
+
+    // How often the screen is repainted: a small window of its own in the top left corner
+    // changes colour every millisecond while the corner is polled; the median time between two
+    // changes seen. Without a compositor every change shows at once, giving about 1 ms.
+    double ProbeFramePeriodMs(double seconds);
+
+  private:
+    struct Impl;
+    Impl* d_;
+};
+
+// One flash as the watcher saw it, in ms since the watch began.
+struct Flash {
+    double on = 0;
+    double off = 0;
+};
+
+struct Trace {
+    std::vector<Flash> flashes;
+    double elapsedMs = 0;
+    double pollMs = 0;     // mean time from one poll to the next
+    bool onAtEnd = false;  // the region still differed when the watch ended
+};
+
+// Polls until stop(trace so far) is true or limitMs have passed, yielding `yield` between polls so
+// that the watched program is not starved of the processor.
+Trace Watch(ScreenWatcher& watcher, double limitMs, std::chrono::microseconds yield,
+            const std::function<bool(const Trace&)>& stop);
+
+struct Summary {
+    std::size_t n = 0;
+    double median = 0, p95 = 0, min = 0, max = 0;
+};
+// Median, 95th percentile (nearest rank), least and greatest of signed values.
+Summary Summarise(std::vector<double> values);
+
+// A trace of a run of displayMs messages with pauses of pauseMs: flashes seen, flashes missed
+// (a gap long enough to hold one or more whole cycles), signed display errors of every flash
+// seen and signed pause errors of every gap that holds no missed flash.
+struct RunAnalysis {
+    int seen = 0;
+    int missed = 0;
+    std::vector<double> displayError;
+    std::vector<double> pauseError;
+};
+RunAnalysis Analyse(const Trace& trace, double displayMs, double pauseMs);
+
+}  // namespace screenwatch
