@@ -64,7 +64,19 @@ void ApplyStyle(QWidget* w, std::int32_t style) {
     const bool wasVisible = w->isVisible();
     w->setAttribute(Qt::WA_TranslucentBackground, layered);
     w->setAttribute(Qt::WA_NoSystemBackground, layered);
-    w->setWindowFlags(flags);  // hides the window; its native window is made anew
+    // On X a layered window is shown through a surface of its own (x11_surface.h); the
+    // widget stays off the screen.
+    const bool ownSurface = layered && x11::Available();
+    if (wasVisible) {
+        w->hide();
+    }
+    w->setAttribute(Qt::WA_DontShowOnScreen, ownSurface);
+    if (ownSurface) {
+        x11::Attach(w);
+    } else {
+        x11::Detach(w);
+    }
+    w->setWindowFlags(flags);  // its native window is made anew
     if (wasVisible) {
         w->setAttribute(Qt::WA_ShowWithoutActivating, true);
         w->show();
@@ -84,7 +96,10 @@ HWND HandleOf(QWidget* window) {
     }
     const HWND h = ++LastHandle();
     Entries()[h].window = window;
-    QObject::connect(window, &QObject::destroyed, [h] { Entries().erase(h); });
+    QObject::connect(window, &QObject::destroyed, [h, window] {
+        x11::Detach(window);
+        Entries().erase(h);
+    });
     return h;
 }
 
@@ -212,9 +227,8 @@ bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std
     if ((flags & SWP_SHOWWINDOW) != 0) {
         w->setAttribute(Qt::WA_ShowWithoutActivating, (flags & SWP_NOACTIVATE) != 0);
         if ((e->exStyle & WS_EX_LAYERED) != 0) {
-            // Shape the native window before it is mapped, so that nothing but the content
-            // ever shows, not even for the moment between mapping and the first paint.
-            w->winId();
+            // Content first, so that nothing but the content ever shows, not even for the
+            // moment between mapping and the first paint.
             Present(hWnd);
         }
         w->show();
@@ -227,31 +241,43 @@ bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std
     return true;
 }
 
+namespace {
+
+// Whether a pixel (unpremultiplied ARGB) is the key colour. Antialiased edges lose a little
+// precision when premultiplied; allow for that rounding so a key-coloured text stays
+// invisible throughout.
+bool IsKey(QRgb p, std::uint32_t crKey) {
+    const int tol = qAlpha(p) == 255 ? 0 : 3;
+    return std::abs(qRed(p) - static_cast<int>(crKey & 0xFF)) <= tol &&
+           std::abs(qGreen(p) - static_cast<int>((crKey >> 8) & 0xFF)) <= tol &&
+           std::abs(qBlue(p) - static_cast<int>((crKey >> 16) & 0xFF)) <= tol;
+}
+
+// The content with every key-coloured pixel made fully transparent.
+QImage WithoutKey(const QImage& content, std::uint32_t crKey) {
+    QImage img = content.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            if (qAlpha(line[x]) != 0 && IsKey(line[x], crKey)) {
+                line[x] = 0;
+            }
+        }
+    }
+    return img;
+}
+
+}  // namespace
+
 QRegion KeyedRegion(const QImage& content, std::uint32_t crKey, bool useKey) {
     const QImage img = content.convertToFormat(QImage::Format_ARGB32);
-    const int kr = static_cast<int>(crKey & 0xFF);
-    const int kg = static_cast<int>((crKey >> 8) & 0xFF);
-    const int kb = static_cast<int>((crKey >> 16) & 0xFF);
     std::vector<QRect> runs;  // one pixel high, in y-x order: already banded
     for (int y = 0; y < img.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         int runStart = -1;
         for (int x = 0; x <= img.width(); ++x) {
-            bool opaque = false;
-            if (x < img.width()) {
-                const QRgb p = line[x];
-                const int a = qAlpha(p);
-                opaque = a >= 96;
-                if (opaque && useKey) {
-                    // Antialiased edges lose a little precision when premultiplied; allow
-                    // for that rounding so a key-coloured text stays invisible throughout.
-                    const int tol = a == 255 ? 0 : 3;
-                    if (std::abs(qRed(p) - kr) <= tol && std::abs(qGreen(p) - kg) <= tol &&
-                        std::abs(qBlue(p) - kb) <= tol) {
-                        opaque = false;
-                    }
-                }
-            }
+            const bool opaque =
+                x < img.width() && qAlpha(line[x]) >= 96 && !(useKey && IsKey(line[x], crKey));
             if (opaque && runStart < 0) {
                 runStart = x;
             } else if (!opaque && runStart >= 0) {
@@ -265,10 +291,10 @@ QRegion KeyedRegion(const QImage& content, std::uint32_t crKey, bool useKey) {
     return region;
 }
 
-void Present(HWND hWnd) {
+std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd) {
     Entry* e = Find(hWnd);
     if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
-        return;
+        return std::nullopt;
     }
     QWidget* w = e->window;
     const bool onX = x11::Available();
@@ -281,18 +307,19 @@ void Present(HWND hWnd) {
         QPainter p(&content);
         w->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
     }
-    QRegion shape = KeyedRegion(content, e->key, (e->lwaFlags & LWA_COLORKEY) != 0);
+    const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
+    QRegion shape = KeyedRegion(content, e->key, useKey);
     e->visible = shape;
     const bool topmost = (e->exStyle & WS_EX_TOPMOST) != 0;
     if (onX) {
-        // Before the native window exists there is nothing to shape; SetWindowPos creates
+        // Before the native window exists there is nothing to put up; SetWindowPos creates
         // it and presents again before showing it.
-        x11::Present(w, content, shape, topmost);
-        return;
+        return x11::Present(w, useKey ? WithoutKey(content, e->key) : content, shape, topmost);
     }
     // Elsewhere the toolkit's own shape does the job; an empty region must still hide
     // everything, and Qt reads an empty mask as no mask at all.
     w->setMask(shape.isEmpty() ? QRegion(-2, -2, 1, 1) : shape);
+    return std::chrono::steady_clock::now();
 }
 
 QRegion VisibleRegion(HWND hWnd) {

@@ -16,15 +16,17 @@
 //
 // The window system here does not compose colour-keyed windows by itself, so the owner of a
 // layered window calls Present after changing what the window shows: the content is rendered
-// once, the pixels that are neither the key colour nor (nearly) transparent become the
-// window's visible shape, and on X11 the rendering becomes the window's background so the X
-// server puts it on screen at once, without waiting for the toolkit's next paint.
+// once, its key-coloured pixels become transparent, and it is put on screen at once, without
+// waiting for the toolkit's next paint; Present returns when it is seen there (with or without
+// a compositing manager: x11_surface.h tells how).
 #pragma once
 
 #include <QColor>
 #include <QRegion>
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 class QWidget;
 
@@ -84,9 +86,9 @@ bool GetLayeredWindowAttributes(HWND hWnd, std::uint32_t* crKey, std::uint8_t* b
 // Z order and visibility; only insertAfter HWND_TOPMOST / HWND_NOTOPMOST / 0 are known.
 bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std::uint32_t flags);
 
-// Puts a layered window's current content on screen (see above). Does nothing for a window
-// that is not layered.
-void Present(HWND hWnd);
+// Puts a layered window's current content on screen (see above) and returns the moment it was
+// seen there. Does nothing (and returns nothing) for a window that is not layered.
+std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd);
 
 // The visible shape that the last Present gave the window, in window pixels.
 QRegion VisibleRegion(HWND hWnd);

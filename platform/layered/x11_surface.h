@@ -1,21 +1,73 @@
-// X11 work behind the layered windows: the window's background pixmap, its bounding and input
-// shapes and its place in the stacking order, through Qt's own Xlib connection.
+// X11 work behind the layered windows: a surface of their own on the X server, its content,
+// its bounding and input shapes, its place in the stacking order and the moment its content
+// reaches the screen, through Qt's own Xlib connection (and one more connection of our own
+// that watches the screen).
+//
+// A layered window is shown through its surface, not through the toolkit's native window: an
+// unmanaged (override-redirect) window with a 32-bit ARGB visual where the server has one and
+// an empty input shape, so every click passes through. The surface follows the widget's place,
+// size, visibility, title and opacity; the widget itself stays off the screen
+// (Qt::WA_DontShowOnScreen) but is still rendered for Present. The toolkit's own painting, a
+// moment after each change and again after every resize, would otherwise overwrite what
+// Present put up: under a compositor that left the last letters on screen.
+//
+// Two ways of putting content on screen, chosen at every Present:
+//
+// Without a compositing manager the X server draws windows straight into the screen. The
+// rendered content becomes the window's background pixmap and the pixels that are neither
+// the key colour nor nearly transparent become its bounding shape (XShape); an empty shape
+// shows nothing. The content is on screen as soon as the server has carried the requests out,
+// so Present waits for that (one round trip).
+//
+// With a compositing manager (one owns the _NET_WM_CM_S<screen> selection) the window is
+// drawn into an off-screen pixmap and the compositor puts it on screen in its next frame.
+// Shape changes are not reliably repainted by compositors (an emptied shape can leave the
+// last letters on screen until something else repaints), so the window keeps no bounding
+// shape and uses real transparency instead: its 32-bit ARGB background holds the letters
+// with their smooth edges, and nothing shown is a fully transparent background. Present then
+// waits until the compositor has painted the change: it watches the root window's damage on
+// a connection of its own (the Damage extension reports every change of the screen, and a
+// compositor's painting is one) for a change over the window's area, at most a few frames.
+// This is the one signal that every compositor gives: the frame-drawn and frame-timings
+// messages (_NET_WM_FRAME_DRAWN / _NET_WM_FRAME_TIMINGS) need the extended sync-counter
+// protocol that only some compositors speak, and the Present extension's completion events
+// tell when the server copied a pixmap into the redirected window, not when the compositor
+// showed it. Something else repainting under the window at the same moment can end the wait
+// up to a frame early. A compositor that never paints the window (it is unredirected behind a
+// full-screen window, say) stops the waiting after a few timeouts.
+//
+// Clicks pass through in both ways: the input shape is always empty.
 #pragma once
 
 #include <QImage>
 #include <QRegion>
 
+#include <chrono>
+#include <optional>
+
 class QWidget;
 
 namespace platform::layered::x11 {
 
+using Clock = std::chrono::steady_clock;
+
 // Whether the application runs on an X server (Qt's xcb platform).
 bool Available();
 
-// Puts content on screen in the window at once: content becomes the background pixmap,
-// shape becomes the bounding shape (an empty region shows nothing), input passes through
-// everywhere, the window is raised when raise is set; returns once the server has done it.
-// The window must have a native window already. Returns false when X is not available.
-bool Present(QWidget* window, const QImage& content, const QRegion& shape, bool raise);
+// Whether a compositing manager runs on the screen; asked of the server at most once a second.
+bool Compositing();
+
+// Gives a widget its surface; false when X is not available. Detach takes the surface away
+// again and gives the widget its own native window back.
+bool Attach(QWidget* window);
+void Detach(QWidget* window);
+
+// Puts content on screen in the window's surface: content is premultiplied ARGB the size of the
+// window with the key colour already made transparent; shape is its visible part (keyed, without
+// faint edges) for the way without a compositor; an empty shape shows nothing. The window is
+// raised when raise is set. Returns the moment the content was seen on screen, or nothing when
+// the window has no surface.
+std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
+                                         const QRegion& shape, bool raise);
 
 }  // namespace platform::layered::x11
