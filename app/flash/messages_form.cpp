@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <chrono>
 #include <cmath>
 
 namespace kestrane {
@@ -158,6 +159,17 @@ void MessagesForm::Timer1_Timer() {
     }
     const FlashOptions& o = state_.flashOptions;
     const RunList& list = state_.runList;
+    const auto tickStart = std::chrono::steady_clock::now();
+    // The change is seen on screen when Present returns; the next phase is counted from then,
+    // and its timer ends early by the time the next change will take to be seen.
+    auto countFromNow = [&](bool showing, int interval) {
+        if (const auto seen = pl::Present(hWnd_)) {
+            latency_.Record(showing,
+                            std::chrono::duration_cast<ShowLatency::Duration>(*seen - tickStart));
+        }
+        Timer1_->SetLead(latency_.Estimate(!showing));
+        Timer1_->Restart(interval);
+    };
     if (!MsgShown_) {
         if (MsgIndex_ >= list.UBound()) {
             MsgIndex_ = 0;
@@ -180,19 +192,16 @@ void MessagesForm::Timer1_Timer() {
         left_ = place.left;
         top_ = place.top;
         ApplyGeometry();
-        // On screen now, before the display time starts counting.
-        pl::Present(hWnd_);
 
         if (MsgIndex_ < INT16_MAX) {
             ++MsgIndex_;
         }
-        Timer1_->Restart(o.Msgduration);
+        countFromNow(true, o.Msgduration);
         MsgShown_ = true;
     } else {
         Label1_->setText(QString());
         AutoSizeLabel();
-        pl::Present(hWnd_);
-        Timer1_->Restart(SecondsToInterval(o.TimeBtnMsgs));
+        countFromNow(false, SecondsToInterval(o.TimeBtnMsgs));
         MsgShown_ = false;
     }
 }

@@ -10,6 +10,7 @@
 
 #include "app/flash/placement.h"
 #include "app/flash/shared_state.h"
+#include "app/flash/show_latency.h"
 #include "app/flash/timer.h"
 #include "platform/layered/layered_window.h"
 
@@ -80,6 +81,7 @@ class MessagesForm {
     std::unique_ptr<Timer> Timer1_;
     platform::layered::HWND hWnd_ = 0;
     bool labelAutoSize_ = false;
+    ShowLatency latency_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 

@@ -59,7 +59,8 @@ class PreciseTimer : public Timer {
 
     void Run() {
         if (interval_ > 0) {
-            deadline_ = Clock::now() + std::chrono::milliseconds(interval_);
+            const auto interval = std::chrono::milliseconds(interval_);
+            deadline_ = Clock::now() + interval - std::min<Clock::duration>(Lead(), interval);
             Arm();
         } else {
             timer_.stop();

@@ -7,6 +7,8 @@
 // the one it had.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -20,6 +22,12 @@ class Timer {
     virtual int Interval() const = 0;
     virtual void SetEnabled(bool enabled) = 0;
     virtual bool Enabled() const = 0;
+
+    // Lets every count started from now on end this much before its interval is over (never
+    // before it began), for work that takes that long to show its result; Interval() is
+    // unchanged and a periodic tick that follows comes a whole interval later.
+    void SetLead(std::chrono::microseconds lead) { lead_ = std::max(lead, Zero()); }
+    std::chrono::microseconds Lead() const { return lead_; }
 
     // The handler that runs at every tick.
     void OnTick(std::function<void()> handler) { tick_ = std::move(handler); }
@@ -39,7 +47,9 @@ class Timer {
     }
 
   private:
+    static constexpr std::chrono::microseconds Zero() { return std::chrono::microseconds(0); }
     std::function<void()> tick_;
+    std::chrono::microseconds lead_{0};
 };
 
 using TimerFactory = std::function<std::unique_ptr<Timer>()>;

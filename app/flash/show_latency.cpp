@@ -1,0 +1,24 @@
+#include "app/flash/show_latency.h"
+
+#include <algorithm>
+
+namespace kestrane {
+
+void ShowLatency::Record(bool showing, Duration took) {
+    Samples& s = samples_[showing ? 1 : 0];
+    s.values[s.next] = std::max(took, Duration(0));
+    s.next = (s.next + 1) % kKept;
+    s.count = std::min(s.count + 1, kKept);
+}
+
+ShowLatency::Duration ShowLatency::Estimate(bool showing) const {
+    const Samples& s = samples_[showing ? 1 : 0];
+    if (s.count == 0) {
+        return Duration(0);
+    }
+    std::array<Duration, kKept> sorted = s.values;
+    std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(s.count));
+    return sorted[s.count / 2];
+}
+
+}  // namespace kestrane

@@ -1,0 +1,34 @@
+// How long the flash window takes to change what the screen shows: from the start of a timer
+// tick to the moment its change was seen on screen, kept apart for putting a message up and
+// for taking it down. The flash window lets its timer end that much early, so that messages
+// appear and go when they are due rather than that much later.
+//
+// The estimate is the median of the last few ticks, so one slow tick (a busy moment, a
+// compositor frame missed) moves it little. It is never negative, and the timer never lets it
+// shorten a count to less than nothing.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+
+namespace kestrane {
+
+class ShowLatency {
+  public:
+    using Duration = std::chrono::microseconds;
+
+    void Record(bool showing, Duration took);
+    Duration Estimate(bool showing) const;
+
+  private:
+    static constexpr std::size_t kKept = 9;
+    struct Samples {
+        std::array<Duration, kKept> values{};
+        std::size_t count = 0;
+        std::size_t next = 0;
+    };
+    std::array<Samples, 2> samples_{};
+};
+
+}  // namespace kestrane
