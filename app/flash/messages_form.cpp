@@ -57,6 +57,11 @@ QSize MessagesForm::ScreenTwips() {
     return px * kTwipsPerPixel;
 }
 
+QPoint MessagesForm::ScreenOriginTwips() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return (screen ? screen->geometry().topLeft() : QPoint(0, 0)) * kTwipsPerPixel;
+}
+
 void MessagesForm::Show() {
     if (!IsLoaded()) {
         Form_Load();
@@ -88,8 +93,10 @@ void MessagesForm::Form_Load() {
     QPalette pal = window_->palette();
     pal.setColor(QPalette::Window, FromColorRef(kBackColor));
     window_->setPalette(pal);
-    left_ = 0;  // the default place of a new window here: the screen's top left corner
-    top_ = 0;
+    // The default place of a new window here: the primary screen's top left corner.
+    const QPoint origin = ScreenOriginTwips();
+    left_ = origin.x();
+    top_ = origin.y();
     width_ = kDesignWidth;
     height_ = kDesignHeight;
     ApplyGeometry();
@@ -186,11 +193,14 @@ void MessagesForm::Timer1_Timer() {
 
         width_ = Label1_->width() * kTwipsPerPixel;
         height_ = Label1_->height() * kTwipsPerPixel;
+        // Placed within the primary screen, wherever that lies on the desktop.
         const QSize screen = ScreenTwips();
-        const WindowPlace place = PlaceMessage(o.MsgOption, screen.width(), screen.height(), width_,
-                                               height_, {left_, top_}, rnd_);
-        left_ = place.left;
-        top_ = place.top;
+        const QPoint origin = ScreenOriginTwips();
+        const WindowPlace place =
+            PlaceMessage(o.MsgOption, screen.width(), screen.height(), width_, height_,
+                         {left_ - origin.x(), top_ - origin.y()}, rnd_);
+        left_ = place.left + origin.x();
+        top_ = place.top + origin.y();
         ApplyGeometry();
 
         if (MsgIndex_ < INT16_MAX) {

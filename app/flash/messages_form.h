@@ -14,6 +14,7 @@
 #include "app/flash/timer.h"
 #include "platform/layered/layered_window.h"
 
+#include <QPoint>
 #include <QSize>
 
 #include <cstdint>
@@ -60,8 +61,10 @@ class MessagesForm {
     int Width() const { return width_; }
     int Height() const { return height_; }
 
-    // The screen's size in twips.
+    // The primary screen's size in twips, and its top left corner in twips from the origin of
+    // the whole desktop (which holds every screen). Messages are placed on the primary screen.
     static QSize ScreenTwips();
+    static QPoint ScreenOriginTwips();
 
   private:
     void Form_Load();

@@ -4,13 +4,19 @@
 // pause. A separate X client watches the middle of the screen; the program is a temporary
 // copy of the staged application folder that starts hidden and flashing.
 //
-//   compositor_flash_e2e <stage>/kestrane
+// With KESTRANE_TWO_MONITORS=1 (and a 1920x800 screen) it tests instead where a centred message
+// goes when the screen holds two monitors and the primary one lies to the right.
+//
+//   flash_screen_e2e <stage>/kestrane
 #include "tools/screenwatch/flash_program.h"
 #include "tools/screenwatch/screen_watcher.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QProcess>
+#include <QThread>
 
 #include <cstdlib>
 
@@ -28,7 +34,14 @@ constexpr double kSlackMs = 150;
 
 class FlashesOnScreen : public ::testing::TestWithParam<int> {};
 
+bool TwoMonitors() {
+    return std::getenv("KESTRANE_TWO_MONITORS") != nullptr;
+}
+
 TEST_P(FlashesOnScreen, EveryMessageComesAndGoesWhenDue) {
+    if (TwoMonitors()) {
+        GTEST_SKIP() << "timing is tested on one monitor";
+    }
     const int ms = GetParam();
     constexpr int kFlashes = 6;
     ScreenWatcher watcher;
@@ -69,6 +82,53 @@ TEST_P(FlashesOnScreen, EveryMessageComesAndGoesWhenDue) {
     }
 }
 
+int RunTool(const QString& program, const QStringList& args) {
+    return QProcess::execute(program, args);
+}
+
+// The bounding box of the pure red pixels on the screen.
+QRect RedArea() {
+    QProcess shot;
+    shot.start("import", {"-window", "root", "png:-"});
+    shot.waitForFinished(10000);
+    const QImage img =
+        QImage::fromData(shot.readAllStandardOutput(), "PNG").convertToFormat(QImage::Format_RGB32);
+    QRect box;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            if (qRed(line[x]) > 200 && qGreen(line[x]) < 60 && qBlue(line[x]) < 60) {
+                box |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return box;
+}
+
+TEST(FlashPlacement, CentredMessagesGoToTheMiddleOfThePrimaryMonitor) {
+    if (!TwoMonitors()) {
+        GTEST_SKIP() << "needs KESTRANE_TWO_MONITORS=1 and a 1920x800 screen";
+    }
+    // A 640 pixel monitor on the left and the primary 1280 pixel one on its right.
+    ASSERT_EQ(RunTool("xrandr", {"--setmonitor", "left", "640/169x800/212+0+0", "screen"}), 0);
+    ASSERT_EQ(RunTool("xrandr", {"--setmonitor", "*right", "1280/338x800/212+640+0", "none"}), 0);
+
+    FlashProgram run(g_program);
+    FlashProgram::Settings settings;
+    settings.displayMs = 30000;
+    settings.color = "255";  // red
+    ASSERT_TRUE(run.Start(settings));
+    QRect red;
+    for (int i = 0; i < 100 && red.isEmpty(); ++i) {
+        QThread::msleep(100);
+        red = RedArea();
+    }
+    run.Stop();
+    ASSERT_FALSE(red.isEmpty()) << "no message came up";
+    EXPECT_LE(std::abs(red.center().x() - 1280), 8) << "centre at x " << red.center().x();
+    EXPECT_LE(std::abs(red.center().y() - 400), 8) << "centre at y " << red.center().y();
+}
+
 INSTANTIATE_TEST_SUITE_P(DisplayTimes, FlashesOnScreen, ::testing::Values(1, 16),
                          [](const auto& info) { return std::to_string(info.param) + "ms"; });
 
@@ -78,7 +138,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: compositor_flash_e2e <stage>/kestrane\n");
+        std::fprintf(stderr, "usage: flash_screen_e2e <stage>/kestrane\n");
         return 2;
     }
     g_program = QString::fromLocal8Bit(argv[1]);
