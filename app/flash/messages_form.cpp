@@ -174,7 +174,7 @@ void MessagesForm::Timer1_Timer() {
             latency_.Record(showing,
                             std::chrono::duration_cast<ShowLatency::Duration>(*seen - tickStart));
         }
-        Timer1_->SetLead(latency_.Estimate(!showing));
+        Timer1_->SetLead(latency_.Lead(!showing, interval));
         Timer1_->Restart(interval);
     };
     if (!MsgShown_) {

@@ -21,4 +21,8 @@ ShowLatency::Duration ShowLatency::Estimate(bool showing) const {
     return sorted[s.count / 2];
 }
 
+ShowLatency::Duration ShowLatency::Lead(bool showing, int ms) const {
+    return std::clamp(Estimate(showing), Duration(0), Duration(std::max(ms, 0) * 1000LL / 2));
+}
+
 }  // namespace kestrane

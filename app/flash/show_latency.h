@@ -4,8 +4,9 @@
 // appear and go when they are due rather than that much later.
 //
 // The estimate is the median of the last few ticks, so one slow tick (a busy moment, a
-// compositor frame missed) moves it little. It is never negative, and the timer never lets it
-// shorten a count to less than nothing.
+// compositor frame missed) moves it little. The lead taken from it is never negative and never
+// more than half the interval: a change can reach the screen faster than the median, and a
+// message of a millisecond or two must not end before it was seen.
 #pragma once
 
 #include <array>
@@ -20,6 +21,9 @@ class ShowLatency {
 
     void Record(bool showing, Duration took);
     Duration Estimate(bool showing) const;
+    // How early to end an interval of ms milliseconds after which the message goes up
+    // (showing) or is taken down.
+    Duration Lead(bool showing, int ms) const;
 
   private:
     static constexpr std::size_t kKept = 9;

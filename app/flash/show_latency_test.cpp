@@ -1,0 +1,34 @@
+#include "app/flash/show_latency.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrane {
+namespace {
+
+using us = std::chrono::microseconds;
+
+TEST(ShowLatency, LeadIsTheRecentMedianKeptWithinHalfTheInterval) {
+    ShowLatency latency;
+    EXPECT_EQ(latency.Lead(true, 100), us(0));  // nothing known yet
+    for (int v : {900, 40000, 1100, 1000, 1200}) {  // one slow change among quick ones
+        latency.Record(true, us(v));
+    }
+    EXPECT_EQ(latency.Estimate(true), us(1100));
+    EXPECT_EQ(latency.Lead(true, 100), us(1100));
+    // Taking messages down is measured apart from putting them up.
+    EXPECT_EQ(latency.Lead(false, 100), us(0));
+    // A short interval is never ended before its middle, nor a negative one at all.
+    EXPECT_EQ(latency.Lead(true, 1), us(500));
+    EXPECT_EQ(latency.Lead(true, 0), us(0));
+    EXPECT_EQ(latency.Lead(true, -5), us(0));
+    latency.Record(false, us(-300));  // a clock that went back counts as no time
+    EXPECT_EQ(latency.Lead(false, 100), us(0));
+    // Only the last nine count: the old values are forgotten.
+    for (int i = 0; i < 9; ++i) {
+        latency.Record(true, us(3000));
+    }
+    EXPECT_EQ(latency.Lead(true, 100), us(3000));
+}
+
+}  // namespace
+}  // namespace kestrane
