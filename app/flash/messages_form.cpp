@@ -148,6 +148,30 @@ void MessagesForm::Form_Load() {
     }
     Timer1_->SetEnabled(true);
     Trans::MakeTransparent(hWnd_, kBackColor, 255);
+    PrepareNext();
+}
+
+void MessagesForm::PrepareNext() {
+    const RunList& list = state_.runList;
+    if (!list.HasBounds()) {
+        return;
+    }
+    // For a moment the label and the window take what the show phase will give them, unless
+    // the options or the run list change meanwhile (the show phase then finds the window
+    // looking different and does the whole work). Nothing of it shows: the window shows only
+    // what was last presented.
+    const FlashOptions& o = state_.flashOptions;
+    if (o.SelFontSize > 0) {
+        QFont font = Label1_->font();
+        font.setPointSize(o.SelFontSize);
+        Label1_->setFont(font);
+    }
+    Label1_->setText(DisplayText(list.At(MsgIndex_ >= list.UBound() ? 0 : MsgIndex_)));
+    AutoSizeLabel();
+    window_->resize(Label1_->size());
+    pl::Prepare(hWnd_);
+    Label1_->setText(QString());
+    AutoSizeLabel();
 }
 
 void MessagesForm::AutoSizeLabel() {
@@ -213,6 +237,7 @@ void MessagesForm::Timer1_Timer() {
         AutoSizeLabel();
         countFromNow(false, SecondsToInterval(o.TimeBtnMsgs));
         MsgShown_ = false;
+        PrepareNext();
     }
 }
 

@@ -71,6 +71,8 @@ class MessagesForm {
     void ApplyGeometry();
     // Label1 sized to its text, as automatic sizing does.
     void AutoSizeLabel();
+    // Makes the next message ready while nothing shows, so that its tick only has to show it.
+    void PrepareNext();
 
     SharedState& state_;
     TimerFactory timers_;

@@ -23,6 +23,8 @@ struct Entry {
     std::uint8_t alpha = 255;
     std::uint32_t lwaFlags = 0;
     QRegion visible;
+    QImage prepared;  // the rendering that Prepare handed over, until the next Present
+    QRegion preparedShape;
 };
 
 std::map<HWND, Entry>& Entries() {
@@ -291,6 +293,31 @@ QRegion KeyedRegion(const QImage& content, std::uint32_t crKey, bool useKey) {
     return region;
 }
 
+namespace {
+
+// The window's content as it looks now, rendered on a transparent background.
+QImage Render(QWidget* w) {
+    QImage content(w->size(), QImage::Format_ARGB32_Premultiplied);
+    content.fill(Qt::transparent);
+    QPainter p(&content);
+    w->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
+    return content;
+}
+
+}  // namespace
+
+void Prepare(HWND hWnd) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0 || !x11::Available()) {
+        return;  // elsewhere there is nothing to hand over ahead of time
+    }
+    const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
+    e->prepared = Render(e->window);
+    e->preparedShape = KeyedRegion(e->prepared, e->key, useKey);
+    x11::Prepare(e->window, useKey ? WithoutKey(e->prepared, e->key) : e->prepared,
+                 e->preparedShape);
+}
+
 std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd) {
     Entry* e = Find(hWnd);
     if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
@@ -301,20 +328,18 @@ std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd) {
     if (!onX && !w->mask().isEmpty()) {
         w->clearMask();  // rendering is clipped to the mask, which belongs to the old content
     }
-    QImage content(w->size(), QImage::Format_ARGB32_Premultiplied);
-    content.fill(Qt::transparent);
-    {
-        QPainter p(&content);
-        w->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
-    }
+    const QImage content = Render(w);
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
-    QRegion shape = KeyedRegion(content, e->key, useKey);
+    // Content prepared ahead is used when the window still looks exactly like it.
+    const bool usePrepared = !e->prepared.isNull() && e->prepared == content;
+    const QRegion shape = usePrepared ? e->preparedShape : KeyedRegion(content, e->key, useKey);
+    e->prepared = QImage();
+    e->preparedShape = QRegion();
     e->visible = shape;
     const bool topmost = (e->exStyle & WS_EX_TOPMOST) != 0;
     if (onX) {
-        // Before the native window exists there is nothing to put up; SetWindowPos creates
-        // it and presents again before showing it.
-        return x11::Present(w, useKey ? WithoutKey(content, e->key) : content, shape, topmost);
+        const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
+        return x11::Present(w, keyed, shape, usePrepared, topmost);
     }
     // Elsewhere the toolkit's own shape does the job; an empty region must still hide
     // everything, and Qt reads an empty mask as no mask at all.

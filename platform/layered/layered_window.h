@@ -90,6 +90,12 @@ bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std
 // seen there. Does nothing (and returns nothing) for a window that is not layered.
 std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd);
 
+// Renders a layered window's content as it looks now and hands it to the window system ahead
+// of time, without showing it. The next Present, if it finds the window looking exactly the
+// same, then only has to show it; otherwise it does the whole work as usual. Does nothing
+// where the window system needs nothing ahead.
+void Prepare(HWND hWnd);
+
 // The visible shape that the last Present gave the window, in window pixels.
 QRegion VisibleRegion(HWND hWnd);
 

@@ -15,9 +15,11 @@
 //
 // Without a compositing manager the X server draws windows straight into the screen. The
 // rendered content becomes the window's background pixmap and the pixels that are neither
-// the key colour nor nearly transparent become its bounding shape (XShape); an empty shape
-// shows nothing. The content is on screen as soon as the server has carried the requests out,
-// so Present waits for that (one round trip).
+// the key colour nor nearly transparent become its bounding shape (XShape); while there is
+// nothing to show the window is unmapped. The content is on screen as soon as the server has
+// carried the requests out, so Present waits for that (one round trip). Content prepared
+// ahead of time is put in place while the window is unmapped, so that showing it is a single
+// map request.
 //
 // With a compositing manager (one owns the _NET_WM_CM_S<screen> selection) the window is
 // drawn into an off-screen pixmap and the compositor puts it on screen in its next frame.
@@ -62,12 +64,16 @@ bool Compositing();
 bool Attach(QWidget* window);
 void Detach(QWidget* window);
 
-// Puts content on screen in the window's surface: content is premultiplied ARGB the size of the
-// window with the key colour already made transparent; shape is its visible part (keyed, without
-// faint edges) for the way without a compositor; an empty shape shows nothing. The window is
-// raised when raise is set. Returns the moment the content was seen on screen, or nothing when
+// Uploads content (as for Present) for the window's next Present, without showing it.
+void Prepare(QWidget* window, const QImage& content, const QRegion& shape);
+
+// Puts content on screen in the window's surface (or the prepared content, when usePrepared
+// is set and there is some: then content is not looked at): content is premultiplied ARGB the size
+// of the window with the key colour already made transparent; shape is its visible part (keyed,
+// without faint edges) for the way without a compositor; an empty shape shows nothing. The window
+// is raised when raise is set. Returns the moment the content was seen on screen, or nothing when
 // the window has no surface.
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
-                                         const QRegion& shape, bool raise);
+                                         const QRegion& shape, bool usePrepared, bool raise);
 
 }  // namespace platform::layered::x11
