@@ -153,8 +153,23 @@ HelpTextBox::HelpTextBox(const QString& objectName, QWidget* parent) : QPlainTex
 
 void HelpTextBox::SetText(const QString& text) {
     text_ = text;
+    laidOut_ = false;
+    if (isVisible()) {
+        LayOut();
+    }
+}
+
+void HelpTextBox::showEvent(QShowEvent* event) {
+    if (!laidOut_) {
+        LayOut();
+    }
+    QPlainTextEdit::showEvent(event);
+}
+
+void HelpTextBox::LayOut() {
+    laidOut_ = true;
     // Every CR LF is one line break on screen; a lone CR or LF counts as one too.
-    QString shown = text;
+    QString shown = text_;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     setPlainText(shown);
@@ -215,7 +230,8 @@ HelpPanels::HelpPanels(FrmMain& form)
     Image7->setObjectName(QStringLiteral("Image7"));
     Image7->setAlignment(Qt::AlignCenter);
     Image7->setGeometry(Frame1->rect());
-    form_.SetBackground(Image7, kAboutArtwork);
+    // The artwork is loaded when the page is first shown, not at start-up.
+    Frame1->installEventFilter(this);
 
     connect(form_.PbGetNewPrograms, &QAbstractButton::clicked, this,
             [this] { PbGetNewPrograms_Click(); });
@@ -350,6 +366,11 @@ bool HelpPanels::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonRelease:
             if (onProgramHelp) {
                 TxtHelpProgramPanel_MouseUp();
+            }
+            break;
+        case QEvent::Show:
+            if (watched == Frame1 && Image7->pixmap().isNull()) {
+                form_.SetBackground(Image7, kAboutArtwork);
             }
             break;
         default:

@@ -38,10 +38,18 @@ class HelpTextBox : public QPlainTextEdit {
     HelpTextBox(const QString& objectName, QWidget* parent);
 
     const QString& Text() const { return text_; }
+    // The text is laid out when the box is first shown: shaping a long text takes a good part
+    // of start-up, and the panels stay closed until the user points at their pictures.
     void SetText(const QString& text);
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
+    void LayOut();
+
     QString text_;
+    bool laidOut_ = true;
 };
 
 class HelpPanels : public QObject {

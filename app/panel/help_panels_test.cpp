@@ -117,6 +117,8 @@ TEST_F(HelpPanelsTest, PanelsArePlacedHiddenReadOnlyInTheirColours) {
     // The About page: one frame with the artwork.
     EXPECT_EQ(help->Frame1->parentWidget(), form->PanelAbout);
     EXPECT_EQ(help->Image7->parentWidget(), help->Frame1);
+    help->Frame1->window()->show();
+    help->Frame1->parentWidget()->show();  // the About page
     EXPECT_EQ(help->Image7->pixmap().size(), QSize(536, 352));
 }
 
@@ -153,6 +155,8 @@ TEST_F(HelpPanelsTest, SetUpHelpTextHasTheHeadingsInOrderWithBlankLinesBetween) 
     EXPECT_TRUE(text.endsWith("\r\n\r\nClose :\r\n\r\n" + pieces.last()));
 
     // On screen every CR LF is one line break.
+    help->TxtSetUpHelp->window()->show();
+    help->TxtSetUpHelp->show();
     QString shown = text;
     shown.replace("\r\n", "\n");
     EXPECT_EQ(help->TxtSetUpHelp->toPlainText(), shown);
@@ -190,6 +194,9 @@ TEST_F(HelpPanelsTest, ProgramsHelpTextHasTwoSectionsAndOneLineBreakInTheCaution
         EXPECT_FALSE(pieces[i].isEmpty());
         EXPECT_EQ(pieces[i].contains("\r\n"), i == 13) << pieces[i].toStdString();
     }
+    help->TxtHelpProgramPanel->window()->show();
+    help->TxtHelpProgramPanel->parentWidget()->show();  // the Programs page
+    help->TxtHelpProgramPanel->show();
     QString shown = text;
     shown.replace("\r\n", "\n");
     EXPECT_EQ(help->TxtHelpProgramPanel->toPlainText(), shown);

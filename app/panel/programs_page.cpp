@@ -124,9 +124,6 @@ ProgramsPage::ProgramsPage(QWidget* parent, std::filesystem::path appFolder,
         it.key()->SetDisabledWash(false);  // the disabled picture is drawn as it is
     }
 
-    // Without its picture the page keeps its plain colour.
-    background_ = LoadAppPicture(appFolder_, QStringLiteral("\\images\\programsback.jpg"));
-
     categories_ = std::make_unique<CategoryManager>(*this);
     messages_ = std::make_unique<MessageEditor>(*this);
     Layout();
@@ -180,6 +177,12 @@ void ProgramsPage::Connect() {
 }
 
 void ProgramsPage::paintEvent(QPaintEvent* event) {
+    // The picture is loaded when the page is first painted: it is not shown at start-up.
+    // Without it the page keeps its plain colour.
+    if (!backgroundLoaded_) {
+        background_ = LoadAppPicture(appFolder_, QStringLiteral("\\images\\programsback.jpg"));
+        backgroundLoaded_ = true;
+    }
     if (background_.isNull()) {
         QFrame::paintEvent(event);
         return;

@@ -148,6 +148,7 @@ class ProgramsPage : public QFrame {
     platform::Dialogs& dialogs_;
     CategoryCatalogue& catalogue_;
     QPixmap background_;
+    bool backgroundLoaded_ = false;
     QHash<PictureButton*, QString> disabledPictures_;
     std::unique_ptr<CategoryManager> categories_;
     std::unique_ptr<MessageEditor> messages_;

@@ -133,8 +133,11 @@ void MeasureStart(ScreenWatcher& watcher, const QString& program, int starts, Ta
         FlashProgram run(program);
         FlashProgram::Settings settings;
         settings.autostart = false;
+        if (!run.Setup(settings)) {
+            continue;
+        }
         const auto t0 = Clock::now();
-        if (!run.Start(settings)) {
+        if (!run.Launch()) {
             continue;
         }
         double t = 0;

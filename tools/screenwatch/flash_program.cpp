@@ -48,7 +48,7 @@ FlashProgram::~FlashProgram() {
     Stop();
 }
 
-bool FlashProgram::Start(const Settings& s) {
+bool FlashProgram::Setup(const Settings& s) {
     const QString root = dir_.path() + "/app";
     if (!dir_.isValid() || !CopyStage(QFileInfo(staged_).absolutePath(), root)) {
         return false;
@@ -74,7 +74,11 @@ bool FlashProgram::Start(const Settings& s) {
     env.insert("XDG_CONFIG_HOME", dir_.path() + "/config");
     env.insert("XDG_DATA_HOME", dir_.path() + "/data");
     proc_.setProcessEnvironment(env);
-    proc_.start(root + "/kestrane", {});
+    return true;
+}
+
+bool FlashProgram::Launch() {
+    proc_.start(dir_.path() + "/app/kestrane", {});
     return proc_.waitForStarted(5000);
 }
 

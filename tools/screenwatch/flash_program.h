@@ -27,8 +27,11 @@ class FlashProgram {
     ~FlashProgram();
 
     // Copies the staged folder (program, libraries, pictures), writes the options, selection,
-    // autostart and one category file, and starts the copy. False when any step fails.
-    bool Start(const Settings& settings);
+    // autostart and one category file (Setup), and starts the copy (Launch). False when any
+    // step fails.
+    bool Start(const Settings& settings) { return Setup(settings) && Launch(); }
+    bool Setup(const Settings& settings);
+    bool Launch();
     // Ends the process (it has no other way out while it runs hidden).
     void Stop();
     bool Running() const;
