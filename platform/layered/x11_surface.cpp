@@ -49,17 +49,6 @@ ScreenDamage& Damages(Display* like) {
     return damages;
 }
 
-GC GcForDepth(Display* dpy, Drawable d, int depth) {
-    static std::map<int, GC> gcs;
-    auto it = gcs.find(depth);
-    if (it != gcs.end()) {
-        return it->second;
-    }
-    GC gc = XCreateGC(dpy, d, 0, nullptr);
-    gcs[depth] = gc;
-    return gc;
-}
-
 void SetShape(Display* dpy, Window win, const QRegion& shape) {
     std::vector<XRectangle> rects;
     for (const QRect& r : shape) {
@@ -122,6 +111,9 @@ class Surface : public QObject {
     ~Surface() override {
         XDestroyWindow(dpy_, win_);
         DropPrepared();
+        if (gc_ != nullptr) {
+            XFreeGC(dpy_, gc_);
+        }
         if (colormap_ != 0) {
             XFreeColormap(dpy_, colormap_);
         }
@@ -314,7 +306,7 @@ class Surface : public QObject {
             XCreateImage(dpy_, visual_, depth, ZPixmap, 0, reinterpret_cast<char*>(img.bits()), w,
                          h, 32, static_cast<int>(img.bytesPerLine()));
         if (xi != nullptr && !img.isNull()) {
-            XPutImage(dpy_, pm, GcForDepth(dpy_, pm, depth_), xi, 0, 0, 0, 0, w, h);
+            XPutImage(dpy_, pm, Gc(pm), xi, 0, 0, 0, 0, w, h);
         }
         if (xi != nullptr) {
             xi->data = nullptr;  // owned by img
@@ -322,6 +314,14 @@ class Surface : public QObject {
         }
         uploaded_.push_back(pm);
         return pm;
+    }
+
+    // A graphics context for pixmaps of the window's depth, made on first use.
+    GC Gc(Drawable like) {
+        if (gc_ == nullptr) {
+            gc_ = XCreateGC(dpy_, like, 0, nullptr);
+        }
+        return gc_;
     }
 
     void SetBackground(Pixmap pm) {
@@ -358,6 +358,7 @@ class Surface : public QObject {
     bool composited_ = false;  // the way in use: real transparency, no bounding shape
     bool blank_ = true;        // the last content put up showed nothing
 
+    GC gc_ = nullptr;
     std::vector<Pixmap> uploaded_;  // pixmaps not yet handed to the window
     Pixmap prepared_ = 0;
     QRegion preparedShape_;
