@@ -110,7 +110,8 @@ has_icon() {
     tree | awk '/"kestrane": \("kestrane" "kestrane"\)/ {split($5, g, /[x+]/);
         if (g[1] <= 48 && g[2] <= 48) n++} END {exit !n}'
 }
-flashing() { tree | grep -q '"messagesform"'; }
+# grep reads the whole tree: under pipefail an early exit (-q) would fail xwininfo with SIGPIPE.
+flashing() { tree | grep '"messagesform"' >/dev/null; }
 ended() { ! kill -0 "$1" 2>/dev/null; }
 listing() { (cd "$1" && find . -type f -exec sha1sum {} + | sort); }
 user_folder="$home/.local/share/kestrane"

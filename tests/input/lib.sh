@@ -300,7 +300,8 @@ menu_geometry() { kestrane_windows | awk '$2 > 48 && $3 > 48 && !n++'; }
 has_icon() { [ -n "$(icon_geometry)" ]; }
 menu_open() { [ -n "$(menu_geometry)" ]; }
 menu_closed() { [ -z "$(menu_geometry)" ]; }
-flashing() { tree | grep -q '"messagesform"'; }
+# grep reads the whole tree: under pipefail an early exit (-q) would fail xwininfo with SIGPIPE.
+flashing() { tree | grep '"messagesform"' >/dev/null; }
 not_flashing() { ! flashing; }
 
 # Presses on the tray icon and waits for the menu.
