@@ -5,6 +5,7 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWidget>
 
 #include <X11/Xatom.h>
@@ -34,6 +35,11 @@ using std::chrono::milliseconds;
 // longer than that.
 constexpr milliseconds kNudgeAfter(35);
 constexpr milliseconds kLongestWait(100);
+// After the letters were taken away under a compositor, the window is repainted again this
+// long later: a compositor can lose a change (mutter, now and then, right after the window was
+// first shown) and a change of something else in the same place can pass for it, and letters
+// left on screen until the next message are far worse than one more repaint of nothing.
+constexpr milliseconds kHideAgainAfter[] = {milliseconds(60), milliseconds(250)};
 
 Display* TheDisplay() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -198,6 +204,17 @@ class Surface : public QObject {
                 XRaiseWindow(dpy_, win_);
             }
         }
+        if (composited_ && blank && mapped_ && !changed.isEmpty()) {
+            const unsigned generation = ++hides_;
+            for (const milliseconds after : kHideAgainAfter) {
+                QTimer::singleShot(after, this, [this, generation] {
+                    if (generation == hides_ && composited_ && blank_ && mapped_) {
+                        XClearArea(dpy_, win_, 0, 0, 0, 0, False);  // 0 x 0: the whole window
+                        XFlush(dpy_);
+                    }
+                });
+            }
+        }
         if (!watch) {
             // Without a compositor the content is on screen once the server has done this.
             XSync(dpy_, False);
@@ -359,6 +376,7 @@ class Surface : public QObject {
     bool blank_ = true;        // the last content put up showed nothing
 
     GC gc_ = nullptr;
+    unsigned hides_ = 0;  // counts the hides; a later repaint of one is dropped once another came
     std::vector<Pixmap> uploaded_;  // pixmaps not yet handed to the window
     Pixmap prepared_ = 0;
     QRegion preparedShape_;
