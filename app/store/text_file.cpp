@@ -19,6 +19,28 @@ namespace kestrane {
 
 namespace {
 
+FileStepHook& StepHook() {
+    static FileStepHook hook;
+    return hook;
+}
+
+// 0 when the step may run, else the errno it fails with (see SetFileStepHook).
+int BeforeStep(FileStep step, const fs::path& path) {
+    const FileStepHook& hook = StepHook();
+    return hook ? hook(step, path) : 0;
+}
+
+// fwrite with the seam: an injected failure writes the first half of the bytes, then fails.
+bool WriteBytes(std::FILE* f, std::string_view bytes, const fs::path& path) {
+    if (const int err = BeforeStep(FileStep::Write, path)) {
+        std::fwrite(bytes.data(), 1, bytes.size() / 2, f);
+        std::fflush(f);
+        errno = err;
+        return false;
+    }
+    return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+}
+
 std::string Describe(std::string_view what, const fs::path& path, std::string_view reason) {
     std::string d(what);
     d += ' ';
@@ -62,7 +84,11 @@ std::FILE* OpenFile(const fs::path& path, const char* mode) {
 }
 
 // Flushes the stream's data to the disk; errors such as a full disk surface here.
-bool SyncFile(std::FILE* f) {
+bool SyncFile(std::FILE* f, const fs::path& path) {
+    if (const int err = BeforeStep(FileStep::Sync, path)) {
+        errno = err;
+        return false;
+    }
     if (std::fflush(f) != 0) {
         return false;
     }
@@ -89,7 +115,20 @@ void CheckWritable(std::string_view what, const fs::path& path) {
     }
 }
 
+// Removes a file of our own that a failed step leaves behind; a failure to do so is not
+// reported (the next start removes such leftovers).
+void RemoveQuietly(const fs::path& path) {
+    if (BeforeStep(FileStep::Remove, path) == 0) {
+        std::error_code ec;
+        fs::remove(path, ec);
+    }
+}
+
 }  // namespace
+
+void SetFileStepHook(FileStepHook hook) {
+    StepHook() = std::move(hook);
+}
 
 fs::path ResolvePath(const fs::path& appFolder, std::string_view suffix) {
     fs::path current = appFolder;
@@ -247,13 +286,15 @@ void TextWriter::Close() {
     }
     constexpr std::string_view what = "Cannot append to";
     CheckWritable(what, path_);
+    if (const int err = BeforeStep(FileStep::Open, path_)) {
+        Fail(what, path_, err);
+    }
     std::FILE* f = OpenFile(path_, "ab");
     if (f == nullptr) {
         Fail(what, path_, errno);
     }
     errno = 0;
-    const bool ok =
-        std::fwrite(buffer_.data(), 1, buffer_.size(), f) == buffer_.size() && SyncFile(f);
+    const bool ok = WriteBytes(f, buffer_, path_) && SyncFile(f, path_);
     const int err = errno;
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed) {
@@ -298,6 +339,9 @@ void ReplaceFile(const fs::path& path, std::string_view bytes, Durability durabi
         std::snprintf(name, sizeof name, ".kestrane-%016llx.tmp",
                       static_cast<unsigned long long>(random()));
         temp = folder / name;
+        if (const int err = BeforeStep(FileStep::Open, temp)) {
+            Fail(what, path, err);
+        }
         f = OpenFile(temp, "wbx");
         if (f == nullptr && errno != EEXIST) {
             Fail(what, path, errno);
@@ -307,22 +351,24 @@ void ReplaceFile(const fs::path& path, std::string_view bytes, Durability durabi
         Fail(what, path, EEXIST);
     }
     errno = 0;
-    const bool ok =
-        (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size()) &&
-        (durability == Durability::Scratch ? std::fflush(f) == 0 : SyncFile(f));
+    const bool ok = WriteBytes(f, bytes, temp) &&
+                    (durability == Durability::Scratch ? std::fflush(f) == 0 : SyncFile(f, temp));
     const int err = errno;
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed) {
-        fs::remove(temp, ec);
+        RemoveQuietly(temp);
         Fail(what, path, err != 0 ? err : EIO);
     }
     if (existed) {
         fs::permissions(temp, st.permissions(), ec);
     }
-    fs::rename(temp, path, ec);
+    if (const int err = BeforeStep(FileStep::Rename, path)) {
+        ec.assign(err, std::generic_category());
+    } else {
+        fs::rename(temp, path, ec);
+    }
     if (ec) {
-        std::error_code ignored;
-        fs::remove(temp, ignored);
+        RemoveQuietly(temp);
         Fail(what, path, ec);
     }
 }
@@ -331,6 +377,9 @@ void DeleteFile(const fs::path& path) {
     constexpr std::string_view what = "Cannot delete";
     CheckWritable(what, path);
     std::error_code ec;
+    if (const int err = BeforeStep(FileStep::Remove, path)) {
+        Fail(what, path, err);
+    }
     if (!fs::remove(path, ec) || ec) {
         Fail(what, path, ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory));
     }

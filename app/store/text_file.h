@@ -16,6 +16,7 @@
 #include "app/store/store_error.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -156,5 +157,15 @@ void DeleteFile(const std::filesystem::path& path);
 // The names (without folder) of the regular files of a folder, sorted by their bytes. Throws
 // StoreError when the folder cannot be listed.
 std::vector<std::string> ListFiles(const std::filesystem::path& folder);
+
+// Test seam. The steps this layer takes on the file system: opening or creating a file for
+// writing, writing its bytes, flushing them to the disk, renaming a file over another, removing
+// a file. A hook, when set, is called before every step with the file the step acts on;
+// returning 0 lets the step run, returning an errno value makes it fail with that error (a
+// failing Write first writes part of its bytes, as a full disk does). Crash and fault tests
+// use it to stop a process after any step or to make one fail; the program never sets it.
+enum class FileStep { Open, Write, Sync, Rename, Remove };
+using FileStepHook = std::function<int(FileStep step, const std::filesystem::path& path)>;
+void SetFileStepHook(FileStepHook hook);
 
 }  // namespace kestrane
