@@ -22,7 +22,7 @@ void WriteRunValue(std::string_view data) {
 
 void WriteFlagFile(const fs::path& appFolder, bool on) {
     try {
-        const fs::path path = ResolvePath(appFolder, kAutoStartFileSuffix);
+        const fs::path path = ResolvePathForWriting(appFolder, kAutoStartFileSuffix);
         if (!FileExists(path)) {
             return;
         }

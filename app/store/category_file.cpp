@@ -54,6 +54,8 @@ void RewriteThroughTempFile(
     const fs::path path = CategoryFilePath(appFolder, name);
     const fs::path temp = CategoryTempFilePath(appFolder, name);
     CheckNoCategoryUsesTempFile(name, catalogue, temp);
+    CheckNoLinkOutside(appFolder, path);
+    CheckNoLinkOutside(appFolder, temp);
 
     const std::string text = ReadFileBytes(path);
     TextWriter writer(path, WriteMode::Write);
@@ -160,16 +162,22 @@ int CountIncludedMessages(const fs::path& appFolder, const CategoryList& selecti
     return count;
 }
 
-void CreateCategoryFile(const fs::path& appFolder, std::string_view name,
-                        const CategoryList& catalogue) {
+fs::path NewCategoryFilePath(const fs::path& appFolder, std::string_view name,
+                             const CategoryList& catalogue) {
     CheckNewCategoryName(name, catalogue);
     const fs::path path = CategoryFilePath(appFolder, name);
     CheckNoFile(path, name);
-    CreateTextFile(path);
+    return path;
+}
+
+void CreateCategoryFile(const fs::path& appFolder, std::string_view name,
+                        const CategoryList& catalogue) {
+    CreateTextFile(NewCategoryFilePath(appFolder, name, catalogue));
 }
 
 void AppendMessage(const fs::path& appFolder, std::string_view name, std::string_view text) {
     const fs::path path = CategoryFilePath(appFolder, name);
+    CheckNoLinkOutside(appFolder, path);
     const bool unended = LastLineUnended(path);
     TextWriter writer(path, WriteMode::Append);
     if (unended) {
@@ -185,6 +193,7 @@ void RewriteFromList(const fs::path& appFolder, std::string_view name, const Mes
     if (!FileExists(path)) {
         return;
     }
+    CheckNoLinkOutside(appFolder, path);
     TextWriter writer(path, WriteMode::Write);
     for (const auto& item : items) {
         writer.Write(item.text);
@@ -234,51 +243,61 @@ void DeleteCategoryFile(const fs::path& appFolder, std::string_view name) {
     }
 }
 
-void CopyCategoryFile(const fs::path& appFolder, std::string_view oldName, std::string_view newName,
-                      const CategoryList& catalogue) {
+CategoryCopy PrepareCategoryCopy(const fs::path& appFolder, std::string_view oldName,
+                                 std::string_view newName, const CategoryList& catalogue) {
     CheckNewCategoryName(newName, catalogue, oldName);
-    const fs::path oldPath = CategoryFilePath(appFolder, oldName);
-    TextReader reader(oldPath);
-    const std::string text = reader.AtEndOfStream() ? std::string() : reader.ReadAll();
+    CategoryCopy copy;
+    copy.oldPath = CategoryFilePath(appFolder, oldName);
+    TextReader reader(copy.oldPath);
+    copy.bytes = (reader.AtEndOfStream() ? std::string() : reader.ReadAll()) + "\r\n";
     reader.Close();
 
     // The same name in another letter case is the same category: its file takes the new
     // spelling. Any other name must not have a file yet.
     const bool sameCategory = SameCategoryName(oldName, newName);
-    const fs::path newPath = sameCategory ? oldPath.parent_path() / (std::string(newName) + ".txt")
-                                          : CategoryFilePath(appFolder, newName);
-    if (!sameCategory) {
-        CheckNoFile(newPath, newName);
+    copy.newPath = sameCategory ? copy.oldPath.parent_path() / (std::string(newName) + ".txt")
+                                : CategoryFilePath(appFolder, newName);
+    if (sameCategory) {
+        CheckNoLinkOutside(appFolder, copy.newPath);
+    } else {
+        CheckNoFile(copy.newPath, newName);
     }
-    ReplaceFile(newPath, text + "\r\n");
+    std::error_code ec;
+    copy.twoFiles = copy.newPath != copy.oldPath && !fs::equivalent(copy.oldPath, copy.newPath, ec);
+    return copy;
+}
 
+void CopyCategoryFile(const fs::path& appFolder, std::string_view oldName, std::string_view newName,
+                      const CategoryList& catalogue) {
+    const CategoryCopy copy = PrepareCategoryCopy(appFolder, oldName, newName, catalogue);
+    ReplaceFile(copy.newPath, copy.bytes);
     // Only now, with the messages safe under the new name, the old file goes.
-    if (newPath != oldPath) {
-        std::error_code ec;
-        if (!fs::equivalent(oldPath, newPath, ec) && FileExists(oldPath)) {
-            DeleteFile(oldPath);
-        }
+    if (copy.twoFiles && FileExists(copy.oldPath)) {
+        DeleteFile(copy.oldPath);
     }
+}
+
+CategoryImport PrepareImport(const fs::path& appFolder, const fs::path& sourcePath,
+                             std::string_view sourceFileName, const CategoryList& catalogue) {
+    CategoryImport import;
+    import.name = std::string(sourceFileName.substr(0, sourceFileName.find('.')));
+    import.path = NewCategoryFilePath(appFolder, import.name, catalogue);
+    const std::string source = ReadFileBytes(sourcePath);
+    import.bytes.reserve(source.size() + source.size() / 8);
+    ForEachLine(source, [&](std::string_view line) {
+        if (!line.empty()) {
+            import.bytes += line;
+            import.bytes += ";1\r\n";
+        }
+    });
+    return import;
 }
 
 std::string ImportPlainText(const fs::path& appFolder, const fs::path& sourcePath,
                             std::string_view sourceFileName, const CategoryList& catalogue) {
-    const std::string name(sourceFileName.substr(0, sourceFileName.find('.')));
-    CheckNewCategoryName(name, catalogue);
-    const fs::path path = CategoryFilePath(appFolder, name);
-    CheckNoFile(path, name);
-
-    const std::string source = ReadFileBytes(sourcePath);
-    std::string out;
-    out.reserve(source.size() + source.size() / 8);
-    ForEachLine(source, [&](std::string_view line) {
-        if (!line.empty()) {
-            out += line;
-            out += ";1\r\n";
-        }
-    });
-    ReplaceFile(path, out);
-    return name;
+    const CategoryImport import = PrepareImport(appFolder, sourcePath, sourceFileName, catalogue);
+    ReplaceFile(import.path, import.bytes);
+    return import.name;
 }
 
 }  // namespace kestrane

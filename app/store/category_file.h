@@ -48,6 +48,11 @@ MessageList LoadMessages(const std::filesystem::path& appFolder, std::string_vie
 // throws: a file that cannot be read adds nothing.
 int CountIncludedMessages(const std::filesystem::path& appFolder, const CategoryList& selection);
 
+// The file of a new category, checked: refuses (StoreError) a name that CheckNewCategoryName
+// refuses against the catalogue, and a name whose file already exists.
+std::filesystem::path NewCategoryFilePath(const std::filesystem::path& appFolder,
+                                          std::string_view name, const CategoryList& catalogue);
+
 // Creates the empty file of a new category. Refuses (StoreError, nothing changed) a name that
 // CheckNewCategoryName refuses against the catalogue, and a name whose file already exists.
 void CreateCategoryFile(const std::filesystem::path& appFolder, std::string_view name,
@@ -78,11 +83,31 @@ void DeleteMessageText(const std::filesystem::path& appFolder, std::string_view 
 // Removes the category's file when it exists; a read-only file is not removed (StoreError).
 void DeleteCategoryFile(const std::filesystem::path& appFolder, std::string_view name);
 
+// What CopyCategoryFile writes and removes, worked out and checked before any file changes.
+struct CategoryCopy {
+    std::filesystem::path oldPath;
+    std::filesystem::path newPath;
+    std::string bytes;      // of the new file: the old text followed by CR LF
+    bool twoFiles = false;  // false when the new name keeps the old file (same name, any case)
+};
+CategoryCopy PrepareCategoryCopy(const std::filesystem::path& appFolder, std::string_view oldName,
+                                 std::string_view newName, const CategoryList& catalogue);
+
 // Gives a category a new name: the new file (the old text followed by CR LF) is written before
 // the old one is removed, so nothing is lost when a step fails; the same name (in any letter
 // case) keeps the messages. Refuses names as CreateCategoryFile does.
 void CopyCategoryFile(const std::filesystem::path& appFolder, std::string_view oldName,
                       std::string_view newName, const CategoryList& catalogue);
+
+// What ImportPlainText writes, worked out and checked before any file changes.
+struct CategoryImport {
+    std::string name;
+    std::filesystem::path path;
+    std::string bytes;
+};
+CategoryImport PrepareImport(const std::filesystem::path& appFolder,
+                             const std::filesystem::path& sourcePath,
+                             std::string_view sourceFileName, const CategoryList& catalogue);
 
 // Makes a category from a plain text file, one message per non-empty line, each included.
 // The category's name is sourceFileName up to its first "."; its file is <name>.txt. Refuses

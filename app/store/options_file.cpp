@@ -146,7 +146,8 @@ OptionsRead ReadOptions(const fs::path& appFolder, const FlashOptions& before) {
     if (!FileExists(path)) {
         OptionsRead r = DefaultsRead();
         try {
-            ReplaceFile(path, FormatOptions(r.options));
+            ReplaceFile(ResolvePathForWriting(appFolder, kOptionsFileSuffix),
+                        FormatOptions(r.options));
             r.createdFile = true;
         } catch (const StoreError&) {
             // The options then live in memory only.
@@ -180,16 +181,20 @@ std::string FormatOptions(const FlashOptions& o) {
     return text;
 }
 
+bool SaveOptionsReporting(const fs::path& appFolder, const FlashOptions& options) {
+    const fs::path path = ResolvePathForWriting(appFolder, kOptionsFileSuffix);
+    if (!FileExists(path)) {
+        return false;
+    }
+    TextWriter writer(path, WriteMode::Write);
+    writer.Write(FormatOptions(options));
+    writer.Close();
+    return true;
+}
+
 bool SaveOptions(const fs::path& appFolder, const FlashOptions& options) {
     try {
-        const fs::path path = ResolvePath(appFolder, kOptionsFileSuffix);
-        if (!FileExists(path)) {
-            return false;
-        }
-        TextWriter writer(path, WriteMode::Write);
-        writer.Write(FormatOptions(options));
-        writer.Close();
-        return true;
+        return SaveOptionsReporting(appFolder, options);
     } catch (const StoreError&) {
         return false;
     }

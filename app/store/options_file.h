@@ -56,4 +56,9 @@ std::string FormatOptions(const FlashOptions& options);
 // file does not exist or cannot be written.
 bool SaveOptions(const std::filesystem::path& appFolder, const FlashOptions& options);
 
+// The same for a caller that reports failures (Close): returns false, changing nothing, when
+// the file does not exist, and throws StoreError naming the file and the reason when it cannot
+// be written.
+bool SaveOptionsReporting(const std::filesystem::path& appFolder, const FlashOptions& options);
+
 }  // namespace kestrane

@@ -38,7 +38,7 @@ CategoryList ReadSelectedPrograms(const fs::path& appFolder) {
 }
 
 void WriteSelectedPrograms(const fs::path& appFolder, const CategoryList& entries, bool create) {
-    const fs::path path = ResolvePath(appFolder, kSelectionFileSuffix);
+    const fs::path path = ResolvePathForWriting(appFolder, kSelectionFileSuffix);
     std::string text;
     for (const auto& entry : entries) {
         text += entry.name;
@@ -57,7 +57,7 @@ void WriteSelectedPrograms(const fs::path& appFolder, const CategoryList& entrie
 }
 
 void AppendSelectedProgram(const fs::path& appFolder, std::string_view name) {
-    const fs::path path = ResolvePath(appFolder, kSelectionFileSuffix);
+    const fs::path path = ResolvePathForWriting(appFolder, kSelectionFileSuffix);
     const std::string line = std::string(name) + ";0\r\n";
     if (!FileExists(path)) {
         ReplaceFile(path, line);

@@ -5,8 +5,9 @@
 // ("Cannot open /app/Data/Health.txt for reading: No such file or directory"); the control
 // panel shows that description in a message box. Operations whose behaviour is never to
 // report a failure (counting messages, building the run list, reading and saving the options,
-// the autostart setting) catch it themselves and say so in their comments. Nothing is rolled
-// back: steps already done stay done, but no single file is ever left half-written.
+// the autostart setting) catch it themselves and say so in their comments. No single file is
+// ever left half-written, and operations that change more than one file undo their own steps
+// when a later one fails (see catalogue.h).
 #pragma once
 
 #include <stdexcept>
@@ -16,10 +17,16 @@ namespace kestrane {
 
 class StoreError : public std::runtime_error {
   public:
-    explicit StoreError(const std::string& description) : std::runtime_error(description) {}
+    explicit StoreError(const std::string& description, std::string reason = {})
+        : std::runtime_error(description), reason_(std::move(reason)) {}
 
     // The text for the message box: bytes, as file names and texts are bytes.
     std::string description() const { return what(); }
+    // The system's reason alone ("Permission denied"), when a file step failed.
+    const std::string& reason() const { return reason_; }
+
+  private:
+    std::string reason_;
 };
 
 }  // namespace kestrane

@@ -50,12 +50,16 @@ std::string Describe(std::string_view what, const fs::path& path, std::string_vi
     return d;
 }
 
+[[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::string& reason) {
+    throw StoreError(Describe(what, path, reason), reason);
+}
+
 [[noreturn]] void Fail(std::string_view what, const fs::path& path, int err) {
-    throw StoreError(Describe(what, path, std::generic_category().message(err)));
+    Fail(what, path, std::generic_category().message(err));
 }
 
 [[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::error_code& ec) {
-    throw StoreError(Describe(what, path, ec.message()));
+    Fail(what, path, ec.message());
 }
 
 char FoldAscii(char c) {
@@ -115,12 +119,68 @@ void CheckWritable(std::string_view what, const fs::path& path) {
     }
 }
 
-// Removes a file of our own that a failed step leaves behind; a failure to do so is not
-// reported (the next start removes such leftovers).
-void RemoveQuietly(const fs::path& path) {
-    if (BeforeStep(FileStep::Remove, path) == 0) {
-        std::error_code ec;
-        fs::remove(path, ec);
+// Replaces the file at path (or, for a symbolic link, the file it leads to) by bytes.
+void Replace(std::string_view what, const fs::path& path, std::string_view bytes,
+             Durability durability) {
+    std::error_code ec;
+    fs::path target = path;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        target = fs::weakly_canonical(path, ec);
+        if (ec) {
+            Fail(what, path, ec);
+        }
+    }
+    const fs::file_status st = fs::status(target, ec);
+    const bool existed = fs::exists(st);
+    if (existed) {
+        CheckWritable(what, path);
+    }
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    if (!fs::is_directory(fs::status(folder, ec))) {
+        Fail(what, path, ENOENT);
+    }
+
+    // A new file beside the target, then a rename over it: readers see the old or the new
+    // content, never a part of it.
+    static std::mt19937_64 random{std::random_device{}()};
+    fs::path temp;
+    std::FILE* f = nullptr;
+    for (int attempt = 0; attempt < 100 && f == nullptr; ++attempt) {
+        char name[40];
+        std::snprintf(name, sizeof name, ".kestrane-%016llx.tmp",
+                      static_cast<unsigned long long>(random()));
+        temp = folder / name;
+        if (const int err = BeforeStep(FileStep::Open, temp)) {
+            Fail(what, path, err);
+        }
+        f = OpenFile(temp, "wbx");
+        if (f == nullptr && errno != EEXIST) {
+            Fail(what, path, errno);
+        }
+    }
+    if (f == nullptr) {
+        Fail(what, path, EEXIST);
+    }
+    errno = 0;
+    const bool ok = WriteBytes(f, bytes, temp) &&
+                    (durability == Durability::Scratch ? std::fflush(f) == 0 : SyncFile(f, temp));
+    const int err = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (!ok || !closed) {
+        RemoveQuietly(temp);
+        Fail(what, path, err != 0 ? err : EIO);
+    }
+    if (existed) {
+        fs::permissions(temp, st.permissions(), ec);
+    }
+    if (const int err = BeforeStep(FileStep::Rename, path)) {
+        ec.assign(err, std::generic_category());
+    } else {
+        fs::rename(temp, target, ec);
+    }
+    if (ec) {
+        RemoveQuietly(temp);
+        Fail(what, path, ec);
     }
 }
 
@@ -176,6 +236,12 @@ fs::path ResolvePath(const fs::path& appFolder, std::string_view suffix) {
         current /= name;
     }
     return current;
+}
+
+fs::path ResolvePathForWriting(const fs::path& appFolder, std::string_view suffix) {
+    fs::path path = ResolvePath(appFolder, suffix);
+    CheckNoLinkOutside(appFolder, path);
+    return path;
 }
 
 bool FileExists(const fs::path& path) {
@@ -284,22 +350,22 @@ void TextWriter::Close() {
         ReplaceFile(path_, buffer_);
         return;
     }
+    // An append replaces the file as a whole too, so that after a failure or a kill the file
+    // holds its old bytes or its new bytes, never the old ones with a cut line behind them.
     constexpr std::string_view what = "Cannot append to";
     CheckWritable(what, path_);
-    if (const int err = BeforeStep(FileStep::Open, path_)) {
-        Fail(what, path_, err);
+    std::string bytes;
+    try {
+        bytes = ReadFileBytes(path_);
+    } catch (const StoreError& e) {
+        Fail(what, path_, e.reason());
     }
-    std::FILE* f = OpenFile(path_, "ab");
-    if (f == nullptr) {
-        Fail(what, path_, errno);
+    if (bytes.empty()) {
+        bytes = std::move(buffer_);
+    } else {
+        bytes += buffer_;
     }
-    errno = 0;
-    const bool ok = WriteBytes(f, buffer_, path_) && SyncFile(f, path_);
-    const int err = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!ok || !closed) {
-        Fail(what, path_, err != 0 ? err : EIO);
-    }
+    Replace(what, path_, bytes, Durability::Synced);
 }
 
 bool LastLineUnended(const fs::path& path) {
@@ -317,59 +383,47 @@ bool LastLineUnended(const fs::path& path) {
 }
 
 void ReplaceFile(const fs::path& path, std::string_view bytes, Durability durability) {
-    constexpr std::string_view what = "Cannot write";
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    const bool existed = fs::exists(st);
-    if (existed) {
-        CheckWritable(what, path);
-    }
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    if (!fs::is_directory(fs::status(folder, ec))) {
-        Fail(what, path, ENOENT);
-    }
+    Replace("Cannot write", path, bytes, durability);
+}
 
-    // A new file beside the target, then a rename over it: readers see the old or the new
-    // content, never a part of it.
-    static std::mt19937_64 random{std::random_device{}()};
-    fs::path temp;
-    std::FILE* f = nullptr;
-    for (int attempt = 0; attempt < 100 && f == nullptr; ++attempt) {
-        char name[40];
-        std::snprintf(name, sizeof name, ".kestrane-%016llx.tmp",
-                      static_cast<unsigned long long>(random()));
-        temp = folder / name;
-        if (const int err = BeforeStep(FileStep::Open, temp)) {
-            Fail(what, path, err);
-        }
-        f = OpenFile(temp, "wbx");
-        if (f == nullptr && errno != EEXIST) {
-            Fail(what, path, errno);
-        }
+bool IsInside(const fs::path& folder, const fs::path& path) {
+    const auto [f, p] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return f == folder.end();
+}
+
+void CheckNoLinkOutside(const fs::path& appFolder, const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) {
+        return;
     }
-    if (f == nullptr) {
-        Fail(what, path, EEXIST);
+    std::error_code targetError, appError, folderError;
+    const fs::path target = fs::weakly_canonical(path, targetError);
+    const fs::path app = fs::weakly_canonical(appFolder, appError);
+    const fs::path folder = fs::weakly_canonical(path.parent_path(), folderError);
+    if (targetError || appError || folderError) {
+        Fail("Cannot write", path, "it is a symbolic link that cannot be followed");
     }
-    errno = 0;
-    const bool ok = WriteBytes(f, bytes, temp) &&
-                    (durability == Durability::Scratch ? std::fflush(f) == 0 : SyncFile(f, temp));
-    const int err = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!ok || !closed) {
-        RemoveQuietly(temp);
-        Fail(what, path, err != 0 ? err : EIO);
+    if (!IsInside(app, target) && !IsInside(folder, target)) {
+        Fail("Cannot write", path,
+             "it is a symbolic link to " + target.string() + ", outside the application folder");
     }
-    if (existed) {
-        fs::permissions(temp, st.permissions(), ec);
+}
+
+void CheckDeletable(const fs::path& path) {
+    constexpr std::string_view what = "Cannot delete";
+    CheckWritable(what, path);
+#ifndef _WIN32
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    if (::access(folder.c_str(), W_OK) != 0) {
+        Fail(what, path, errno);
     }
-    if (const int err = BeforeStep(FileStep::Rename, path)) {
-        ec.assign(err, std::generic_category());
-    } else {
-        fs::rename(temp, path, ec);
-    }
-    if (ec) {
-        RemoveQuietly(temp);
-        Fail(what, path, ec);
+#endif
+}
+
+void RemoveQuietly(const fs::path& path) {
+    if (BeforeStep(FileStep::Remove, path) == 0) {
+        std::error_code ec;
+        fs::remove(path, ec);
     }
 }
 

@@ -27,6 +27,11 @@ namespace kestrane {
 // StoreError for a component "." or ".." (no suffix may leave the application folder).
 std::filesystem::path ResolvePath(const std::filesystem::path& appFolder, std::string_view suffix);
 
+// ResolvePath for a file that is about to be written: refuses, as CheckNoLinkOutside does, a
+// file that is a symbolic link leading out of the application folder.
+std::filesystem::path ResolvePathForWriting(const std::filesystem::path& appFolder,
+                                            std::string_view suffix);
+
 // Whether path names an existing regular file (or a link to one). Never throws.
 bool FileExists(const std::filesystem::path& path);
 
@@ -97,9 +102,10 @@ enum class WriteMode {
 };
 
 // A file opened for writing or appending. Neither mode creates a missing file. The text is
-// collected in memory and reaches the file in one piece at Close: in Write mode through an
-// atomic replacement, in Append mode with one write at the end. A writer dropped without
-// Close (an exception on the way) leaves the file as it was.
+// collected in memory and reaches the file in one piece at Close, in both modes through an
+// atomic replacement (an append writes the old bytes and the new ones to the new file), so
+// the file never holds a part of the new text. A writer dropped without Close (an exception
+// on the way) leaves the file as it was.
 class TextWriter {
   public:
     // Throws StoreError when the file is missing, is not a regular file or is read-only.
@@ -136,7 +142,8 @@ class TextWriter {
 // False when the file cannot be read.
 bool LastLineUnended(const std::filesystem::path& path);
 
-// Creates the file with exactly these bytes, replacing any file of that name atomically.
+// Creates the file with exactly these bytes, replacing any file of that name atomically; a
+// symbolic link is written through (the file it leads to is replaced, the link stays).
 // Throws StoreError when the folder is missing, the name is a folder or the existing file is
 // read-only. With Durability::Synced (the default) the bytes are on the disk before the new
 // file takes the name; Durability::Scratch skips that wait for files that are only a step on
@@ -153,6 +160,20 @@ inline void CreateTextFile(const std::filesystem::path& path) {
 // Removes one file. Throws StoreError when it is missing, is a folder or is read-only (like a
 // delete that is not forced).
 void DeleteFile(const std::filesystem::path& path);
+
+// Removes a file of our own (a temporary file, a record) if it is there; a failure is not
+// reported.
+void RemoveQuietly(const std::filesystem::path& path);
+
+// Throws StoreError ("Cannot delete ...") when DeleteFile would fail for a reason that can be
+// seen beforehand: the file is missing, a folder or read-only, or its folder cannot be written.
+void CheckDeletable(const std::filesystem::path& path);
+
+// Refuses a write of path, a file of the application folder, that would go through a symbolic
+// link to a file outside that folder (and outside the folder holding the link): throws
+// StoreError naming the file and where the link leads, and nothing is written. Anything that
+// is not a link passes.
+void CheckNoLinkOutside(const std::filesystem::path& appFolder, const std::filesystem::path& path);
 
 // The names (without folder) of the regular files of a folder, sorted by their bytes. Throws
 // StoreError when the folder cannot be listed.

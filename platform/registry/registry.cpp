@@ -6,12 +6,22 @@
 #include <QString>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace platform::registry {
 namespace {
@@ -223,14 +233,63 @@ bool Save(const std::filesystem::path& path, const Store& store, std::string* er
     return true;
 }
 
-// Runs one read-modify-write of the store under the store's lock.
-template <typename Change>
-bool Modify(Hive hive, std::string* error, Change change) {
+// A store's lock, shared by every process that writes the store (the program, regsvr). It is
+// an exclusive lock on the file registry.txt.lock beside the store, held through an open
+// descriptor, so the system releases it when its holder ends in any way, a kill included: a
+// lock file left behind holds no lock and is taken over at once. The file itself stays.
+class StoreLock {
+  public:
+    StoreLock() = default;
+    ~StoreLock() {
+#ifndef _WIN32
+        if (fd_ >= 0) {
+            ::close(fd_);  // closing the file releases the lock
+        }
+#endif
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+    // Waits up to five seconds for a live holder to finish.
+    bool Acquire(const std::filesystem::path& store) {
+        const std::string path = store.string() + ".lock";
+#ifdef _WIN32
+        file_ = std::make_unique<QLockFile>(QString::fromStdString(path));
+        return file_->tryLock(5000);
+#else
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            return false;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) ||
+                std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+#endif
+    }
+
+  private:
+#ifdef _WIN32
+    std::unique_ptr<QLockFile> file_;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// Runs one read-modify-write of the store under the store's lock; `after` runs once the store
+// is saved, still under the lock.
+template <typename Change, typename After>
+bool Modify(Hive hive, std::string* error, Change change, After after) {
     const std::filesystem::path path = StoreFile(hive);
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
-    QLockFile lock(QString::fromStdString(path.string() + ".lock"));
-    if (!lock.tryLock(5000)) {
+    StoreLock lock;
+    if (!lock.Acquire(path)) {
         SetError(error, "registry: cannot lock " + path.string());
         return false;
     }
@@ -244,7 +303,23 @@ bool Modify(Hive hive, std::string* error, Change change) {
     if (!change(store)) {
         return false;
     }
-    return Save(path, store, error);
+    return Save(path, store, error) && after();
+}
+
+template <typename Change>
+bool Modify(Hive hive, std::string* error, Change change) {
+    return Modify(hive, error, change, [] { return true; });
+}
+
+// Whether name is base followed by "." and the six letters or digits that a replacement's
+// temporary file (QSaveFile) adds to the name of the file it replaces.
+bool IsTemporaryOf(const std::string& name, const std::string& base) {
+    if (name.size() != base.size() + 7 || name.compare(0, base.size(), base) != 0 ||
+        name[base.size()] != '.') {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(base.size()) + 1, name.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
 }
 
 std::filesystem::path ConfigHome() {
@@ -270,8 +345,10 @@ std::string RunTarget(std::string data) {
 }
 
 // Quotes one argument of a desktop entry's Exec key: inside double quotes the characters
-// '"', '`', '$' and '\' are escaped with a backslash, and then every backslash is doubled
-// again because the value is itself a string value of the entry; '%' becomes "%%".
+// '"', '`', '$' and '\' are escaped with a backslash; then the value is escaped as every
+// string value of an entry is (a backslash doubled, a line break, tab or carriage return as
+// \n, \t, \r), so a folder path holding a line break stays on the one Exec line; '%' becomes
+// "%%".
 std::string QuoteExecArgument(const std::string& arg) {
     std::string quoted = "\"";
     for (char c : arg) {
@@ -283,12 +360,24 @@ std::string QuoteExecArgument(const std::string& arg) {
     quoted += '"';
     std::string out;
     for (char c : quoted) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '%') {
-            out += "%%";
-        } else {
-            out += c;
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '%':
+                out += "%%";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -485,14 +574,51 @@ bool RegWrite(std::string_view valuePath, std::string_view data, std::string_vie
     }
     const std::string_view key = valuePath.substr(0, cut);
     const std::string_view name = valuePath.substr(cut + 1);
-    if (!SetValue(key, name, data, error)) {
+    std::string k;
+    Hive hive;
+    if (!NormalizeKey(key, &k, error, &hive)) {
         return false;
     }
-    std::string k;
-    if (!name.empty() && NormalizeKey(key, &k, nullptr) && Lower(k) == Lower(kRunKey)) {
-        return WriteAutostartEntry(std::string(name), std::string(data), error);
+    const bool runValue = !name.empty() && Lower(k) == Lower(kRunKey);
+    // The autostart entry is written under the store's lock too, so that RemoveLeftovers in
+    // another process never takes a file that is being written.
+    return Modify(
+        hive, error,
+        [&](Store& store) {
+            EnsureKey(store, k);
+            store[Lower(k)].values[Lower(name)] = {std::string(name), std::string(data)};
+            return true;
+        },
+        [&] {
+            return !runValue || WriteAutostartEntry(std::string(name), std::string(data), error);
+        });
+}
+
+void RemoveLeftovers() {
+    std::error_code missing;
+    if (!std::filesystem::is_directory(StorePath().parent_path(), missing)) {
+        return;  // nothing was ever written
     }
-    return true;
+    Modify(Hive::User, nullptr, [](Store& store) {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(StorePath().parent_path(), ec)) {
+            if (IsTemporaryOf(e.path().filename().string(), StorePath().filename().string())) {
+                std::filesystem::remove(e.path(), ec);
+            }
+        }
+        const auto run = store.find(Lower(kRunKey));
+        if (run != store.end()) {
+            for (const auto& [lower, value] : run->second.values) {
+                const std::string entry = value.first + ".desktop";
+                for (const auto& e : std::filesystem::directory_iterator(AutostartFolder(), ec)) {
+                    if (IsTemporaryOf(e.path().filename().string(), entry)) {
+                        std::filesystem::remove(e.path(), ec);
+                    }
+                }
+            }
+        }
+        return false;  // nothing to save
+    });
 }
 
 }  // namespace platform::registry

@@ -6,6 +6,8 @@
 //     first folder of $XDG_CONFIG_DIRS (default /etc/xdg) that has one, else in the first
 //     folder. Users read it; only its owner (root, through the package's maintainer scripts)
 //     writes it. Tests point XDG_CONFIG_DIRS at a folder of their own.
+// The lock is released by the system when its holder ends, a kill included, so a lock file
+// left behind never blocks a later write.
 //
 // Keys are paths such as "HKCU\Software\Classes\CLSID\{...}\InprocServer32"; "HKCU" and
 // "HKEY_CURRENT_USER" name the same root, as do "HKLM" and "HKEY_LOCAL_MACHINE", and keys and
@@ -69,5 +71,10 @@ std::vector<std::string> SubKeys(std::string_view key);
 // is replaced atomically and never deleted.
 bool RegWrite(std::string_view valuePath, std::string_view data, std::string_view type,
               std::string* error = nullptr);
+
+// Start-up of a program that writes the user's store: removes the temporary files that a
+// process killed while it replaced the store or an autostart entry of a Run value left beside
+// them. Runs under the store's lock, so no write in progress loses its file. Never fails.
+void RemoveLeftovers();
 
 }  // namespace platform::registry

@@ -4,8 +4,12 @@
 
 #include "tests/support/test_support.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 
 namespace reg = platform::registry;
@@ -98,7 +102,45 @@ TEST_F(RegistryTest, ExecQuotingEscapesShellAndEntrySpecialCharacters) {
     ASSERT_TRUE(reg::RegWrite(path, "/opt/a$b \"c\" 100%/run", "REG_SZ"));
     EXPECT_EQ(ReadBytes(config / "autostart" / "Odd.desktop"),
               "[Desktop Entry]\nType=Application\nName=Odd\n"
-              "Exec=\"/opt/a\\\\$b \\\\\"c\\\\\" 100%%/run\"\n");
+              "Exec=\"/opt/a\\\\$b \\\\\"c\\\\\" 100%%/run\"\n");  // A line break (or tab) in the
+                                                                   // folder stays inside the one
+                                                                   // Exec line, escaped as the
+    // entry's string values are.
+    ASSERT_TRUE(reg::RegWrite(path, "/opt/a\nExec=evil\tb/run", "REG_SZ"));
+    EXPECT_EQ(ReadBytes(config / "autostart" / "Odd.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Odd\n"
+              "Exec=\"/opt/a\\nExec=evil\\tb/run\"\n");
+}
+
+TEST_F(RegistryTest, ALockLeftByAKilledProcessIsTakenOverAndALiveOneWaitedFor) {
+    // A process killed while taking the lock leaves an empty lock file.
+    std::filesystem::create_directories(reg::StorePath().parent_path());
+    testsupport::WriteBytes(reg::StorePath().string() + ".lock", "");
+    EXPECT_TRUE(reg::SetValue("HKCU\\Software\\A", "v", "1"));
+
+    // A process that holds the lock while it writes, then dies without letting go.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        reg::SetValue("HKCU\\Software\\B", "v", "2");  // leaves the lock file behind
+        const int fd = ::open((reg::StorePath().string() + ".lock").c_str(), O_RDWR);
+        flock(fd, LOCK_EX);
+        (void)!write(ready[1], "x", 1);
+        usleep(300 * 1000);
+        testsupport::WriteBytes(config / "released", "");
+        kill(getpid(), SIGKILL);
+    }
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    EXPECT_TRUE(reg::SetValue("HKCU\\Software\\C", "v", "3"));
+    EXPECT_TRUE(std::filesystem::exists(config / "released"));  // waited for the live holder
+    waitpid(holder, nullptr, 0);
+    EXPECT_EQ(reg::GetValue("HKCU\\Software\\B", "v"), "2");
+    EXPECT_EQ(reg::GetValue("HKCU\\Software\\C", "v"), "3");
+    close(ready[0]);
+    close(ready[1]);
 }
 
 TEST_F(RegistryTest, ValuesOutsideTheRunKeyWriteNoAutostartEntry) {

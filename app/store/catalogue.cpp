@@ -1,0 +1,218 @@
+#include "app/store/catalogue.h"
+
+#include "app/store/category_file.h"
+#include "app/store/selection_file.h"
+#include "app/store/store_error.h"
+#include "app/store/text_file.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace kestrane {
+
+namespace {
+
+constexpr std::string_view kPendingSuffix = "\\Data\\.kestrane-pending.txt";
+
+// The files (in the Data folder) that a change is about to create or remove, written down
+// before the change starts and dropped when it is over. A change cut short leaves the record,
+// and RemoveLeftovers then removes those of the files that no listed category owns.
+class PendingFiles {
+  public:
+    // Writes the record. A failure is reported as a failure to write `reportAs`, the file the
+    // change is about: the record lies in the same folder, so that file could not be written
+    // either.
+    PendingFiles(const fs::path& appFolder, const std::vector<fs::path>& files,
+                 const fs::path& reportAs) {
+        std::string names;
+        for (const fs::path& f : files) {
+            names += f.filename().string();
+            names += "\r\n";
+        }
+        try {
+            path_ = ResolvePathForWriting(appFolder, kPendingSuffix);
+            ReplaceFile(path_, names);
+        } catch (const StoreError& e) {
+            throw StoreError("Cannot write " + reportAs.string() + ": " + e.reason(), e.reason());
+        }
+    }
+    // Drops the record, unless Keep was called.
+    ~PendingFiles() {
+        if (!keep_) {
+            RemoveQuietly(path_);
+        }
+    }
+    PendingFiles(const PendingFiles&) = delete;
+    PendingFiles& operator=(const PendingFiles&) = delete;
+
+    // The change could neither finish nor be undone: the next start finishes it.
+    void Keep() { keep_ = true; }
+
+  private:
+    fs::path path_;
+    bool keep_ = false;
+};
+
+// Runs an undo step; one that fails too leaves the record for the next start.
+template <typename Step>
+void Undo(PendingFiles& pending, Step undo) {
+    try {
+        undo();
+    } catch (const StoreError&) {
+        pending.Keep();
+    }
+}
+
+// Creates a new category file and lists it; without the line the file goes again.
+void AddCategory(const fs::path& appFolder, std::string_view name, const fs::path& path,
+                 std::string_view bytes) {
+    PendingFiles pending(appFolder, {path}, path);
+    ReplaceFile(path, bytes);
+    try {
+        AppendSelectedProgram(appFolder, name);
+    } catch (const StoreError&) {
+        Undo(pending, [&] { DeleteFile(path); });
+        throw;
+    }
+}
+
+CategoryList Without(const CategoryList& catalogue, size_t index) {
+    CategoryList rest = catalogue;
+    rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(index));
+    return rest;
+}
+
+void CheckIndex(const CategoryList& catalogue, size_t index) {
+    if (index >= catalogue.size()) {
+        throw StoreError("No program is selected.");
+    }
+}
+
+bool IsOurTemporary(const std::string& name) {
+    constexpr std::string_view prefix = ".kestrane-";
+    constexpr std::string_view suffix = ".tmp";
+    return name.size() > prefix.size() + suffix.size() && name.rfind(prefix, 0) == 0 &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Removes the recorded files of a change cut short that no listed category owns. Without a
+// selection file nothing is listed, and nothing is removed.
+void FinishPendingChange(const fs::path& appFolder) {
+    const fs::path record = ResolvePath(appFolder, kPendingSuffix);
+    if (!FileExists(record)) {
+        return;
+    }
+    const fs::path selection = ResolvePath(appFolder, kSelectionFileSuffix);
+    if (FileExists(selection)) {
+        const CategoryList listed = ParseSelection(ReadFileBytes(selection));
+        ForEachLine(ReadFileBytes(record), [&](std::string_view name) {
+            if (name.empty() || name == "." || name == ".." ||
+                name.find_first_of("/\\") != std::string_view::npos) {
+                return;
+            }
+            const fs::path file = record.parent_path() / std::string(name);
+            const bool owned = std::any_of(listed.begin(), listed.end(), [&](const auto& entry) {
+                try {
+                    return CategoryFilePath(appFolder, entry.name) == file;
+                } catch (const StoreError&) {
+                    return false;
+                }
+            });
+            std::error_code ec;
+            if (!owned && fs::exists(fs::symlink_status(file, ec))) {
+                RemoveQuietly(file);
+            }
+        });
+    }
+    RemoveQuietly(record);
+}
+
+}  // namespace
+
+void CreateCategory(const fs::path& appFolder, const CategoryList& catalogue,
+                    std::string_view name) {
+    AddCategory(appFolder, name, NewCategoryFilePath(appFolder, name, catalogue), {});
+}
+
+std::string ImportCategory(const fs::path& appFolder, const CategoryList& catalogue,
+                           const fs::path& sourcePath, std::string_view sourceFileName) {
+    const CategoryImport import = PrepareImport(appFolder, sourcePath, sourceFileName, catalogue);
+    AddCategory(appFolder, import.name, import.path, import.bytes);
+    return import.name;
+}
+
+void RenameCategory(const fs::path& appFolder, const CategoryList& catalogue, size_t index,
+                    std::string_view newName) {
+    CheckIndex(catalogue, index);
+    const CategoryCopy copy =
+        PrepareCategoryCopy(appFolder, catalogue[index].name, newName, catalogue);
+    if (copy.twoFiles) {
+        CheckDeletable(copy.oldPath);
+    }
+    CategoryList renamed = Without(catalogue, index);
+    renamed.push_back({std::string(newName), false});
+
+    PendingFiles pending(appFolder, {copy.oldPath, copy.newPath}, copy.newPath);
+    ReplaceFile(copy.newPath, copy.bytes);
+    try {
+        WriteSelectedPrograms(appFolder, renamed, /*create=*/false);
+    } catch (const StoreError&) {
+        Undo(pending, [&] {
+            if (copy.twoFiles) {
+                DeleteFile(copy.newPath);
+            } else {  // the one file had its line end added: take it off again
+                ReplaceFile(copy.newPath,
+                            std::string_view(copy.bytes).substr(0, copy.bytes.size() - 2));
+            }
+        });
+        throw;
+    }
+    if (!copy.twoFiles) {
+        return;
+    }
+    try {
+        DeleteFile(copy.oldPath);
+    } catch (const StoreError&) {
+        Undo(pending, [&] {
+            WriteSelectedPrograms(appFolder, catalogue, /*create=*/false);
+            DeleteFile(copy.newPath);
+        });
+        throw;
+    }
+}
+
+void DeleteCategory(const fs::path& appFolder, const CategoryList& catalogue, size_t index) {
+    CheckIndex(catalogue, index);
+    const fs::path path = CategoryFilePath(appFolder, catalogue[index].name);
+    CheckDeletable(path);
+    PendingFiles pending(appFolder, {path}, path);
+    WriteSelectedPrograms(appFolder, Without(catalogue, index), /*create=*/false);
+    try {
+        DeleteFile(path);
+    } catch (const StoreError&) {
+        Undo(pending, [&] { WriteSelectedPrograms(appFolder, catalogue, /*create=*/false); });
+        throw;
+    }
+}
+
+void RemoveLeftovers(const fs::path& appFolder) {
+    try {
+        FinishPendingChange(appFolder);
+    } catch (const StoreError&) {
+        // Start-up goes on; the record stays for the next start.
+    }
+    for (std::string_view folder : {"\\Data", "\\Images"}) {
+        std::error_code ec;
+        const fs::path path = ResolvePath(appFolder, folder);
+        for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code typeError;
+            if (IsOurTemporary(it->path().filename().string()) && !it->is_directory(typeError)) {
+                RemoveQuietly(it->path());
+            }
+        }
+    }
+}
+
+}  // namespace kestrane
