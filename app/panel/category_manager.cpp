@@ -1,8 +1,7 @@
 #include "app/panel/category_manager.h"
 
 #include "app/panel/programs_page.h"
-#include "app/store/category_file.h"
-#include "app/store/selection_file.h"
+#include "app/store/catalogue.h"
 #include "app/store/store_error.h"
 #include "app/store/text_file.h"
 
@@ -63,15 +62,14 @@ void CategoryManager::Pbcadd_Click() {
     // The name is used exactly as typed, surrounding spaces included.
     const std::string name = typed.toUtf8().toStdString();
     try {
-        CreateCategoryFile(page_.AppFolder(), name, page_.Catalogue());
-        if (page_.CategoryFileExists(name)) {
-            page_.AppendCategory(name);
-        }
-        AppendSelectedProgram(page_.AppFolder(), name);
+        // The file, then its line in the selection file; a line that cannot be written takes
+        // the file away again, so the name stays free.
+        CreateCategory(page_.AppFolder(), page_.Catalogue(), name);
     } catch (const StoreError& e) {
         page_.Report(e.description());
         return;
     }
+    page_.AppendCategory(name);
     page_.TxtCategory->clear();
 }
 
@@ -93,20 +91,18 @@ void CategoryManager::PbRename_Click() {
     }
     const std::string newName = ProgramsPage::BytesFor(typed, {oldName});
     try {
-        CopyCategoryFile(page_.AppFolder(), oldName, newName, page_.Catalogue());
+        // The new file, then the selection file, then the old file goes; a step that fails is
+        // reported and the steps before it undone, so the category stays whole under its old
+        // name.
+        RenameCategory(page_.AppFolder(), page_.Catalogue(), static_cast<size_t>(row), newName);
     } catch (const StoreError& e) {
-        page_.Report(e.description());  // refused or failed: nothing has changed
+        page_.Report(e.description());
         return;
     }
     page_.RemoveCategory(row);
     page_.AppendCategory(newName);
     page_.TxtCategory->clear();
     page_.ClearMessageList();
-    try {
-        WriteSelectedPrograms(page_.AppFolder(), page_.Catalogue(), /*create=*/false);
-    } catch (const StoreError&) {
-        // The category itself is renamed; a selection file that cannot be written is skipped.
-    }
 }
 
 void CategoryManager::PbcDelete_Click() {
@@ -128,20 +124,16 @@ void CategoryManager::PbcDelete_Click() {
         return;
     }
     try {
-        DeleteCategoryFile(page_.AppFolder(), name);
+        // The selection file, then the file; a file that cannot go (read-only) or a selection
+        // file that cannot be written keeps the category listed and whole.
+        DeleteCategory(page_.AppFolder(), page_.Catalogue(), static_cast<size_t>(row));
     } catch (const StoreError& e) {
-        // A file that stays (read-only) keeps its category listed.
         page_.Report(e.description());
         return;
     }
     page_.TxtCategory->clear();
     page_.RemoveCategory(row);
     page_.ClearMessageList();
-    try {
-        WriteSelectedPrograms(page_.AppFolder(), page_.Catalogue(), /*create=*/false);
-    } catch (const StoreError&) {
-        // Skipped like every failing step of Delete.
-    }
 }
 
 void CategoryManager::PbImport_Click() {
@@ -164,15 +156,11 @@ void CategoryManager::PbImport_Click() {
     }
     std::string name;
     try {
-        name = ImportPlainText(page_.AppFolder(), source, title.toStdString(), page_.Catalogue());
+        // Like Create: without its line in the selection file the new file goes again.
+        name = ImportCategory(page_.AppFolder(), page_.Catalogue(), source, title.toStdString());
     } catch (const StoreError& e) {
-        page_.Report(e.description());  // refused or unreadable: nothing has changed
+        page_.Report(e.description());  // refused, unreadable or not written: nothing changed
         return;
-    }
-    try {
-        AppendSelectedProgram(page_.AppFolder(), name);
-    } catch (const StoreError&) {
-        // Skipped; the category is listed all the same.
     }
     page_.AppendCategory(name);
 }

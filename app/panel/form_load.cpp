@@ -7,10 +7,12 @@
 #include "app/panel/setup_page.h"
 #include "app/panel/twips.h"
 #include "app/store/autostart.h"
+#include "app/store/catalogue.h"
 #include "app/store/category_file.h"
 #include "app/store/options_file.h"
 #include "app/store/selection_file.h"
 #include "platform/instance/instance_lock.h"
+#include "platform/registry/registry.h"
 #include "platform/win/window.h"
 
 #include <QLabel>
@@ -50,6 +52,11 @@ bool FrmMain::Form_Load() {
         CheckIfAppIsAlreadyRunning("Quessamir");
         return false;
     }
+    // Only the one running instance tidies up: a change of the catalogue that a kill cut
+    // short is finished, and temporary files of ours left by a kill go (a category's own
+    // <name>temp.txt stays).
+    RemoveLeftovers(appFolder_);
+    platform::registry::RemoveLeftovers();
 
     // 2. The Programs page's two lists.
     Try([&] {

@@ -162,6 +162,16 @@ TEST_F(FormLoadTest, ASecondInstanceEndsAtOnceAndTouchesNoFile) {
     WriteBytes(other / "Images/AutoStart.txt", "2\r\n");
     WriteBytes(other / "Images/SelectedPrograms.txt", "Calm;1\r\n");
     WriteBytes(other / "Data/Calm.txt", "One;1\r\n");
+    // What a kill can leave: temporary files of ours, a rename cut short after its new file
+    // (with the record of its files), a replacement of the registry store; and the category's
+    // own temporary file, which is part of its files.
+    WriteBytes(other / "Data/.kestrane-0123456789abcdef.tmp", "One");
+    WriteBytes(other / "Images/.kestrane-fedcba9876543210.tmp", "Color;1");
+    WriteBytes(other / "Data/.kestrane-pending.txt", "Calm.txt\r\nQuiet.txt\r\n");
+    WriteBytes(other / "Data/Quiet.txt", "One;1\r\n\r\n");
+    WriteBytes(other / "Data/Calmtemp.txt", "One;1\r\n\r\n");
+    const fs::path storeTemp = platform::registry::StorePath().string() + ".AbC123";
+    WriteBytes(storeTemp, "kestrane-registry 1\n");
     const auto before = Snapshot(other.path());
     const auto firstBefore = Snapshot(dir.path());
     const auto runBefore = RunValue();
@@ -175,9 +185,20 @@ TEST_F(FormLoadTest, ASecondInstanceEndsAtOnceAndTouchesNoFile) {
 
     // Once the first has ended, a start goes ahead.
     form.reset();
+    EXPECT_TRUE(fs::exists(storeTemp));
     auto third = Make(other.path(), key);
     EXPECT_TRUE(third->Form_Load());
     EXPECT_TRUE(fs::exists(other / "Images/SelectedOptions.txt"));
+    // The running instance tidies up: the unlisted new file of the cut rename goes, the
+    // listed category and its own temporary file stay.
+    for (const char* gone :
+         {"Data/.kestrane-0123456789abcdef.tmp", "Images/.kestrane-fedcba9876543210.tmp",
+          "Data/.kestrane-pending.txt", "Data/Quiet.txt"}) {
+        EXPECT_FALSE(fs::exists(other / gone)) << gone;
+    }
+    EXPECT_FALSE(fs::exists(storeTemp));
+    EXPECT_EQ(ReadBytes(other / "Data/Calm.txt"), "One;1\r\n");
+    EXPECT_EQ(ReadBytes(other / "Data/Calmtemp.txt"), "One;1\r\n\r\n");
 }
 
 TEST_F(FormLoadTest, TabsSwitchPagesAndPicturesAndSetupRecounts) {

@@ -264,7 +264,10 @@ void FrmMain::hide1_Click() {
 
 void FrmMain::close1_Click() {
     try {
-        SaveOptions();
+        // Options that cannot be written now (a full disk, a read-only file) would be lost
+        // with the process: the failure is reported and the program stays open, as for any
+        // failing step of Close. A file removed meanwhile is not written, as at every save.
+        SaveOptionsReporting(appFolder_, state_.flashOptions);
         tray_.Release();
     } catch (const std::exception& e) {
         dialogs_.MsgBox(QString::fromLocal8Bit(e.what()), platform::MsgBoxStyle::OkOnly,
