@@ -119,6 +119,24 @@ void BM_DeleteMessageText(benchmark::State& state) {
     state.counters["messages"] = static_cast<double>(state.range(0));
 }
 
+// Adds one message to a category of the given size; the file is put back between rounds, so
+// every round appends to the same size. Appending replaces the file as a whole (old bytes and
+// new line into a new file, flushed, renamed over), so the time grows with the file.
+void BM_AppendMessage(benchmark::State& state) {
+    AppFolder app;
+    const CategoryList selection = FillCategories(app.path(), static_cast<int>(state.range(0)), 1);
+    const std::string name = selection[0].name;
+    const fs::path file = app.path() / "Data" / (name + ".txt");
+    const std::string original = ReadFileBytes(file);
+    for (auto _ : state) {
+        AppendMessage(app.path(), name, "One more message of the benchmark");
+        state.PauseTiming();
+        ReplaceFile(file, original);
+        state.ResumeTiming();
+    }
+    state.counters["messages"] = static_cast<double>(state.range(0));
+}
+
 void BM_SaveOptions(benchmark::State& state) {
     AppFolder app;
     CreateTextFile(app.path() / "Images" / "SelectedOptions.txt");
@@ -139,6 +157,7 @@ BENCHMARK(BM_CountIncludedMessages)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UpdateMessageText)->Arg(1000)->Arg(10000)->Arg(32766)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeleteMessageText)->Arg(1000)->Arg(10000)->Arg(32766)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AppendMessage)->Arg(1000)->Arg(10000)->Arg(32766)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveOptions)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();
