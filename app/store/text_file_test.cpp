@@ -159,6 +159,22 @@ TEST(ReplaceFile, KeepsPermissionsAndCreatesOrEmpties) {
     EXPECT_EQ(ReadBytes(p), "");
 }
 
+TEST(ReplaceFile, WritesThroughALinkInsideTheApplicationFolderOnly) {
+    TempDir app;
+    TempDir elsewhere;
+    WriteBytes(app / "Data/Shared.txt", "a;1\r\n");
+    fs::create_symlink(app / "Data/Shared.txt", app / "Data/Link.txt");
+    CheckNoLinkOutside(app.path(), app / "Data/Link.txt");
+    ReplaceFile(app / "Data/Link.txt", "b;1\r\n");  // the file it leads to, the link stays
+    EXPECT_TRUE(fs::is_symlink(app / "Data/Link.txt"));
+    EXPECT_EQ(ReadBytes(app / "Data/Shared.txt"), "b;1\r\n");
+
+    WriteBytes(elsewhere / "Out.txt", "x;1\r\n");
+    fs::create_symlink(elsewhere / "Out.txt", app / "Data/Out.txt");
+    EXPECT_THROW(CheckNoLinkOutside(app.path(), app / "Data/Out.txt"), StoreError);
+    CheckNoLinkOutside(app.path(), app / "Data/Shared.txt");  // no link: nothing to refuse
+}
+
 TEST(DeleteAndList, DeleteFailsOnMissingAndListSortsRegularFiles) {
     TempDir dir;
     WriteBytes(dir / "b.txt", "");
