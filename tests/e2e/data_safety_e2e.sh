@@ -43,7 +43,7 @@ app="$work/app"
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$app" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$app/"
+cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$stage"/*.so "$app/"
 printf '0\r\n' >"$app/Images/AutoStart.txt"
 printf 'Calm;1\r\nFocus;0\r\n' >"$app/Images/SelectedPrograms.txt"
 
