@@ -119,6 +119,12 @@ void CheckWritable(std::string_view what, const fs::path& path) {
     }
 }
 
+// Whether path lies in folder (both without "." or ".." components or links).
+bool IsInside(const fs::path& folder, const fs::path& path) {
+    const auto [f, p] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return f == folder.end();
+}
+
 // Replaces the file at path (or, for a symbolic link, the file it leads to) by bytes.
 void Replace(std::string_view what, const fs::path& path, std::string_view bytes,
              Durability durability) {
@@ -384,11 +390,6 @@ bool LastLineUnended(const fs::path& path) {
 
 void ReplaceFile(const fs::path& path, std::string_view bytes, Durability durability) {
     Replace("Cannot write", path, bytes, durability);
-}
-
-bool IsInside(const fs::path& folder, const fs::path& path) {
-    const auto [f, p] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-    return f == folder.end();
 }
 
 void CheckNoLinkOutside(const fs::path& appFolder, const fs::path& path) {
