@@ -4,20 +4,33 @@
 #include "app/flash/shared_state.h"
 #include "app/panel/frm_main.h"
 #include "platform/dialogs/qt_dialogs.h"
+#include "platform/session/session.h"
 
 #include <QApplication>
 #include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 int main(int argc, char** argv) {
     // The flash window needs X11 (an unmanaged window with an input shape): in a Wayland
     // session the program runs through XWayland unless the user chose a platform.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    platform::session::QtCommandLine commandLine(argc, argv);
+    if (!commandLine.problem().empty()) {
+        // No window can say it, so the message goes to the error output (the journal, for a
+        // start at logon) and to the desktop's notification server.
+        const std::string text =
+            "Veltrane shows its messages in a window that stays above all others and lets "
+            "clicks through, which needs an X server (X11, or XWayland in a Wayland session), "
+            "and none can be reached: " +
+            commandLine.problem() +
+            ". Start Veltrane in an X11 session, or in a Wayland session with XWayland.";
+        std::fprintf(stderr, "kestrane: %s\n", text.c_str());
+        platform::session::NotifyUser("Veltrane", "kestrane", "Veltrane cannot start", text);
+        return 1;
     }
-    QApplication app(argc, argv);
+    QApplication app(commandLine.argc(), commandLine.argv());
     // The panel hides to the tray and the flash window comes and goes; the program ends only
     // through Close.
     app.setQuitOnLastWindowClosed(false);
