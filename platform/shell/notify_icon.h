@@ -15,12 +15,35 @@
 // are dropped: a double click whose second click lands on the just-opened menu must not open
 // it again. The icon never gets a Qt context menu, so the owner's own menu is the only one.
 //
-// Without a tray host (a desktop that shows tray icons) NIM_ADD returns FALSE, yet the icon is
-// kept, and Qt shows it as soon as a tray host appears; NIM_MODIFY and NIM_DELETE act on it as
-// usual. Icons live on the GUI thread (platform/win/gui_thread.h): called on any other thread,
-// or in a process without a GUI thread, every call returns FALSE (ERROR_NOT_SUPPORTED) and
-// nothing is shown. The shell is one shared library, like the window manager, so all modules
-// of a process share its icons.
+// Qt shows the icon in one of two ways, chosen once per process when the first icon is made:
+//
+//   - StatusNotifierItem over D-Bus, when a StatusNotifier watcher
+//     (org.kde.StatusNotifierWatcher) is on the session bus: KDE Plasma, GNOME with the
+//     AppIndicator extension, XFCE and most panels of wlroots desktops. The tray host draws the
+//     icon from the item's properties (the picture as IconPixmap, the tip as the ToolTip's title,
+//     Status "Active") and turns the user's clicks into calls of the item, which arrive here as:
+//
+//         Activate (the host's left click)            WM_LBUTTONDOWN, then WM_LBUTTONUP
+//         ContextMenu (the host's right click)        WM_RBUTTONDOWN, then WM_RBUTTONUP
+//         SecondaryActivate (the host's middle click) WM_MBUTTONDOWN, then WM_MBUTTONUP
+//
+//     The host decides which click becomes which call, and every call comes after the user has
+//     released the button: a press and its release always arrive together, double clicks never
+//     (WM_LBUTTONDBLCLK), nor mouse moves or scrolling. The point the host passes with a call is
+//     not handed on: a menu opens where the X server has the pointer (GetCursorPos); in a
+//     Wayland session XWayland follows the pointer only over windows of X programs, so that is
+//     where it last was over one of them, not necessarily at the host's panel. A watcher that
+//     restarts is given the icon again; one that appears only after the first icon was made is not
+//     used (the icon waits for an XEmbed tray host).
+//   - XEmbed otherwise: an X window of its own, taken in by a tray host of the X server
+//     (trayer, stalonetray, the tray of many X11 panels), with the clicks listed above.
+//
+// Without a tray host (a desktop that shows tray icons: no watcher and no XEmbed host, as on
+// plain GNOME) NIM_ADD returns FALSE, yet the icon is kept, and Qt shows it as soon as an
+// XEmbed tray host appears; NIM_MODIFY and NIM_DELETE act on it as usual. Icons live on the GUI
+// thread (platform/win/gui_thread.h): called on any other thread, or in a process without a GUI
+// thread, every call returns FALSE (ERROR_NOT_SUPPORTED) and nothing is shown. The shell is one
+// shared library, like the window manager, so all modules of a process share its icons.
 #pragma once
 
 #include <cstddef>
