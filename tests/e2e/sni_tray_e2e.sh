@@ -2,7 +2,7 @@
 # The tray icon on a desktop whose tray speaks StatusNotifierItem over D-Bus (KDE Plasma, GNOME
 # with the AppIndicator extension, XFCE and most panels) instead of taking X windows in
 # (XEmbed). Runs on a private session bus (dbus-run-session) under the X server and window
-# manager of with-x.sh, with no XEmbed tray host (KESTRANE_NO_TRAY=1); sni_desktop plays the
+# manager of with-x.sh, with no XEmbed tray host (KESTRANE_NO_TRAY=1); test_desktop plays the
 # desktop: the watcher, a host, and the clicks a host turns into Activate and ContextMenu.
 #
 #   1. The icon registers with the watcher; its properties read as a host reads them: status
@@ -14,7 +14,7 @@
 #      resumes. Activate and Show bring the panel back; ContextMenu and Stop end the run.
 #   4. Close: the icon leaves the watcher and the program ends.
 #
-#   tests/e2e/with-x.sh dbus-run-session -- bash tests/e2e/sni_tray_e2e.sh <stage> <sni_desktop>
+#   tests/e2e/with-x.sh dbus-run-session -- bash tests/e2e/sni_tray_e2e.sh <stage> <test_desktop>
 name=sni_tray_e2e
 source "$(dirname "$0")/../input/lib.sh"
 desktop=$2

@@ -1,21 +1,31 @@
-// What a desktop offers tray programs over the session bus, for the end-to-end tests: a
+// What a desktop offers programs, played for the end-to-end tests: on the session bus a
 // StatusNotifier watcher and host (as KDE Plasma, GNOME with the AppIndicator extension, XFCE
-// and most panels run one) and a notification server. One program, three commands:
+// and most panels run one) and a notification server; and what a test asks the X server about
+// a window. One program, four commands:
 //
-//   sni_desktop serve   owns org.kde.StatusNotifierWatcher (with a host registered) and
-//                       org.freedesktop.Notifications; prints one line per event, flushed:
+//   test_desktop serve [--no-tray]
+//                       owns org.kde.StatusNotifierWatcher (with a host registered; not with
+//                       --no-tray, as on plain GNOME) and org.freedesktop.Notifications; prints
+//                       one line per event, flushed:
 //                         ready
 //                         item <service><path>        an item registered
 //                         gone <service><path>        its owner left the bus
 //                         notify <app>|<summary>|<body>
-//   sni_desktop show [png]
+//   test_desktop show [png]
 //                       reads the properties of the one registered item, one per line
 //                       ("Status Active", "ToolTip <title>|<subtitle>", "IconPixmap 32x32
 //                       opaque=812", ...), and writes its largest icon pixmap to png
-//   sni_desktop call <Method> <x> <y>
+//   test_desktop call <Method> <x> <y>
 //                       calls Activate, ContextMenu or SecondaryActivate of that item at the
 //                       point, as a host does on a click, without waiting for the reply (the
 //                       item may answer only when its menu closes)
+//   test_desktop window <name> [<other>]
+//                       the topmost top-level X window that is on screen and named name, or
+//                       holds one so named (as a window manager's frame does):
+//                       "override-redirect yes|no", "input-rectangles <n>" (its input shape),
+//                       and with other "above <other> yes|no" (its place in the stacking order
+//                       against the topmost window on screen named other); status 1 when there
+//                       is none on screen
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -33,6 +43,7 @@
 #include <QVariantMap>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -115,7 +126,7 @@ class Notifications : public QObject {
         vendor = QStringLiteral("kestrane tests");
         version = QStringLiteral("1");
         specVersion = QStringLiteral("1.2");
-        return QStringLiteral("sni_desktop");
+        return QStringLiteral("test_desktop");
     }
 
   signals:
@@ -126,20 +137,22 @@ class Notifications : public QObject {
     uint last_ = 0;
 };
 
-int Serve() {
+int Serve(bool tray) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     Watcher watcher;
     Notifications notifications;
     const auto all = QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
                      QDBusConnection::ExportAllProperties;
-    if (!bus.registerObject(kWatcherPath, &watcher, all) ||
+    const bool trayUp =
+        !tray ||
+        (bus.registerObject(kWatcherPath, &watcher, all) && bus.registerService(kWatcherService) &&
+         bus.registerService(QStringLiteral("org.kde.StatusNotifierHost-%1")
+                                 .arg(QCoreApplication::applicationPid())));
+    if (!trayUp ||
         !bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
                             all) ||
-        !bus.registerService(kWatcherService) ||
-        !bus.registerService(QStringLiteral("org.kde.StatusNotifierHost-%1")
-                                 .arg(QCoreApplication::applicationPid())) ||
         !bus.registerService(QStringLiteral("org.freedesktop.Notifications"))) {
-        std::fprintf(stderr, "sni_desktop: cannot own the names: %s\n",
+        std::fprintf(stderr, "test_desktop: cannot own the names: %s\n",
                      bus.lastError().message().toUtf8().constData());
         return 1;
     }
@@ -157,7 +170,7 @@ QStringList TheItem() {
     const QStringList items =
         reply.isValid() ? reply.value().variant().toStringList() : QStringList();
     if (items.size() != 1) {
-        std::fprintf(stderr, "sni_desktop: %lld items registered\n",
+        std::fprintf(stderr, "test_desktop: %lld items registered\n",
                      static_cast<long long>(items.size()));
         return {};
     }
@@ -165,18 +178,18 @@ QStringList TheItem() {
     return {items[0].left(slash), items[0].mid(slash)};
 }
 
-struct Pixmap {
+struct Picture {
     int width = 0;
     int height = 0;
     QByteArray argb;  // network byte order
 };
 
 // Reads an array of pictures (a(iiay)) where arg stands.
-std::vector<Pixmap> Pixmaps(const QDBusArgument& arg) {
-    std::vector<Pixmap> out;
+std::vector<Picture> Pixmaps(const QDBusArgument& arg) {
+    std::vector<Picture> out;
     arg.beginArray();
     while (!arg.atEnd()) {
-        Pixmap p;
+        Picture p;
         arg.beginStructure();
         arg >> p.width >> p.height >> p.argb;
         arg.endStructure();
@@ -197,7 +210,7 @@ int Show(const QString& png) {
     getAll << kItemInterface;
     const QDBusMessage reply = QDBusConnection::sessionBus().call(getAll);
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        std::fprintf(stderr, "sni_desktop: %s\n", reply.errorMessage().toUtf8().constData());
+        std::fprintf(stderr, "test_desktop: %s\n", reply.errorMessage().toUtf8().constData());
         return 1;
     }
     const QVariantMap props = qdbus_cast<QVariantMap>(reply.arguments().value(0));
@@ -217,10 +230,10 @@ int Show(const QString& png) {
         tip.endStructure();
         Print(QStringLiteral("ToolTip %1|%2").arg(title, subtitle));
     }
-    const std::vector<Pixmap> pixmaps =
+    const std::vector<Picture> pixmaps =
         Pixmaps(props.value(QStringLiteral("IconPixmap")).value<QDBusArgument>());
-    const Pixmap* largest = nullptr;
-    for (const Pixmap& p : pixmaps) {
+    const Picture* largest = nullptr;
+    for (const Picture& p : pixmaps) {
         int opaque = 0;
         for (qsizetype i = 0; i + 3 < p.argb.size(); i += 4) {
             opaque += static_cast<unsigned char>(p.argb[i]) >= 128 ? 1 : 0;
@@ -262,12 +275,115 @@ int Call(const QString& method, int x, int y) {
 
 }  // namespace
 
+#include "test_desktop.moc"
+
+// The X part comes after the moc output: Xlib's macros (Bool, Status, None) would clash with it.
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/shape.h>
+
+namespace {
+
+// The window's name: _NET_WM_NAME, else WM_NAME.
+std::string NameOf(Display* dpy, Window w) {
+    std::string name;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(dpy, w, XInternAtom(dpy, "_NET_WM_NAME", False), 0, 1024, False,
+                           XInternAtom(dpy, "UTF8_STRING", False), &type, &format, &count, &after,
+                           &data) == Success &&
+        data != nullptr) {
+        name.assign(reinterpret_cast<char*>(data), count);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    char* plain = nullptr;
+    if (name.empty() && XFetchName(dpy, w, &plain) && plain != nullptr) {
+        name = plain;
+        XFree(plain);
+    }
+    return name;
+}
+
+// Whether a viewable window named name is at or below w.
+bool Holds(Display* dpy, Window w, const std::string& name) {
+    XWindowAttributes attrs{};
+    if (NameOf(dpy, w) == name && XGetWindowAttributes(dpy, w, &attrs) &&
+        attrs.map_state == IsViewable) {
+        return true;
+    }
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    bool found = false;
+    if (XQueryTree(dpy, w, &root, &parent, &children, &n)) {
+        for (unsigned i = 0; i < n && !found; ++i) {
+            found = Holds(dpy, children[i], name);
+        }
+        XFree(children);
+    }
+    return found;
+}
+
+int ProbeWindow(const std::string& name, const std::string& other) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr) {
+        std::fprintf(stderr, "test_desktop: no X display\n");
+        return 1;
+    }
+    // Top-level windows from the bottom of the stacking order to the top.
+    Window root = 0, parent = 0, *tops = nullptr;
+    unsigned n = 0;
+    XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &tops, &n);
+    int mine = -1, theirs = -1;
+    for (unsigned i = 0; i < n; ++i) {
+        if (Holds(dpy, tops[i], name)) {
+            mine = static_cast<int>(i);
+        }
+        if (!other.empty() && Holds(dpy, tops[i], other)) {
+            theirs = static_cast<int>(i);
+        }
+    }
+    int status = 1;
+    if (mine >= 0) {
+        const Window w = tops[mine];
+        XWindowAttributes attrs{};
+        XGetWindowAttributes(dpy, w, &attrs);
+        int count = 0, ordering = 0;
+        XRectangle* input = XShapeGetRectangles(dpy, w, ShapeInput, &count, &ordering);
+        if (input != nullptr) {
+            XFree(input);
+        }
+        std::printf("override-redirect %s\ninput-rectangles %d\n",
+                    attrs.override_redirect ? "yes" : "no", count);
+        if (!other.empty()) {
+            std::printf("above %s %s\n", other.c_str(),
+                        theirs >= 0 && mine > theirs ? "yes" : "no");
+        }
+        status = 0;
+    } else {
+        std::fprintf(stderr, "test_desktop: no window %s on screen\n", name.c_str());
+    }
+    XFree(tops);
+    XCloseDisplay(dpy);
+    return status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "window") {
+        return ProbeWindow(argv[2], argc >= 4 ? argv[3] : "");
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString command = args.value(1);
     if (command == QStringLiteral("serve")) {
-        return Serve();
+        return Serve(args.value(2) != QStringLiteral("--no-tray"));
     }
     if (command == QStringLiteral("show")) {
         return Show(args.value(2));
@@ -275,8 +391,8 @@ int main(int argc, char** argv) {
     if (command == QStringLiteral("call") && args.size() == 5) {
         return Call(args[2], args[3].toInt(), args[4].toInt());
     }
-    std::fprintf(stderr, "usage: sni_desktop serve | show [png] | call <Method> <x> <y>\n");
+    std::fprintf(stderr,
+                 "usage: test_desktop serve [--no-tray] | show [png] | call <Method> <x> <y> | "
+                 "window <name> [<other>]\n");
     return 2;
 }
-
-#include "sni_desktop.moc"
