@@ -20,6 +20,9 @@ packages=(
     # the screen's changes seen by the flash window, and the compositing managers it is
     # tested and measured under (GNOME's, KDE's, picom, xcompmgr; the first two need D-Bus)
     libxdamage-dev mutter kwin-x11 picom xcompmgr dbus
+    # Wayland sessions: GNOME's compositor and weston with XWayland, and Qt's Wayland plugin,
+    # which kestrane must not choose there
+    weston xwayland qt6-wayland
 )
 
 missing=()

@@ -16,7 +16,9 @@
 #   1. No X server (DISPLAY unset): kestrane says why on its error output and through the
 #      notification server, and ends with status 1.
 #   2. The panel comes up as an X window although WAYLAND_DISPLAY is set.
-#   3. (mutter) Hide with no tray host minimises the panel; activating it brings it back.
+#   3. (mutter) Hide with no tray host minimises the panel, which the compositor still lists;
+#      activating it brings it back. A tray host that appears later (an XEmbed one on XWayland)
+#      offers Show for the minimised panel, and Show brings it back.
 #   4. Start: the flash window is unmanaged (override-redirect) with an empty input shape, stays
 #      above the panel and above a window that came up after it, and shows the letters.
 #   5. A click on the letters reaches the window beneath. Under weston this is real pointer
@@ -129,6 +131,15 @@ shoot() {
         import -window "$1" "$2"
     fi
 }
+# lib.sh judges the tray menu's entries on a screenshot of the screen: here the menu window's
+# own picture in its place.
+screenshot() {
+    local id w h x y
+    read -r id w h x y <<<"$(menu_geometry)"
+    [ -n "$id" ] || return 0
+    shoot "$id" "$work/menu.png"
+    convert -size 1280x800 xc:white "$work/menu.png" -geometry "+$x+$y" -composite "$shot"
+}
 green_pixels() {
     convert "$1" -fuzz 22% -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' \
         -format '%[fx:int(mean*w*h)]' info:
@@ -174,10 +185,22 @@ if [ "$compositor" = mutter ]; then
     wait_for 10 minimised || fail "Hide did not minimise the panel"
     xprop -root _NET_CLIENT_LIST | grep -qi "$(printf '%x' "$wid")" ||
         fail "the minimised panel is not among the window manager's windows"
+    # Back as from GNOME's overview, and hidden again.
     xdotool windowactivate "$wid" >/dev/null 2>&1 || true
     wait_for 10 normal || fail "activating the minimised panel did not bring it back"
     sleep 0.5
-    say "no tray host: Hide minimised the panel, activating brought it back"
+    click hide1
+    wait_for 10 minimised || fail "Hide did not minimise the panel again"
+    # A tray host that appears later offers Show for the minimised panel, and brings it back.
+    trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel \
+        --height 24 --transparent false --tint 0x303030 --SetDockType true \
+        >"$work/trayer.log" 2>&1 &
+    procs+=($!)
+    press_icon
+    expect_menu "on off on off"
+    choose 1
+    wait_for 10 normal || fail "Show did not bring the minimised panel back"
+    say "no tray host: Hide minimised the panel; a tray host that came later offered Show"
 fi
 
 # --- 4. A run ------------------------------------------------------------------------------------
