@@ -69,7 +69,7 @@ case "$compositor" in
         ;;
     weston)
         export XDG_CURRENT_DESKTOP=weston
-        Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/outer" \
+        Xvfb -displayfd 3 -screen 0 1300x820x24 -nolisten tcp 3>"$work/outer" \
             >"$work/xvfb.log" 2>&1 &
         procs+=($!)
         wait_for 10 test -s "$work/outer" || fail "the X server for weston did not start"
@@ -108,7 +108,27 @@ say "$compositor: Wayland $WAYLAND_DISPLAY, XWayland $DISPLAY"
 input() {
     if [ -n "$outer" ]; then DISPLAY=$outer xdotool "$@"; else xdotool "$@"; fi
 }
-click_at() { input mousemove "$1" "$2" sleep 0.2 click 1 sleep 0.2; }
+# The pointer to a point over an X window. Under weston a move of the outer pointer is now and
+# then not taken up (its pointer stays where it was, and a click lands there, on its launcher
+# once), so the move is made again until XWayland reports the pointer at the point.
+pointer_to() {
+    local i
+    for i in 1 2 3 4 5 6; do
+        input mousemove --sync "$(($1 + i % 2))" "$2" sleep 0.1 mousemove --sync "$1" "$2" sleep 0.2
+        [ -n "$outer" ] || return 0
+        [ "$(xdotool getmouselocation | cut -d' ' -f1,2)" = "x:$1 y:$2" ] && return 0
+    done
+    fail "the pointer does not get to $1,$2"
+}
+# Weston follows the outer pointer once it has entered weston's window; the outer screen is a
+# little larger than that window, so the pointer starts outside it and comes in.
+if [ -n "$outer" ]; then
+    input mousemove --sync 1295 815 sleep 0.2 mousemove --sync 640 400 sleep 0.2
+fi
+click_at() {
+    pointer_to "$1" "$2"
+    input click 1 sleep 0.2
+}
 # A control of the panel clicked in screen coordinates, wherever the compositor placed it.
 click() {
     local x y ox oy
@@ -237,7 +257,7 @@ read -r lx ly < <(convert "$work/flash.png" -depth 8 txt:- | awk -F'[,: ()]+' \
     'NR > 1 && $3 < 40 && $4 > 230 && $5 < 40 && !n++ { print $1, $2 }')
 [ -n "$lx" ] || fail "no letter pixel to click"
 clicked=""
-input mousemove --sync $((fx + lx)) $((fy + ly))
+pointer_to $((fx + lx)) $((fy + ly))
 for _ in $(seq 1 10); do
     wait_for 10 letters || fail "the letters did not come back"
     input click 1
