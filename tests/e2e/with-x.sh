@@ -47,28 +47,30 @@ fi
 echo "with-x: DISPLAY=$DISPLAY" >&2
 
 wm="${KESTRANE_WM:-openbox}"
-case "$wm" in
-    openbox | picom | xcompmgr)
-        openbox >"$work/wm.log" 2>&1 &
-        pids+=($!)
-        ;;
-    mutter)
-        dbus-run-session -- mutter --x11 --replace >"$work/wm.log" 2>&1 &
-        pids+=($!)
-        ;;
-    kwin)
-        dbus-run-session -- kwin_x11 --replace >"$work/wm.log" 2>&1 &
-        pids+=($!)
-        ;;
-    *)
-        echo "with-x: unknown KESTRANE_WM=$wm" >&2
-        exit 2
-        ;;
-esac
-# The window manager is ready once it has put up its check window.
-for _ in $(seq 1 200); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.05
+start_wm() {
+    case "$wm" in
+        openbox | picom | xcompmgr) openbox >"$work/wm.log" 2>&1 & ;;
+        mutter) dbus-run-session -- mutter --x11 --replace >"$work/wm.log" 2>&1 & ;;
+        kwin) dbus-run-session -- kwin_x11 --replace >"$work/wm.log" 2>&1 & ;;
+        *)
+            echo "with-x: unknown KESTRANE_WM=$wm" >&2
+            exit 2
+            ;;
+    esac
+    pids+=($!)
+}
+# The window manager is ready once it has put up its check window. One that dies or does not
+# come up in ten seconds (mutter, now and then, on a busy machine) is started once more.
+for attempt in 1 2; do
+    start_wm
+    for _ in $(seq 1 200); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep 'window id' >/dev/null && break 2
+        kill -0 "${pids[-1]}" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "with-x: $wm did not come up (attempt $attempt):" >&2
+    tail -n 20 "$work/wm.log" >&2
+    kill "${pids[-1]}" 2>/dev/null || true
 done
 case "$wm" in
     picom)
