@@ -12,10 +12,13 @@ namespace kestrane {
 namespace {
 
 // The event loop's precise timers still fire up to a millisecond or two late, and every
-// millisecond counts when a message stays up for one. So the timer is armed one millisecond
-// before its deadline and, when it fires, waits out the rest (never more than that
-// millisecond and a bit) before the tick runs. Ticks are periodic: the next deadline is one
-// interval after the last one, unless the handler restarts the timer.
+// millisecond counts when a message stays up for one. So the timer is armed before its
+// deadline and, when it fires, waits out the rest before the tick runs. A process that has
+// slept for a long while wakes later (up to about two milliseconds after a pause of a second,
+// against a tenth of one after a few milliseconds, on the machines measured), so a long count
+// is armed three milliseconds early and a short one one millisecond early. Ticks are
+// periodic: the next deadline is one interval after the last one, unless the handler restarts
+// the timer.
 class PreciseTimer : public Timer {
   public:
     PreciseTimer() {
@@ -53,9 +56,11 @@ class PreciseTimer : public Timer {
   private:
     using Clock = std::chrono::steady_clock;
     static constexpr auto kEarly = std::chrono::milliseconds(1);
+    static constexpr auto kEarlyAfterLongSleep = std::chrono::milliseconds(3);
+    static constexpr auto kLongSleep = std::chrono::milliseconds(200);
     // A wait longer than this means the timer fired far too early (a clock change, a
     // suspended process); it is armed again instead of blocking the event loop.
-    static constexpr auto kLongestWait = std::chrono::milliseconds(3);
+    static constexpr auto kLongestWait = std::chrono::milliseconds(5);
 
     void Run() {
         if (interval_ > 0) {
@@ -69,8 +74,9 @@ class PreciseTimer : public Timer {
 
     void Arm() {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now());
+        const auto early = left > kLongSleep ? kEarlyAfterLongSleep : kEarly;
         timer_.start(
-            std::max<std::chrono::milliseconds>(left - kEarly, std::chrono::milliseconds(0)));
+            std::max<std::chrono::milliseconds>(left - early, std::chrono::milliseconds(0)));
     }
 
     void Due() {
