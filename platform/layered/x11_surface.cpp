@@ -39,7 +39,7 @@ constexpr milliseconds kLongestWait(100);
 // long later: a compositor can lose a change (mutter, now and then, right after the window was
 // first shown) and a change of something else in the same place can pass for it, and letters
 // left on screen until the next message are far worse than one more repaint of nothing.
-constexpr milliseconds kHideAgainAfter[] = {milliseconds(60), milliseconds(250)};
+constexpr milliseconds kHideAgainAfter[] = {milliseconds(20), milliseconds(60), milliseconds(250)};
 
 Display* TheDisplay() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
