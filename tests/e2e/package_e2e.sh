@@ -159,7 +159,16 @@ box() { xdotool search --onlyvisible --name '^Veltrane$' 2>/dev/null | head -n1;
 has_box() { [ -n "$(box)" ]; }
 wait_for 20 has_box || fail "no message at start-up"
 grep -q "cannot be kept in $user_folder" "$work/blocked.log" || fail "the message names no folder"
-xdotool key --window "$(box)" Return
+# The box found a moment ago may already be gone again (xdotool then fails with BadWindow), so
+# Return goes to whichever box is up until none is.
+answer_box() {
+    local id
+    id=$(box)
+    [ -z "$id" ] || xdotool key --window "$id" Return 2>/dev/null || true
+    sleep 0.2
+    ! has_box
+}
+wait_for 10 answer_box || fail "the message stayed after Return"
 wait_for 10 panel_count_is 1 || fail "the panel went away"
 kill -0 "$pid" || fail "the program ended"
 [ "$(listing "$user_folder")" = "$user_before" ] || fail "the per-user folder changed"
