@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer, and runs every test (unit and end-to-end) with CTest.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" test
 
 build="${KESTRANE_TEST_BUILD:-$root/build-test}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRANE_SANITIZE=ON
@@ -28,6 +28,10 @@ while read -r target; do
     [ -n "$target" ] || continue
     name=$(basename "$target")
     mkdir -p "$corpus/$name"
+    # Inputs that once broke a target start every run, so a rare case is tried each time.
+    if [ -d "$root/tests/fuzz-seeds/$name" ]; then
+        cp "$root/tests/fuzz-seeds/$name"/* "$corpus/$name/"
+    fi
     if "$target" -max_total_time=5 -max_len=4096 -artifact_prefix="$corpus/" "$corpus/$name" \
         </dev/null >"$corpus/$name.log" 2>&1; then
         echo "fuzz: $name: $(grep -E '^Done' "$corpus/$name.log")"

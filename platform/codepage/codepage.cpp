@@ -1,5 +1,7 @@
 #include "platform/codepage/codepage.h"
 
+#include <QStringDecoder>
+
 namespace platform::codepage {
 
 namespace {
@@ -70,7 +72,10 @@ QString DecodeWindows1252(std::string_view bytes) {
 
 QString DecodeForDisplay(std::string_view bytes) {
     if (IsValidUtf8(bytes)) {
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        // Every character as it stands, a leading byte-order mark included (QString::fromUtf8
+        // drops one), so that the text written back is the same bytes.
+        QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     }
     return DecodeWindows1252(bytes);
 }

@@ -21,7 +21,8 @@ bool IsValidUtf8(std::string_view bytes);
 QString DecodeWindows1252(std::string_view bytes);
 
 // The text to show for bytes from a state file or a file name: UTF-8 when the bytes are valid
-// UTF-8, Windows-1252 otherwise.
+// UTF-8 (every character kept, a leading byte-order mark too, so EncodeTyped gives the same
+// bytes back), Windows-1252 otherwise.
 QString DecodeForDisplay(std::string_view bytes);
 
 // The bytes to store for text the user typed: UTF-8.

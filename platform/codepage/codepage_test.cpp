@@ -54,5 +54,18 @@ TEST(Codepage, TypedTextIsStoredAsUtf8AndReadsBack) {
     EXPECT_EQ(EncodeTyped(QString()), "");
 }
 
+// A line that begins with a byte-order mark (the first line of a file saved by an editor that
+// writes one) keeps it: shown as the zero-width U+FEFF and written back as the same bytes, so
+// editing such a message never changes bytes the user did not touch.
+TEST(Codepage, LeadingByteOrderMarkIsKept) {
+    const std::string bytes =
+        "\xEF\xBB\xBF"
+        "Calm \xEF\xBB\xBF";
+    const QString shown = DecodeForDisplay(bytes);
+    EXPECT_EQ(shown, QString(QChar(0xFEFF)) + QStringLiteral("Calm ") + QChar(0xFEFF));
+    EXPECT_EQ(EncodeTyped(shown), bytes);
+    EXPECT_EQ(EncodeTyped(DecodeForDisplay("\xEF\xBB\xBF")), "\xEF\xBB\xBF");
+}
+
 }  // namespace
 }  // namespace platform::codepage
