@@ -1,29 +1,53 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, every Debian package that building, running and testing kestrane
-# needs and that is not installed yet. Needs root (or sudo).
+# Installs, with apt-get, the Debian packages that are not installed yet, for one of:
+#   build    building and running kestrane (the default of scripts/start.sh)
+#   display  a virtual display to start it on where there is none: X server, window manager,
+#            tray host and what takes the screenshot
+#   test     everything the tests and benchmarks need: the above, the compositors and Wayland
+#            sessions they run under, the test toolchain and the package checkers (the default)
+# Needs root (or sudo).
 set -euo pipefail
+what="${1:-test}"
 
-packages=(
+build=(
     # toolchain
-    g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
+    g++ cmake ninja-build pkg-config
     # Qt 6 Widgets and the X11 pieces the flash window and the tray use
     qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libx11-dev libxext-dev
+    libxdamage-dev
+    # a typeface for the panel and the letters
+    fonts-dejavu-core
+)
+display=(
+    xvfb openbox trayer xdotool x11-utils imagemagick
+)
+test=(
+    # the fuzz targets are built with clang
+    clang libclang-rt-14-dev
     # tests and benchmarks
-    libgtest-dev libgmock-dev libbenchmark-dev
-    # a real X server, window manager and tray host for end-to-end tests and headless starts
-    xvfb openbox trayer xdotool x11-utils imagemagick fonts-dejavu-core fonts-liberation
+    libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation
     # the real-input tests read the panel's boxes and message boxes through the clipboard and
     # give the letters they type keys of their own
     xclip x11-xserver-utils
     # packages: building (cpack's .deb with its dependencies) and checking them
     dpkg-dev file lintian desktop-file-utils appstream
-    # the screen's changes seen by the flash window, and the compositing managers it is
-    # tested and measured under (GNOME's, KDE's, picom, xcompmgr; the first two need D-Bus)
-    libxdamage-dev mutter kwin-x11 picom xcompmgr dbus
+    # the compositing managers the flash window is tested and measured under (GNOME's, KDE's,
+    # picom, xcompmgr; the first two need D-Bus)
+    mutter kwin-x11 picom xcompmgr dbus
     # Wayland sessions: GNOME's compositor and weston with XWayland, and Qt's Wayland plugin,
     # which kestrane must not choose there
     weston xwayland qt6-wayland
 )
+
+case "$what" in
+    build) packages=("${build[@]}") ;;
+    display) packages=("${display[@]}") ;;
+    test) packages=("${build[@]}" "${display[@]}" "${test[@]}") ;;
+    *)
+        echo "install-deps: unknown set '$what' (build, display or test)" >&2
+        exit 2
+        ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -33,7 +57,7 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
-    echo "install-deps: everything is installed"
+    echo "install-deps: everything for '$what' is installed"
     exit 0
 fi
 

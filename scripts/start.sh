@@ -7,7 +7,8 @@
 # KESTRANE_KEEP_RUNNING=1 to keep it running there until Ctrl-C.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/install-deps.sh"
+# Only what building and running need; a virtual display only where there is none.
+bash "$root/scripts/install-deps.sh" build
 
 build="${KESTRANE_BUILD:-$root/build}"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
@@ -25,6 +26,7 @@ if [ -n "${DISPLAY:-}" ]; then
     exec "$stage/kestrane"
 fi
 
+bash "$root/scripts/install-deps.sh" display
 shot="$build/kestrane-screenshot.png"
 export KESTRANE_STAGE="$stage" KESTRANE_SHOT="$shot"
 bash "$root/tests/e2e/with-x.sh" bash -c '
