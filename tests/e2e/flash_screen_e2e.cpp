@@ -68,20 +68,26 @@ TEST_P(FlashesOnScreen, EveryMessageComesAndGoesWhenDue) {
     EXPECT_TRUE(run.Running()) << "the program ended";
     run.Stop();
 
+    // What the watcher surely saw fails the test; a flash it may have slept through, or a time
+    // its own gaps make uncertain, does not (a busy machine delays the watcher too).
     const screenwatch::RunAnalysis a = screenwatch::Analyse(trace, ms, 1000);
     const std::string wm = watcher.WindowManagerName();
-    SCOPED_TRACE("window manager " + wm + ", frame " + std::to_string(frame) + " ms");
+    SCOPED_TRACE("window manager " + wm + ", frame " + std::to_string(frame) + " ms; " +
+                 screenwatch::DescribeBlind(trace));
     EXPECT_FALSE(trace.onAtEnd) << "a message stayed on screen";
-    EXPECT_GE(a.seen, kFlashes);
-    EXPECT_EQ(a.missed, 0) << "messages never reached the screen";
+    EXPECT_GE(a.seen + a.unobserved, kFlashes);
+    EXPECT_EQ(a.missed, 0) << "messages never reached the screen (" << a.unobserved
+                           << " more while the watcher was blind)";
     // A message shorter than a frame is shown for one frame.
     const double longest = std::max<double>(ms, frame) + frame + kSlackMs;
     for (std::size_t i = 0; i < trace.flashes.size(); ++i) {
-        const double shown = trace.flashes[i].off - trace.flashes[i].on;
-        EXPECT_LE(shown, longest) << "message " << i << " stayed up for " << shown << " ms";
+        const double shown = trace.flashes[i].Shortest();
+        EXPECT_LE(shown, longest) << "message " << i << " stayed up for at least " << shown
+                                  << " ms";
     }
-    for (double e : a.pauseError) {
-        EXPECT_LE(std::abs(e), frame + kSlackMs) << "a pause was " << 1000 + e << " ms";
+    for (const auto& [least, most] : a.pauseErrorRange) {
+        EXPECT_TRUE(least <= frame + kSlackMs && most >= -(frame + kSlackMs))
+            << "a pause was between " << 1000 + least << " and " << 1000 + most << " ms";
     }
 }
 

@@ -235,7 +235,7 @@ Trace Watch(ScreenWatcher& watcher, double limitMs, std::chrono::microseconds yi
     Trace trace;
     const auto start = Clock::now();
     bool on = false;
-    double since = 0;
+    Flash current;
     long polls = 0;
     double t = 0;
     while (t < limitMs) {
@@ -245,14 +245,21 @@ Trace Watch(ScreenWatcher& watcher, double limitMs, std::chrono::microseconds yi
         }
         const bool now = watcher.Differs();
         ++polls;
+        const double previous = t;
         t = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (polls > 1 && t - previous > kBlindMs) {
+            trace.blind.push_back({previous, t});
+        }
         if (now != on) {
             if (now) {
-                since = t;
+                current = Flash{t, 0, previous, t};
             } else {
-                trace.flashes.push_back({since, t});
+                current.off = t;
+                trace.flashes.push_back(current);
             }
             on = now;
+        } else if (on) {
+            current.lastOn = t;
         }
         std::this_thread::sleep_for(yield);
     }
@@ -278,21 +285,50 @@ Summary Summarise(std::vector<double> values) {
     return s;
 }
 
+std::string DescribeBlind(const Trace& trace) {
+    const Blind* longest = nullptr;
+    for (const Blind& b : trace.blind) {
+        if (longest == nullptr || b.to - b.from > longest->to - longest->from) {
+            longest = &b;
+        }
+    }
+    char text[128];
+    if (longest == nullptr) {
+        std::snprintf(text, sizeof text, "the watcher polled every %.3f ms, never blind",
+                      trace.pollMs);
+    } else {
+        std::snprintf(text, sizeof text,
+                      "the watcher polled every %.3f ms and was blind %zu times, longest %.1f ms "
+                      "at %.1f ms",
+                      trace.pollMs, trace.blind.size(), longest->to - longest->from, longest->from);
+    }
+    return text;
+}
+
 RunAnalysis Analyse(const Trace& trace, double displayMs, double pauseMs) {
     RunAnalysis a;
     a.seen = static_cast<int>(trace.flashes.size());
+    // Whether the watcher was blind within (from, to) long enough to miss a whole flash.
+    auto blindBetween = [&](double from, double to) {
+        return std::any_of(trace.blind.begin(), trace.blind.end(), [&](const Blind& b) {
+            return b.to > from && b.from < to && b.to - b.from >= displayMs / 2;
+        });
+    };
     for (std::size_t i = 0; i < trace.flashes.size(); ++i) {
         const Flash& f = trace.flashes[i];
         a.displayError.push_back(f.off - f.on - displayMs);
         if (i == 0) {
             continue;
         }
-        const double gap = f.on - trace.flashes[i - 1].off;
+        const Flash& prev = trace.flashes[i - 1];
+        const double gap = f.on - prev.off;
         const int lost = static_cast<int>(std::lround((gap - pauseMs) / (pauseMs + displayMs)));
         if (lost > 0) {
-            a.missed += lost;
+            (blindBetween(prev.off, f.on) ? a.unobserved : a.missed) += lost;
         } else {
             a.pauseError.push_back(gap - pauseMs);
+            a.pauseErrorRange.emplace_back(f.before - prev.off - pauseMs,
+                                           f.on - prev.lastOn - pauseMs);
         }
     }
     return a;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace screenwatch {
@@ -49,18 +50,35 @@ class ScreenWatcher {
     Impl* d_;
 };
 
-// One flash as the watcher saw it, in ms since the watch began.
+// One flash as the watcher saw it, in ms since the watch began: the first poll that saw it and
+// the first that no longer did, and the polls just around them. It came on somewhere in
+// (before, on] and went off in (lastOn, off].
 struct Flash {
     double on = 0;
     double off = 0;
+    double before = 0;  // the poll before `on`
+    double lastOn = 0;  // the last poll that saw it
+    // What surely passed between its coming and going, and what may have passed.
+    double Shortest() const { return lastOn - on; }
+    double Longest() const { return off - before; }
+};
+
+// A time the watcher was not looking: two successive polls this far apart.
+struct Blind {
+    double from = 0;
+    double to = 0;
 };
 
 struct Trace {
     std::vector<Flash> flashes;
+    std::vector<Blind> blind;  // every gap between polls longer than kBlindMs
     double elapsedMs = 0;
     double pollMs = 0;     // mean time from one poll to the next
     bool onAtEnd = false;  // the region still differed when the watch ended
 };
+inline constexpr double kBlindMs = 1.0;
+// The watcher's gaps as text ("12 gaps, longest 4.2 ms at 1031.0"), to print beside a failure.
+std::string DescribeBlind(const Trace& trace);
 
 // Polls until stop(trace so far) is true or limitMs have passed, yielding `yield` between polls so
 // that the watched program is not starved of the processor.
@@ -77,11 +95,19 @@ Summary Summarise(std::vector<double> values);
 // A trace of a run of displayMs messages with pauses of pauseMs: flashes seen, flashes missed
 // (a gap long enough to hold one or more whole cycles), signed display errors of every flash
 // seen and signed pause errors of every gap that holds no missed flash.
+//
+// A flash missing from a gap counts as unobserved instead of missed when the watcher was blind
+// at some moment of that gap for long enough to have slept through it (half its display time:
+// the program may end a display that much early). Each pause also comes with the range the
+// poll times allow (pauseErrorRange: the least and the greatest error it can have been), so a
+// test fails on what surely happened, not on its own slowness.
 struct RunAnalysis {
     int seen = 0;
     int missed = 0;
+    int unobserved = 0;
     std::vector<double> displayError;
     std::vector<double> pauseError;
+    std::vector<std::pair<double, double>> pauseErrorRange;
 };
 RunAnalysis Analyse(const Trace& trace, double displayMs, double pauseMs);
 
