@@ -4,6 +4,7 @@
 #include "app/flash/shared_state.h"
 #include "app/panel/frm_main.h"
 #include "platform/dialogs/qt_dialogs.h"
+#include "platform/priority/timing_priority.h"
 #include "platform/session/session.h"
 
 #include <QApplication>
@@ -44,6 +45,15 @@ int main(int argc, char** argv) {
     options.appFolder = folders.appFolder;
     options.runFolder = folders.runFolder;
     options.instanceKey = QCoreApplication::applicationFilePath().toStdString();
+    // While a run goes the flash timer's thread asks for realtime scheduling, so that a busy
+    // machine does not make messages come and go late.
+    options.timingPriority = [](bool running) {
+        if (running) {
+            platform::priority::RaiseForTiming();
+        } else {
+            platform::priority::RestoreNormal();
+        }
+    };
     kestrane::FrmMain panel(state, dialogs, std::move(options));
     dialogs.setParent(&panel);
 

@@ -138,6 +138,9 @@ void RunControl::StartRun() {
     const std::int16_t counter = d_.buildRunList(d_.panel.Categories(), d_.state.runList);
     if (counter >= 2) {
         d_.flashWindow.Show();
+        if (d_.timingPriority) {
+            d_.timingPriority(true);
+        }
     }
 }
 
@@ -148,6 +151,9 @@ void RunControl::StopRun() {
         if (d_.flashWindow.IsLoaded()) {
             d_.flashWindow.Timer1()->SetEnabled(false);
             d_.flashWindow.Unload();
+        }
+        if (d_.timingPriority) {
+            d_.timingPriority(false);
         }
     } catch (const std::exception& e) {
         Message(QString::fromLocal8Bit(e.what()));

@@ -58,6 +58,9 @@ class RunControl {
         TimerFactory timers;
         BuildFn buildRunList;               // fills the run list; returns 1 + messages found
         std::function<void()> saveOptions;  // rewrites the options file
+        // Asks for the scheduling that keeps the flash on time while a run goes (true) and
+        // gives it back (false); may be empty.
+        std::function<void(bool)> timingPriority;
     };
 
     explicit RunControl(Deps deps);

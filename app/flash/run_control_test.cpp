@@ -63,7 +63,8 @@ class RunControlTest : public ::testing::Test {
             [this] {
                 ++saves;
                 saved.push_back(state.flashOptions);
-            }};
+            },
+            [this](bool raise) { priority.push_back(raise); }};
     }
 
     void ExpectStopped() {
@@ -93,6 +94,7 @@ class RunControlTest : public ::testing::Test {
     std::vector<std::string> messages;
     int builds = 0;
     int saves = 0;
+    std::vector<bool> priority;  // each request for the flash's scheduling
     CategoryList builtFrom;
     std::vector<FlashOptions> saved;
     RunControl rc{Deps()};
@@ -115,6 +117,7 @@ TEST_F(RunControlTest, StartThenStop) {
     rc.PbStart_Click();
     ExpectStopped();
     EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(priority, (std::vector<bool>{true, false}));  // raised while the run went
 }
 
 TEST_F(RunControlTest, IntervalAboveSixtyIsRefusedAndCorrected) {
@@ -206,6 +209,7 @@ TEST_F(RunControlTest, NothingToFlashStillLocksUntilStop) {
     EXPECT_FALSE(panel.settingsEnabled);
     EXPECT_FALSE(state.Idle);
     EXPECT_TRUE(state.RunWanted);
+    EXPECT_TRUE(priority.empty());  // nothing flashes, nothing to keep on time
     rc.PbStart_Click();
     ExpectStopped();
 }

@@ -144,9 +144,9 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
             return BuildRunList(appFolder_, selection, list);
         };
     }
-    run_ = std::make_unique<RunControl>(RunControl::Deps{state_, *panel_, dialogs_, *flash_,
-                                                         options.timers, std::move(build),
-                                                         [this] { SaveOptions(); }});
+    run_ = std::make_unique<RunControl>(
+        RunControl::Deps{state_, *panel_, dialogs_, *flash_, options.timers, std::move(build),
+                         [this] { SaveOptions(); }, options.timingPriority});
 
     help_ = new HelpPanels(*this);
 

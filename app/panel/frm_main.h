@@ -54,6 +54,8 @@ class FrmMain : public QWidget {
         std::function<void()> endProcess;
         // Whether start-up creates the tray object (tests run without one).
         bool createTray = true;
+        // The flash's scheduling while a run goes (see RunControl::Deps); may be empty.
+        std::function<void(bool)> timingPriority;
     };
 
     FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options);
