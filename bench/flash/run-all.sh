@@ -3,7 +3,7 @@
 # on a fresh virtual X server, and prints their figures one after the other.
 #
 #   bench/flash/run-all.sh <build>/bench/flash/flash_bench <build>/stage/kestrane [options...]
-# The options go to flash_bench (--ms, --cycles, --load, --starts).
+# The options go to flash_bench (--ms, --cycles, --load, --starts, --busy).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 bench=$1
