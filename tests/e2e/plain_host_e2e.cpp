@@ -514,6 +514,19 @@ TEST_F(QuorvilTest, AGenericClientFindsMembersEventsAndTheirSourceFromTypeInform
                                               "MouseUp(Button=1)", "Click(Button=1)",
                                               "MouseDown(Button=2)", "DoubleClick(Button=2)"}));
     EXPECT_EQ(point->Unadvise(cookie), S_OK);
+
+    // A property put with one positional argument too many: a wrong count, nothing changes.
+    const std::vector<DISPID> put = {DISPID_PROPERTYPUT};
+    for (DISPID id : {DISPID_SysTray_Visible, DISPID_SysTray_ToolTipText}) {
+        EXPECT_EQ(Call(object.get(), id, DISPATCH_PROPERTYPUT,
+                       {*Variant::Long(1).get(), *Variant::Text(u"-1").get()}, nullptr, nullptr,
+                       nullptr, put),
+                  DISP_E_BADPARAMCOUNT);
+    }
+    Variant visible;
+    EXPECT_EQ(Call(object.get(), DISPID_SysTray_Visible, DISPATCH_PROPERTYGET, {}, visible.get()),
+              S_OK);
+    EXPECT_EQ(visible->boolVal, VARIANT_FALSE);
 }
 
 }  // namespace
