@@ -350,6 +350,7 @@ std::string Listing(ITypeInfo* info) {
 
 // The surface of the library as the tables of its interfaces give it.
 constexpr const char* kExpectedLibrary = R"(_SysTray dispatch hidden dual
+  IDispatch
   40030007 get MenuCheck() Boolean
   40030007 put MenuCheck(value Boolean)
   68030005 get Menu() _MenuItems*
@@ -369,6 +370,7 @@ SysTray class creatable
   default _SysTray
   default source __SysTray
 __SysTray dispatch hidden
+  IDispatch
   00000001 method Click(Button Long)
   00000002 method MouseDown(Button Long)
   00000003 method MouseUp(Button Long)
@@ -376,6 +378,7 @@ __SysTray dispatch hidden
   00000005 method DoubleClick(Button Long)
   00000006 method MenuClick(byref Item _MenuItem**)
 _MenuItems dispatch hidden dual
+  IDispatch
   68030001 get Item(Index Variant) _MenuItem*
   68030000 get Count() Long
   60030002 method Add(Caption String, optional Key String = "", optional Tag Variant, optional ItemData Long = 0, optional byref Checked Boolean* = False, optional Enabled Boolean = True) _MenuItem*
@@ -385,6 +388,7 @@ _MenuItems dispatch hidden dual
 MenuItems class
   default _MenuItems
 _MenuItem dispatch hidden dual
+  IDispatch
   68030005 put Caption(value String)
   68030005 get Caption() String
   68030004 put Key(value String)
@@ -432,6 +436,45 @@ TEST_F(QuorvilTest, AGenericClientFindsMembersEventsAndTheirSourceFromTypeInform
         listing += Listing(type.get());
     }
     EXPECT_EQ(listing, kExpectedLibrary);
+
+    // Each dual interface hands over its vtable view (after IDispatch's seven slots, a
+    // function per accessor returning HRESULT, a result as the last parameter), which leads
+    // back to the dispatch view.
+    for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
+        ComPtr<ITypeInfo> dispatch, vtable, back;
+        ASSERT_EQ(library->GetTypeInfo(i, dispatch.Put()), S_OK);
+        TYPEATTR *d = nullptr, *v = nullptr, *b = nullptr;
+        dispatch->GetTypeAttr(&d);
+        HREFTYPE ref = 0;
+        const HRESULT hr = dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
+        if (d->wTypeFlags & TYPEFLAG_FDUAL) {
+            ASSERT_EQ(hr, S_OK) << NameOf(dispatch.get());
+            ASSERT_EQ(dispatch->GetRefTypeInfo(ref, vtable.Put()), S_OK);
+            vtable->GetTypeAttr(&v);
+            EXPECT_EQ(v->typekind, TKIND_INTERFACE);
+            EXPECT_EQ(v->guid, d->guid);
+            EXPECT_TRUE(v->wTypeFlags & TYPEFLAG_FDUAL);
+            EXPECT_EQ(v->cFuncs, d->cFuncs);
+            EXPECT_EQ(v->cImplTypes, 1);
+            EXPECT_EQ(v->cbSizeVft, (7 + v->cFuncs) * sizeof(void*));
+            FUNCDESC* f = nullptr;
+            ASSERT_EQ(vtable->GetFuncDesc(1, &f), S_OK);
+            EXPECT_EQ(f->funckind, FUNC_PUREVIRTUAL);
+            EXPECT_EQ(f->oVft, 8 * static_cast<SHORT>(sizeof(void*)));
+            EXPECT_EQ(f->elemdescFunc.tdesc.vt, VT_HRESULT);
+            vtable->ReleaseFuncDesc(f);
+            ASSERT_EQ(vtable->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
+            ASSERT_EQ(vtable->GetRefTypeInfo(ref, back.Put()), S_OK);
+            back->GetTypeAttr(&b);
+            EXPECT_EQ(b->typekind, TKIND_DISPATCH);
+            EXPECT_EQ(b->guid, d->guid);
+            back->ReleaseTypeAttr(b);
+            vtable->ReleaseTypeAttr(v);
+        } else {
+            EXPECT_EQ(hr, TYPE_E_ELEMENTNOTFOUND) << NameOf(dispatch.get());
+        }
+        dispatch->ReleaseTypeAttr(d);
+    }
 
     // The default source, through the class information.
     ComPtr<IProvideClassInfo> provider;
@@ -527,6 +570,21 @@ TEST_F(QuorvilTest, AGenericClientFindsMembersEventsAndTheirSourceFromTypeInform
     EXPECT_EQ(Call(object.get(), DISPID_SysTray_Visible, DISPATCH_PROPERTYGET, {}, visible.get()),
               S_OK);
     EXPECT_EQ(visible->boolVal, VARIANT_FALSE);
+
+    // The library stays loaded while only its type information is held.
+    sink.Reset();
+    point.Reset();
+    points.Reset();
+    connections.Reset();
+    container.Reset();
+    provider.Reset();
+    object.Reset();
+    events.Reset();
+    classInfo.Reset();
+    EXPECT_EQ(CanUnloadNow(), S_FALSE) << "a type and the library are held";
+    info.Reset();
+    EXPECT_EQ(CanUnloadNow(), S_FALSE) << "the library is held";
+    library.Reset();
 }
 
 }  // namespace
