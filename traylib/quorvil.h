@@ -18,13 +18,18 @@
 // 1.0, the seven types above). SysTray offers IProvideClassInfo and IProvideClassInfo2 (the
 // class with its default interface and its default source, __SysTray), and its connection
 // point container enumerates its one connection point, which enumerates its connections.
-// The dual interfaces are described as the dispatch interfaces that Invoke serves: one
+// A dual interface is described as COM describes one: its TKIND_DISPATCH information
+// (TYPEFLAG_FDUAL, implementing IDispatch) is the dispatch interface that Invoke serves, one
 // function per accessor or method in vtable order, with dispatch ids, invoke kinds, parameter
-// names, types, flags and default values, result types, NewEnum hidden. Not provided:
-// ITypeInfo::GetTypeComp and ITypeLib::GetTypeComp (E_NOTIMPL), the vtable view of the dual
-// interfaces (GetRefTypeOfImplType(-1)) and their base interface, documentation strings and
-// help files (empty), module entry points (GetDllEntry, AddressOfMember:
-// TYPE_E_BADMODULEKIND), variables (there are none).
+// names, types, flags and default values, result types, NewEnum hidden; its
+// GetRefTypeOfImplType(-1) hands over the TKIND_INTERFACE view of the vtable (the same
+// functions in their slots after IDispatch's seven, returning HRESULT, a result as a last
+// retval parameter), whose own GetRefTypeOfImplType(-1) leads back. The event interface
+// implements IDispatch too. A client that holds any ITypeInfo or the ITypeLib keeps the
+// library loaded (DllCanUnloadNow). Not provided: ITypeInfo::GetTypeComp and
+// ITypeLib::GetTypeComp (E_NOTIMPL), descriptions of IDispatch's and IUnknown's own functions
+// and their library, documentation strings and help files (empty), module entry points
+// (GetDllEntry, AddressOfMember: TYPE_E_BADMODULEKIND), variables (there are none).
 //
 // Threads. The objects live on a GUI thread, where the icon and the menu are shown:
 //   - in a Qt GUI program (one that runs a QApplication, constructed before its first object):
