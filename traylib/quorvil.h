@@ -18,19 +18,22 @@
 // 1.0, the seven types above). SysTray offers IProvideClassInfo and IProvideClassInfo2 (the
 // class with its default interface and its default source, __SysTray), and its connection
 // point container enumerates its one connection point, which enumerates its connections.
-// The dual interfaces are described as the dispatch interfaces that Invoke serves: one
+// A dual interface is described as COM describes one: its TKIND_DISPATCH information
+// (TYPEFLAG_FDUAL, implementing IDispatch) is the dispatch interface that Invoke serves, one
 // function per accessor or method in vtable order, with dispatch ids, invoke kinds, parameter
-// names, types, flags and default values, result types, NewEnum hidden. Not provided:
-// ITypeInfo::GetTypeComp and ITypeLib::GetTypeComp (E_NOTIMPL), the vtable view of the dual
-// interfaces (GetRefTypeOfImplType(-1)) and their base interface, documentation strings and
-// help files (empty), module entry points (GetDllEntry, AddressOfMember:
-// TYPE_E_BADMODULEKIND), variables (there are none).
+// names, types, flags and default values, result types, NewEnum hidden; its
+// GetRefTypeOfImplType(-1) hands over the TKIND_INTERFACE view of the vtable (the same
+// functions in their slots after IDispatch's seven, returning HRESULT, a result as a last
+// retval parameter), whose own GetRefTypeOfImplType(-1) leads back. The event interface
+// implements IDispatch too. A client that holds any ITypeInfo or the ITypeLib keeps the
+// library loaded (DllCanUnloadNow). Not provided: ITypeInfo::GetTypeComp and
+// ITypeLib::GetTypeComp (E_NOTIMPL), descriptions of IDispatch's and IUnknown's own functions
+// and their library, documentation strings and help files (empty), module entry points
+// (GetDllEntry, AddressOfMember: TYPE_E_BADMODULEKIND), variables (there are none).
 //
 // Threads. The objects live on a GUI thread, where the icon and the menu are shown:
 //   - in a Qt GUI program (one that runs a QApplication, constructed before its first object):
-//     the thread of that application, which must run its event loop. A program that calls from
-//     that thread gets every event on it, raised synchronously from the window-message
-//     dispatch or inside ShowMenu;
+//     the thread of that application, which must run its event loop;
 //   - in any other host, when an X display accepts connections (DISPLAY; Qt's xcb platform): a
 //     GUI thread of the library's own, whose Qt application runs from the first object until
 //     the last is released;
@@ -38,13 +41,28 @@
 //     menu cannot be shown, yet every property keeps its value, ShowMenu returns at once
 //     without MenuClick, SendEvent raises its events, and everything runs on the calling thread.
 // Any thread may call any object: a call from another thread is carried to the GUI thread and
-// waits until it has run there (as a call into an apartment does); ShowMenu waits until the
-// menu has closed, and MenuClick is raised before it returns. Events are raised on the GUI
-// thread: a host without a GUI thread of its own receives them on the library's thread while
-// it goes on with its own work, so its sink must expect calls from that thread, and its
-// handlers must not wait for a thread that is calling the library. Releasing the last object
-// from another thread returns once the object, and the library's own Qt application with it,
-// has gone, so a host may end right after.
+// waits until it has run there, as a call into a single-threaded apartment does; ShowMenu
+// waits until the menu has closed.
+//
+// Events. Every event (icon clicks, MenuClick, SendEvent's) reaches a sink on the thread that
+// advised it, as COM's apartments deliver them:
+//   - a sink advised on the GUI thread gets it at once, raised synchronously from the
+//     window-message dispatch or inside the call (in a Qt GUI program, its own thread);
+//   - a sink advised on any other thread (a plain host's thread, a Qt program's worker) gets it
+//     posted to that thread, in the order raised, when the thread pumps (platform/com/
+//     com_api.h, Apartments): while it is inside any call into the library, so that events
+//     raised during a call arrive before the call returns (MenuClick before ShowMenu returns),
+//     and whenever it calls CoPumpCalls, a plain host's stand-in for its message loop. A host
+//     whose thread waits for user actions must pump so (a thread that never does gets the
+//     events at its next call). The library does not wait for such a handler: the event's
+//     arguments are copies (an argument by reference refers to the copy), and the handler may
+//     call the library, or release its last reference, freely.
+// A thread that waits for another one without pumping must not be needed by it: in a Qt GUI
+// program, the GUI thread that waits for a worker (joins it, blocks on a lock or a condition)
+// without running its event loop deadlocks as soon as that worker calls the library, whose
+// calls are carried to the GUI thread; that is COM's own rule for a single-threaded
+// apartment. Releasing the last object from another thread returns once the object, and the
+// library's own Qt application with it, has gone, so a host may end right after.
 #pragma once
 
 #include "platform/com/com_interfaces.h"

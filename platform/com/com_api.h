@@ -4,6 +4,8 @@
 // freed by another and error information set by a library reaches its client.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -96,8 +98,36 @@ KCOM_API void SetRegistrationScope(RegistrationScope scope);
 // kClassesRoot or kMachineClassesRoot, after the scope above.
 KCOM_API std::string_view RegistrationClassesRoot();
 
-// Nothing to set up on this platform: every call happens on the creating thread. Kept so
-// that clients read as they do elsewhere.
+// --- Apartments -------------------------------------------------------------------------
+// Every thread is a single-threaded apartment: an object belongs to the thread it lives on,
+// a sink to the thread that advised it. A call that another thread makes into it (an event
+// raised on an object's own thread for a sink advised elsewhere) is posted to that thread's
+// queue and runs there, in the order posted, when the thread pumps:
+//   - while it waits for a call it made into an object of another thread (CoWaitForCalls, as
+//     a thread blocked in such a call pumps messages), so events raised during the call
+//     arrive before it returns;
+//   - when it calls CoPumpCalls, a host's stand-in for its message loop.
+// A thread that does neither gets its calls at its next call into another thread's object.
+
+class Apartment;  // one thread's queue of posted calls
+using ApartmentRef = std::shared_ptr<Apartment>;
+
+// The calling thread's apartment.
+KCOM_API ApartmentRef CurrentApartment();
+// Posts call to apartment's thread. False (and call dropped on the calling thread) when that
+// thread has ended.
+KCOM_API bool PostToApartment(const ApartmentRef& apartment, std::function<void()> call);
+// Runs the calls posted to the calling thread as they arrive, until done() is true with none
+// waiting. done is looked at under the apartment's lock: keep it to reading a flag, and make
+// it true, then call WakeApartment for the waiting thread's apartment.
+KCOM_API void CoWaitForCalls(const std::function<bool()>& done);
+KCOM_API void WakeApartment(const ApartmentRef& apartment);
+// Runs the calls posted to the calling thread; when none is waiting, first waits up to
+// timeoutMs for one. The number of calls run.
+KCOM_API ULONG CoPumpCalls(DWORD timeoutMs);
+
+// Nothing to set up on this platform: every thread is an apartment of its own. Kept so that
+// clients read as they do elsewhere.
 KCOM_API HRESULT CoInitialize(void* pvReserved);
 KCOM_API void CoUninitialize();
 

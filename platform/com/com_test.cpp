@@ -1,7 +1,12 @@
 // Strings, variants, error information, identifiers and the refusals of class creation.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/com/com.h"
 #include "platform/registry/registry.h"
@@ -280,4 +285,42 @@ TEST(ClassCreation, FindsTheClassOfAProgramId) {
     EXPECT_EQ(GuidToString(clsid), "{813EA4EB-F8E1-49AF-924D-AB5F54D1FE44}");
     EXPECT_EQ(CLSIDFromProgID(u"quorvil.Other", &clsid), CO_E_CLASSSTRING);
     EXPECT_EQ(clsid, GUID_NULL);
+}
+
+// Calls posted to a thread run there, in order, while it waits or pumps; a thread that has
+// ended refuses them and they are dropped at once.
+TEST(Apartment, PostedCallsRunInOrderOnTheirThreadAndAnEndedThreadRefusesThem) {
+    const ApartmentRef here = CurrentApartment();
+    const std::thread::id self = std::this_thread::get_id();
+    std::vector<int> order;
+    std::atomic<bool> done = false;
+    std::atomic<bool> waited = false;
+    std::thread other([&] {
+        for (int i : {1, 2}) {
+            EXPECT_TRUE(PostToApartment(here, [&, i] {
+                EXPECT_EQ(std::this_thread::get_id(), self);
+                order.push_back(i);
+            }));
+        }
+        done = true;
+        WakeApartment(here);
+        while (!waited) {
+            std::this_thread::yield();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        PostToApartment(here, [&] { order.push_back(3); });
+    });
+    CoWaitForCalls([&] { return done.load(); });
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    waited = true;
+    EXPECT_EQ(CoPumpCalls(5000), 1u);
+    other.join();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(CoPumpCalls(0), 0u);
+
+    ApartmentRef ended;
+    std::thread([&] { ended = CurrentApartment(); }).join();
+    const auto held = std::make_shared<int>(0);
+    EXPECT_FALSE(PostToApartment(ended, [held] {}));
+    EXPECT_EQ(held.use_count(), 1);
 }

@@ -127,7 +127,15 @@ HRESULT InvokeMember(const TypeDesc& type, const MemberDesc& member, void* self,
     }
     const UINT n = member.paramCount;
     const UINT positional = dp.cArgs - dp.cNamedArgs;
-    if (positional > n) {
+    const bool isPut =
+        member.invokeKind == DISPATCH_PROPERTYPUT || member.invokeKind == DISPATCH_PROPERTYPUTREF;
+    // The value of a property put, named DISPID_PROPERTYPUT, is its last parameter: positional
+    // arguments can only be the ones before it.
+    bool namedValue = false;
+    for (UINT i = 0; isPut && i < dp.cNamedArgs; ++i) {
+        namedValue = namedValue || dp.rgdispidNamedArgs[i] == DISPID_PROPERTYPUT;
+    }
+    if (positional > (namedValue && n > 0 ? n - 1 : n)) {
         return DISP_E_BADPARAMCOUNT;
     }
     // argOf[k]: index in rgvarg of the argument for parameter k, or -1 when omitted.
@@ -135,8 +143,6 @@ HRESULT InvokeMember(const TypeDesc& type, const MemberDesc& member, void* self,
     for (UINT j = 0; j < positional; ++j) {
         argOf[j] = static_cast<long>(dp.cArgs - 1 - j);
     }
-    const bool isPut =
-        member.invokeKind == DISPATCH_PROPERTYPUT || member.invokeKind == DISPATCH_PROPERTYPUTREF;
     for (UINT i = 0; i < dp.cNamedArgs; ++i) {
         const DISPID id = dp.rgdispidNamedArgs[i];
         long k = -1;

@@ -48,6 +48,7 @@ inline constexpr VARTYPE VT_USERDEFINED = 29;
 inline constexpr WORD TYPEFLAG_FDISPATCHABLE = 0x1000;
 inline constexpr WORD PARAMFLAG_FIN = 0x1;
 inline constexpr WORD PARAMFLAG_FOUT = 0x2;
+inline constexpr WORD PARAMFLAG_FRETVAL = 0x8;
 inline constexpr WORD PARAMFLAG_FOPT = 0x10;
 inline constexpr WORD PARAMFLAG_FHASDEFAULT = 0x20;
 inline constexpr INT IMPLTYPEFLAG_FDEFAULT = 0x1;

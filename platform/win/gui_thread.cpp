@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QThread>
 
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <condition_variable>
@@ -17,6 +18,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/com/com_api.h"
+
 // The two calls of Xlib used here, declared as Xlib does (its header's macros, such as None
 // and Bool, would clash with Qt's and this file's names).
 extern "C" {
@@ -26,6 +29,8 @@ int XCloseDisplay(_XDisplay* display);
 }
 
 namespace platform::win {
+
+namespace com = platform::com;
 
 namespace {
 
@@ -276,17 +281,39 @@ void RunOnGuiThread(const std::function<void()>& work) {
         work();
         return;
     }
-    std::exception_ptr failure;
+    // The work is queued on the GUI thread's event loop; meanwhile the caller runs the calls
+    // posted to its own apartment (the events the work raises for it among them). The call
+    // counts as finished when the work has run, or when Qt drops it unrun (its application
+    // going away), whichever comes first.
+    struct Call {
+        std::atomic<bool> done = false;
+        std::exception_ptr failure;
+        com::ApartmentRef caller = com::CurrentApartment();
+        void Finish() {
+            done = true;
+            com::WakeApartment(caller);
+        }
+    };
+    struct Finisher {
+        std::shared_ptr<Call> call;
+        ~Finisher() { call->Finish(); }
+    };
+    const auto call = std::make_shared<Call>();
+    std::shared_ptr<Finisher> finisher(new Finisher{call});
     QMetaObject::invokeMethod(
         app,
-        [&] {
+        [finisher, &work] {
             try {
                 work();
             } catch (...) {
-                failure = std::current_exception();
+                finisher->call->failure = std::current_exception();
             }
+            finisher->call->Finish();
         },
-        Qt::BlockingQueuedConnection);
+        Qt::QueuedConnection);
+    finisher.reset();
+    com::CoWaitForCalls([&] { return call->done.load(); });
+    const std::exception_ptr failure = call->failure;
     // When that work dropped the last use, the own application is taken down now: the caller
     // (typically releasing its last object before it ends) returns once it is gone.
     {

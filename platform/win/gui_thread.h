@@ -46,10 +46,11 @@ bool OnGuiThread();
 
 // Runs work on the GUI thread of the held use and returns when it has run. On the GUI thread
 // itself, or when there is no GUI thread, work runs at once on the calling thread. Otherwise
-// it is queued on the GUI thread's event loop while the caller waits (work also runs while
-// the GUI thread is inside a popup menu or another nested event loop); an exception that work
-// throws is thrown again in the caller. Call only while holding a GuiThreadUse, and never
-// while the GUI thread waits for the calling thread.
+// it is queued on the GUI thread's event loop (work also runs while the GUI thread is inside a
+// popup menu or another nested event loop) while the caller waits, running the calls posted to
+// its own apartment meanwhile (platform::com::CoWaitForCalls); an exception that work throws
+// is thrown again in the caller. Call only while holding a GuiThreadUse, and never while the
+// GUI thread waits for the calling thread.
 void RunOnGuiThread(const std::function<void()>& work);
 
 }  // namespace platform::win

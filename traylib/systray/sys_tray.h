@@ -9,7 +9,8 @@
 // The object, its window, icon and menu live on the GUI thread (platform/win/gui_thread.h):
 // in a Qt GUI program its application's thread, which must run its event loop; in any other
 // host a GUI thread of the library's own. Calls from other threads are carried there
-// (ServerObject), and the events are raised there.
+// (ServerObject), and the events are raised there, reaching each sink on the thread that
+// advised it (ConnectionPoint).
 #pragma once
 
 #include <bit>

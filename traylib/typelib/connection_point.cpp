@@ -1,5 +1,8 @@
 #include "traylib/typelib/connection_point.h"
 
+#include <memory>
+
+#include "platform/com/com_ptr.h"
 #include "platform/com/dispatch.h"
 #include "traylib/typelib/server_object.h"
 #include "traylib/typelib/variant_enumerator.h"
@@ -56,10 +59,12 @@ HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer**
 }
 
 HRESULT ConnectionPoint::Advise(IUnknown* pUnkSink, DWORD* pdwCookie) {
-    return InApartment([&] { return AdviseHere(pUnkSink, pdwCookie); });
+    const ApartmentRef apartment = CurrentApartment();
+    return InApartment([&] { return AdviseHere(pUnkSink, pdwCookie, apartment); });
 }
 
-HRESULT ConnectionPoint::AdviseHere(IUnknown* pUnkSink, DWORD* pdwCookie) {
+HRESULT ConnectionPoint::AdviseHere(IUnknown* pUnkSink, DWORD* pdwCookie,
+                                    const ApartmentRef& apartment) {
     if (!pdwCookie) {
         return E_POINTER;
     }
@@ -75,7 +80,7 @@ HRESULT ConnectionPoint::AdviseHere(IUnknown* pUnkSink, DWORD* pdwCookie) {
         }
     }
     try {
-        sinks_.push_back({nextCookie_, static_cast<IDispatch*>(sink)});
+        sinks_.push_back({nextCookie_, static_cast<IDispatch*>(sink), apartment});
     } catch (...) {
         static_cast<IDispatch*>(sink)->Release();
         return E_OUTOFMEMORY;
@@ -117,20 +122,67 @@ HRESULT ConnectionPoint::EnumConnections(IEnumConnections** ppEnum) {
 }
 
 void ConnectionPoint::Fire(DISPID dispid, VARIANT* args, UINT count) {
-    std::vector<IDispatch*> targets;
+    std::vector<Sink> targets;
     try {
-        targets.reserve(sinks_.size());
+        targets = sinks_;
     } catch (...) {
         return;
     }
-    for (const Sink& s : sinks_) {
+    for (const Sink& s : targets) {
         s.sink->AddRef();
-        targets.push_back(s.sink);
     }
-    for (IDispatch* sink : targets) {
-        InvokeMethod(sink, dispid, args, count);
-        sink->Release();
+    const ApartmentRef here = CurrentApartment();
+    for (Sink& s : targets) {
+        if (s.apartment == here || !s.apartment) {
+            InvokeMethod(s.sink, dispid, args, count);
+            s.sink->Release();
+        } else {
+            Post(s, dispid, args, count);
+        }
     }
+}
+
+void ConnectionPoint::Post(const Sink& target, DISPID dispid, VARIANT* args, UINT count) {
+    // The event as the sink's thread raises it: the sink (with the reference taken for it),
+    // and a copy of each argument's value, remembering which were passed by reference.
+    struct Event {
+        IDispatch* sink;
+        DISPID dispid;
+        std::vector<Variant> values;
+        std::vector<bool> byRef;
+        ~Event() { sink->Release(); }
+    };
+    std::shared_ptr<Event> event;
+    try {
+        event.reset(new Event{target.sink, dispid, {}, {}});
+    } catch (...) {
+        target.sink->Release();
+        return;
+    }
+    try {
+        event->values.resize(count);
+        for (UINT i = 0; i < count; ++i) {
+            VariantCopyInd(event->values[i].get(), &args[i]);
+            event->byRef.push_back((args[i].vt & VT_BYREF) != 0);
+        }
+    } catch (...) {
+        return;
+    }
+    PostToApartment(target.apartment, [event] {
+        std::vector<VARIANT> passed(event->values.size());
+        for (std::size_t i = 0; i < passed.size(); ++i) {
+            VARIANT* value = event->values[i].get();
+            if (event->byRef[i]) {
+                // The union's storage of the copy, which the handler may replace.
+                VariantInit(&passed[i]);
+                passed[i].vt = static_cast<VARTYPE>(VT_BYREF | value->vt);
+                passed[i].byref = &value->llVal;
+            } else {
+                passed[i] = *value;  // borrowed: the copy keeps ownership
+            }
+        }
+        InvokeMethod(event->sink, event->dispid, passed.data(), static_cast<UINT>(passed.size()));
+    });
 }
 
 }  // namespace quorvil

@@ -4,7 +4,9 @@
 // the container alive. A sink is held until Unadvise (or until the container goes), as
 // clients expect; a client that never calls Unadvise keeps itself and the container alive.
 // Like its container it lives on the GUI thread: Advise, Unadvise and EnumConnections from
-// other threads are carried there, and events are raised there.
+// other threads are carried there, and events are raised there. Each sink belongs to the
+// thread that advised it (its apartment): an event for a sink of another thread is posted to
+// that thread and reaches the sink there, when it pumps (platform/com/com_api.h, Apartments).
 #pragma once
 
 #include <vector>
@@ -42,16 +44,22 @@ class ConnectionPoint final : public IConnectionPoint {
     std::size_t SinkCount() const { return sinks_.size(); }
 
     // Raises one event on every connected sink, in the order they connected, with the
-    // arguments in declaration order. A sink connected or disconnected by an event handler
-    // takes effect from the next event. Failures of sinks are ignored.
+    // arguments in declaration order: at once on a sink of the calling thread, posted to the
+    // advising thread of any other with copies of the arguments (one passed by reference is
+    // handed to that sink by reference to its copy). A sink connected or disconnected by an
+    // event handler takes effect from the next event. Failures of sinks are ignored.
     void Fire(DISPID dispid, VARIANT* args, UINT count);
 
   private:
-    HRESULT AdviseHere(IUnknown* pUnkSink, DWORD* pdwCookie);
+    HRESULT AdviseHere(IUnknown* pUnkSink, DWORD* pdwCookie, const ApartmentRef& apartment);
+    struct Sink;
+    // Posts one event to target's thread; takes over the reference to target.sink.
+    static void Post(const Sink& target, DISPID dispid, VARIANT* args, UINT count);
 
     struct Sink {
         DWORD cookie;
         IDispatch* sink;
+        ApartmentRef apartment;  // of the thread that advised it
     };
 
     IConnectionPointContainer* container_;

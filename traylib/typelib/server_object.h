@@ -51,7 +51,8 @@ HRESULT Guarded(std::u16string_view source, Body&& body) noexcept {
 
 // Runs work (returning an HRESULT) on the GUI thread, as a call into the library's apartment:
 // at once when the caller is on it (or there is none), else carried there while the caller
-// waits. The error information that work leaves comes back to the calling thread.
+// waits and receives the events posted to it meanwhile. The error information that work leaves
+// comes back to the calling thread.
 template <typename Work>
 HRESULT InApartment(Work&& work) {
     HRESULT hr = E_UNEXPECTED;

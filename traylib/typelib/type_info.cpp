@@ -1,15 +1,35 @@
 #include "traylib/typelib/type_info.h"
 
-#include <cstring>
 #include <new>
 #include <string_view>
-#include <vector>
+
+#include "traylib/typelib/server_object.h"
+#include "traylib/typelib/type_info_parts.h"
 
 namespace quorvil {
 
-namespace {
+namespace typeinfo {
 
-constexpr WORD kDispatchFlags = TYPEFLAG_FDISPATCHABLE;
+const TypeLibDesc& Library() {
+    return TypeLibrary();
+}
+
+UINT IndexOf(const TypeDesc& type) {
+    for (UINT i = 0; i < Library().typeCount; ++i) {
+        if (Library().types[i] == &type) {
+            return i;
+        }
+    }
+    return Library().typeCount;
+}
+
+bool IsDual(const TypeDesc& type) {
+    return type.kind == TKIND_INTERFACE && (type.flags & TYPEFLAG_FDUAL);
+}
+
+TYPEKIND ShownKind(const TypeDesc& type) {
+    return IsDual(type) ? TKIND_DISPATCH : type.kind;
+}
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) {
@@ -37,232 +57,64 @@ HRESULT GiveText(std::u16string_view text, BSTR* out) {
     return S_OK;
 }
 
-const TypeLibDesc& Library() {
-    return TypeLibrary();
+ULONG HeldCount::AddRef() {
+    const ULONG refs = ++refs_;
+    if (refs == 1) {
+        ObjectCreated();
+    }
+    return refs;
 }
 
-// The position of a type in the library: also its HREFTYPE.
-UINT IndexOf(const TypeDesc& type) {
-    for (UINT i = 0; i < Library().typeCount; ++i) {
-        if (Library().types[i] == &type) {
-            return i;
-        }
+ULONG HeldCount::Release() {
+    ULONG refs = refs_.load();
+    while (refs > 0 && !refs_.compare_exchange_weak(refs, refs - 1)) {
     }
-    return Library().typeCount;
+    if (refs == 1) {
+        ObjectDestroyed();
+    }
+    return refs > 0 ? refs - 1 : 0;
 }
 
-// A dual interface is shown as the dispatch interface that Invoke serves.
-TYPEKIND ShownKind(const TypeDesc& type) {
-    return type.kind == TKIND_INTERFACE && (type.flags & TYPEFLAG_FDUAL) ? TKIND_DISPATCH
-                                                                         : type.kind;
+}  // namespace typeinfo
+
+namespace {
+
+using namespace typeinfo;
+
+constexpr WORD kDispatchFlags = TYPEFLAG_FDISPATCHABLE;
+
+// The base interfaces of every interface of the library, named and placed (their vtable
+// sizes) but without descriptions of their functions.
+const TypeDesc kIUnknownType = {u"IUnknown", IID_IUnknown, TKIND_INTERFACE, 0, nullptr,
+                                0,           nullptr,      nullptr};
+const TypeDesc kIDispatchType = {u"IDispatch", IID_IDispatch, TKIND_INTERFACE, 0, nullptr, 0,
+                                 nullptr,      nullptr};
+
+bool IsBase(const TypeDesc& type) {
+    return &type == &kIUnknownType || &type == &kIDispatchType;
 }
 
-// A FUNCDESC with everything it points at in one block, freed by ReleaseFuncDesc.
-struct FuncBlock {
-    static constexpr UINT kMaxParams = 8;
-    FUNCDESC desc;  // first, so that the block is found from the FUNCDESC
-    ELEMDESC params[kMaxParams];
-    PARAMDESCEX defaults[kMaxParams];
-    TYPEDESC pointees[2 * kMaxParams + 2];
-    UINT pointeeCount;
-};
+HRESULT GiveView(HREFTYPE ref, ITypeInfo** out);
 
-void Describe(const TypeSpec& spec, TYPEDESC* out, FuncBlock& block) {
-    TYPEDESC inner{};
-    inner.vt = spec.vt;
-    if (spec.object) {
-        // An object of a described interface: a pointer to that type.
-        TYPEDESC& named = block.pointees[block.pointeeCount++];
-        named.vt = VT_USERDEFINED;
-        named.hreftype = IndexOf(*spec.object);
-        inner = TYPEDESC{};
-        inner.vt = VT_PTR;
-        inner.lptdesc = &named;
-    }
-    if (spec.byRef) {
-        TYPEDESC& pointee = block.pointees[block.pointeeCount++];
-        pointee = inner;
-        inner = TYPEDESC{};
-        inner.vt = VT_PTR;
-        inner.lptdesc = &pointee;
-    }
-    *out = inner;
-}
-
-void FillDefault(const ParamDefault& d, VARIANT* v) {
-    VariantInit(v);
-    switch (d.vt) {
-        case VT_I4:
-            v->vt = VT_I4;
-            v->lVal = d.number;
-            break;
-        case VT_BOOL:
-            v->vt = VT_BOOL;
-            v->boolVal = d.number ? VARIANT_TRUE : VARIANT_FALSE;
-            break;
-        case VT_BSTR:
-            v->vt = VT_BSTR;
-            v->bstrVal = SysAllocString(d.text ? d.text : u"");
-            break;
-        default:
-            break;
-    }
-}
-
-class TypeInfo;
-
-class TypeLib final : public ITypeLib {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    UINT STDMETHODCALLTYPE GetTypeInfoCount() override { return Library().typeCount; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, ITypeInfo** ppTInfo) override {
-        if (!ppTInfo) {
-            return E_POINTER;
-        }
-        *ppTInfo = nullptr;
-        return index < Library().typeCount ? GiveTypeInfo(*Library().types[index], ppTInfo)
-                                           : TYPE_E_ELEMENTNOTFOUND;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoType(UINT index, TYPEKIND* pTKind) override {
-        if (!pTKind) {
-            return E_POINTER;
-        }
-        if (index >= Library().typeCount) {
-            return TYPE_E_ELEMENTNOTFOUND;
-        }
-        *pTKind = ShownKind(*Library().types[index]);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** ppTInfo) override {
-        if (!ppTInfo) {
-            return E_POINTER;
-        }
-        *ppTInfo = nullptr;
-        const TypeDesc* type = FindType(Library(), guid);
-        return type ? GiveTypeInfo(*type, ppTInfo) : TYPE_E_ELEMENTNOTFOUND;
-    }
-    HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** ppTLibAttr) override {
-        if (!ppTLibAttr) {
-            return E_POINTER;
-        }
-        auto* attr = new (std::nothrow) TLIBATTR{};
-        if (!attr) {
-            return E_OUTOFMEMORY;
-        }
-        attr->guid = Library().guid;
-        attr->lcid = Library().lcid;
-        attr->syskind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-        attr->wMajorVerNum = Library().majorVersion;
-        attr->wMinorVerNum = Library().minorVersion;
-        *ppTLibAttr = attr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** ppTComp) override {
-        if (ppTComp) {
-            *ppTComp = nullptr;
-        }
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetDocumentation(INT index, BSTR* pBstrName, BSTR* pBstrDocString,
-                                               DWORD* pdwHelpContext,
-                                               BSTR* pBstrHelpFile) override {
-        const OLECHAR* name = nullptr;
-        if (index == -1) {
-            name = Library().name;
-        } else if (index >= 0 && static_cast<UINT>(index) < Library().typeCount) {
-            name = Library().types[index]->name;
-        } else {
-            return TYPE_E_ELEMENTNOTFOUND;
-        }
-        if (pBstrDocString) {
-            *pBstrDocString = nullptr;
-        }
-        if (pdwHelpContext) {
-            *pdwHelpContext = 0;
-        }
-        if (pBstrHelpFile) {
-            *pBstrHelpFile = nullptr;
-        }
-        return GiveText(name, pBstrName);
-    }
-    HRESULT STDMETHODCALLTYPE IsName(LPOLESTR szNameBuf, ULONG, BOOL* pfName) override {
-        if (!szNameBuf || !pfName) {
-            return E_POINTER;
-        }
-        *pfName = 0;
-        std::vector<Found> found = Find(szNameBuf, 1);
-        if (!found.empty()) {
-            // The caller's buffer gets the name as the library spells it.
-            std::u16string_view spelled = found.front().spelled;
-            std::memcpy(szNameBuf, spelled.data(), spelled.size() * sizeof(OLECHAR));
-            *pfName = 1;
-        }
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE FindName(LPOLESTR szNameBuf, ULONG, ITypeInfo** ppTInfo,
-                                       MEMBERID* rgMemId, USHORT* pcFound) override {
-        if (!szNameBuf || !ppTInfo || !rgMemId || !pcFound) {
-            return E_POINTER;
-        }
-        const std::vector<Found> found = Find(szNameBuf, *pcFound);
-        *pcFound = static_cast<USHORT>(found.size());
-        for (std::size_t i = 0; i < found.size(); ++i) {
-            GiveTypeInfo(*found[i].type, &ppTInfo[i]);
-            rgMemId[i] = found[i].memid;
-        }
-        return S_OK;
-    }
-    void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* pTLibAttr) override { delete pTLibAttr; }
-
-  private:
-    struct Found {
-        const TypeDesc* type;
-        MEMBERID memid;
-        std::u16string_view spelled;
-    };
-
-    // Up to max types named so (memid MEMBERID_NIL) or with a member or a parameter of a
-    // member named so (that member's id), one per type.
-    static std::vector<Found> Find(std::u16string_view name, std::size_t max) {
-        std::vector<Found> found;
-        for (UINT t = 0; t < Library().typeCount && found.size() < max; ++t) {
-            const TypeDesc& type = *Library().types[t];
-            if (SameName(type.name, name)) {
-                found.push_back({&type, MEMBERID_NIL, type.name});
-                continue;
-            }
-            for (UINT m = 0; m < type.memberCount; ++m) {
-                const MemberDesc& member = type.members[m];
-                const OLECHAR* hit = SameName(member.name, name) ? member.name : nullptr;
-                for (UINT k = 0; !hit && k < member.paramCount; ++k) {
-                    hit = SameName(member.params[k].name, name) ? member.params[k].name : nullptr;
-                }
-                if (hit) {
-                    found.push_back({&type, member.dispid, hit});
-                    break;
-                }
-            }
-        }
-        return found;
-    }
-};
-
+// One view of a type: as the library shows it (a dual interface as the dispatch interface
+// that Invoke serves), or the vtable view of a dual interface.
 class TypeInfo final : public ITypeInfo {
   public:
-    explicit TypeInfo(const TypeDesc& type) : type_(type) {}
+    TypeInfo(const TypeDesc& type, bool vtable) : type_(type), vtable_(vtable) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) {
             return E_POINTER;
         }
         *ppv = riid == IID_IUnknown || riid == IID_ITypeInfo ? this : nullptr;
-        return *ppv ? S_OK : E_NOINTERFACE;
+        if (!*ppv) {
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return refs_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return refs_.Release(); }
 
     HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR** ppTypeAttr) override {
         if (!ppTypeAttr) {
@@ -278,12 +130,19 @@ class TypeInfo final : public ITypeInfo {
         attr->memidConstructor = MEMBERID_NIL;
         attr->memidDestructor = MEMBERID_NIL;
         attr->cbSizeInstance = isClass ? 0 : sizeof(void*);
-        attr->typekind = ShownKind(type_);
+        attr->typekind = vtable_ ? TKIND_INTERFACE : ShownKind(type_);
         attr->cFuncs = static_cast<WORD>(type_.memberCount);
         attr->cImplTypes = static_cast<WORD>(ImplTypeCount());
-        attr->cbSizeVft = isClass ? 0 : static_cast<WORD>(7 * sizeof(void*));  // IDispatch's
+        // The slots: none for a class, IUnknown's three, IDispatch's seven (the dispatch view
+        // calls nothing else), in the vtable view one more per function.
+        const UINT slots = isClass                    ? 0
+                           : &type_ == &kIUnknownType ? 3
+                           : vtable_                  ? 7 + type_.memberCount
+                                                      : 7;
+        attr->cbSizeVft = static_cast<WORD>(slots * sizeof(void*));
         attr->cbAlignment = sizeof(void*);
-        attr->wTypeFlags = static_cast<WORD>(type_.flags | (isClass ? 0 : kDispatchFlags));
+        attr->wTypeFlags =
+            static_cast<WORD>(type_.flags | (isClass || IsBase(type_) ? 0 : kDispatchFlags));
         attr->wMajorVerNum = Library().majorVersion;
         attr->wMinorVerNum = Library().minorVersion;
         attr->tdescAlias.vt = VT_EMPTY;
@@ -309,22 +168,32 @@ class TypeInfo final : public ITypeInfo {
         if (!pRefType) {
             return E_POINTER;
         }
-        const TypeDesc* implemented = ImplType(index);
-        if (!implemented) {
+        if (index == static_cast<UINT>(-1) && IsDual(type_)) {
+            // A dual interface's other view: the vtable view of the dispatch view and back.
+            *pRefType = IndexOf(type_) + (vtable_ ? 0 : kVtableViewRef);
+            return S_OK;
+        }
+        if (index >= ImplTypeCount()) {
             return TYPE_E_ELEMENTNOTFOUND;
         }
-        *pRefType = IndexOf(*implemented);
+        if (type_.kind == TKIND_COCLASS) {
+            *pRefType = IndexOf(*(index == 0 ? type_.defaultInterface : type_.defaultEvents));
+        } else {
+            *pRefType = &type_ == &kIDispatchType ? kIUnknownRef : kIDispatchRef;
+        }
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetImplTypeFlags(UINT index, INT* pImplTypeFlags) override {
         if (!pImplTypeFlags) {
             return E_POINTER;
         }
-        if (!ImplType(index)) {
+        if (index >= ImplTypeCount() && !(index == static_cast<UINT>(-1) && IsDual(type_))) {
             return TYPE_E_ELEMENTNOTFOUND;
         }
-        *pImplTypeFlags =
-            index == 0 ? IMPLTYPEFLAG_FDEFAULT : IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
+        // A class's default interface and default source; an interface's base has no flags.
+        *pImplTypeFlags = type_.kind != TKIND_COCLASS ? 0
+                          : index == 0                ? IMPLTYPEFLAG_FDEFAULT
+                                       : IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames,
@@ -376,8 +245,7 @@ class TypeInfo final : public ITypeInfo {
             return E_POINTER;
         }
         *ppTInfo = nullptr;
-        return hRefType < Library().typeCount ? GiveTypeInfo(*Library().types[hRefType], ppTInfo)
-                                              : TYPE_E_ELEMENTNOTFOUND;
+        return GiveView(hRefType, ppTInfo);
     }
     HRESULT STDMETHODCALLTYPE AddressOfMember(MEMBERID, INVOKEKIND, void** ppv) override {
         if (ppv) {
@@ -403,6 +271,13 @@ class TypeInfo final : public ITypeInfo {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) override {
+        if (IsBase(type_)) {
+            // They belong to the system's standard library, which is not described here.
+            if (ppTLib) {
+                *ppTLib = nullptr;
+            }
+            return E_NOTIMPL;
+        }
         if (pIndex) {
             *pIndex = IndexOf(type_);
         }
@@ -410,32 +285,23 @@ class TypeInfo final : public ITypeInfo {
     }
     void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR* pTypeAttr) override { delete pTypeAttr; }
     void STDMETHODCALLTYPE ReleaseFuncDesc(FUNCDESC* pFuncDesc) override {
-        if (!pFuncDesc) {
-            return;
-        }
-        auto* block = reinterpret_cast<FuncBlock*>(pFuncDesc);
-        for (PARAMDESCEX& d : block->defaults) {
-            VariantClear(&d.varDefaultValue);
-        }
-        delete block;
+        FreeFuncDesc(pFuncDesc);
     }
     void STDMETHODCALLTYPE ReleaseVarDesc(VARDESC*) override {}
 
   private:
-    // A class implements its default interface and, when it has one, its default source.
+    // A class implements its default interface and, when it has one, its default source;
+    // every interface but IUnknown is based on another (IDispatch, IUnknown for IDispatch).
     UINT ImplTypeCount() const {
-        return type_.kind != TKIND_COCLASS
-                   ? 0
-                   : (type_.defaultInterface ? 1 : 0) + (type_.defaultEvents ? 1 : 0);
-    }
-    const TypeDesc* ImplType(UINT index) const {
-        if (index >= ImplTypeCount()) {
-            return nullptr;
+        if (type_.kind == TKIND_COCLASS) {
+            return (type_.defaultInterface ? 1 : 0) + (type_.defaultEvents ? 1 : 0);
         }
-        return index == 0 ? type_.defaultInterface : type_.defaultEvents;
+        return &type_ == &kIUnknownType ? 0 : 1;
     }
 
     const TypeDesc& type_;
+    const bool vtable_;
+    HeldCount refs_;
 };
 
 HRESULT TypeInfo::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
@@ -446,44 +312,7 @@ HRESULT TypeInfo::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
     if (index >= type_.memberCount) {
         return TYPE_E_ELEMENTNOTFOUND;
     }
-    const MemberDesc& member = type_.members[index];
-    if (member.paramCount > FuncBlock::kMaxParams) {
-        return E_UNEXPECTED;
-    }
-    auto* block = new (std::nothrow) FuncBlock{};
-    if (!block) {
-        return E_OUTOFMEMORY;
-    }
-    FUNCDESC& desc = block->desc;
-    desc.memid = member.dispid;
-    desc.funckind = FUNC_DISPATCH;
-    desc.invkind = static_cast<INVOKEKIND>(member.invokeKind);
-    desc.callconv = CC_STDCALL;
-    desc.cParams = static_cast<SHORT>(member.paramCount);
-    desc.lprgelemdescParam = member.paramCount ? block->params : nullptr;
-    desc.wFuncFlags = member.funcFlags;
-    Describe(member.resultType, &desc.elemdescFunc.tdesc, *block);
-    for (UINT k = 0; k < member.paramCount; ++k) {
-        const ParamDesc& param = member.params[k];
-        const TypeSpec& type = ParamType(member, k);
-        ELEMDESC& elem = block->params[k];
-        Describe(type, &elem.tdesc, *block);
-        USHORT flags = type.byRef ? PARAMFLAG_FIN | PARAMFLAG_FOUT : PARAMFLAG_FIN;
-        if (param.optional) {
-            flags |= PARAMFLAG_FOPT;
-            if (param.defaultValue.vt != VT_EMPTY) {
-                flags |= PARAMFLAG_FHASDEFAULT;
-                block->defaults[k].cBytes = sizeof(PARAMDESCEX);
-                FillDefault(param.defaultValue, &block->defaults[k].varDefaultValue);
-                elem.paramdesc.pparamdescex = &block->defaults[k];
-            } else if (type.vt == VT_VARIANT) {
-                ++desc.cParamsOpt;  // left out, it arrives as "missing"
-            }
-        }
-        elem.paramdesc.wParamFlags = flags;
-    }
-    *ppFuncDesc = &desc;
-    return S_OK;
+    return NewFuncDesc(type_.members[index], index, vtable_, ppFuncDesc);
 }
 
 HRESULT TypeInfo::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames) {
@@ -491,19 +320,25 @@ HRESULT TypeInfo::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UI
         return E_POINTER;
     }
     *pcNames = 0;
-    // Of a property's accessors, the one with the most parameters names them all.
+    // Of a property's accessors, the one with the most parameters names them all (in the
+    // vtable view a result is the last parameter, "retval").
+    const auto count = [&](const MemberDesc& member) {
+        return member.paramCount + (vtable_ && member.resultType.vt != VT_VOID ? 1 : 0);
+    };
     const MemberDesc* named = nullptr;
     for (UINT m = 0; m < type_.memberCount; ++m) {
         const MemberDesc& member = type_.members[m];
-        if (member.dispid == memid && (!named || member.paramCount > named->paramCount)) {
+        if (member.dispid == memid && (!named || count(member) > count(*named))) {
             named = &member;
         }
     }
     if (!named) {
         return TYPE_E_ELEMENTNOTFOUND;
     }
-    for (UINT i = 0; i < cMaxNames && i <= named->paramCount; ++i) {
-        const OLECHAR* name = i == 0 ? named->name : named->params[i - 1].name;
+    for (UINT i = 0; i < cMaxNames && i <= count(*named); ++i) {
+        const OLECHAR* name = i == 0                   ? named->name
+                              : i <= named->paramCount ? named->params[i - 1].name
+                                                       : u"retval";
         if (FAILED(GiveText(name, &rgBstrNames[i]))) {
             for (UINT j = 0; j < i; ++j) {
                 SysFreeString(rgBstrNames[j]);
@@ -515,12 +350,38 @@ HRESULT TypeInfo::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UI
     return S_OK;
 }
 
-HRESULT TypeLib::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) {
-        return E_POINTER;
+HRESULT GiveView(HREFTYPE ref, ITypeInfo** out) {
+    // Made once and kept for the life of the process.
+    struct Views {
+        TypeInfo* shown[16] = {};
+        TypeInfo* vtable[16] = {};
+        TypeInfo* iunknown = new TypeInfo(kIUnknownType, false);
+        TypeInfo* idispatch = new TypeInfo(kIDispatchType, false);
+        Views() {
+            for (UINT i = 0; i < Library().typeCount && i < 16; ++i) {
+                const TypeDesc& type = *Library().types[i];
+                shown[i] = new TypeInfo(type, false);
+                vtable[i] = IsDual(type) ? new TypeInfo(type, true) : nullptr;
+            }
+        }
+    };
+    static const Views* const views = new Views;
+    TypeInfo* view = nullptr;
+    if (ref < Library().typeCount) {
+        view = views->shown[ref];
+    } else if (ref >= kVtableViewRef && ref - kVtableViewRef < Library().typeCount) {
+        view = views->vtable[ref - kVtableViewRef];
+    } else if (ref == kIDispatchRef) {
+        view = views->idispatch;
+    } else if (ref == kIUnknownRef) {
+        view = views->iunknown;
     }
-    *ppv = riid == IID_IUnknown || riid == IID_ITypeLib ? this : nullptr;
-    return *ppv ? S_OK : E_NOINTERFACE;
+    *out = view;
+    if (!view) {
+        return TYPE_E_ELEMENTNOTFOUND;
+    }
+    view->AddRef();
+    return S_OK;
 }
 
 }  // namespace
@@ -529,26 +390,7 @@ HRESULT GiveTypeInfo(const TypeDesc& type, ITypeInfo** out) {
     if (!out) {
         return E_POINTER;
     }
-    // Made once and kept for the life of the process.
-    static TypeInfo* const* const infos = [] {
-        auto** all = new TypeInfo*[Library().typeCount];
-        for (UINT i = 0; i < Library().typeCount; ++i) {
-            all[i] = new TypeInfo(*Library().types[i]);
-        }
-        return all;
-    }();
-    const UINT index = IndexOf(type);
-    *out = index < Library().typeCount ? infos[index] : nullptr;
-    return *out ? S_OK : TYPE_E_ELEMENTNOTFOUND;
-}
-
-HRESULT GiveTypeLib(ITypeLib** out) {
-    if (!out) {
-        return E_POINTER;
-    }
-    static TypeLib* const library = new TypeLib;
-    *out = library;
-    return S_OK;
+    return GiveView(IndexOf(type), out);
 }
 
 }  // namespace quorvil
