@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     // The panel hides to the tray and the flash window comes and goes; the program ends only
     // through Close.
     app.setQuitOnLastWindowClosed(false);
-    // Beside the executable for a portable folder, else the per-user folder (seeded here).
+    // Beside the executable for a portable folder, else the per-user folder (seeded here, once
+    // its single-instance lock is held).
     const kestrane::AppFolders folders =
         kestrane::ChooseAppFolders(QCoreApplication::applicationDirPath().toStdString());
 
@@ -43,18 +44,23 @@ int main(int argc, char** argv) {
     kestrane::FrmMain::Options options;
     options.appFolder = folders.appFolder;
     options.runFolder = folders.runFolder;
-    options.instanceKey = QCoreApplication::applicationFilePath().toStdString();
+    options.instanceLock = folders.lock;
     kestrane::FrmMain panel(state, dialogs, std::move(options));
     dialogs.setParent(&panel);
 
     if (!panel.Form_Load()) {
+        std::fprintf(stderr, "kestrane: another Veltrane runs on the programs and settings in %s\n",
+                     folders.appFolder.string().c_str());
         return 0;  // another instance is running
     }
-    if (!folders.problem.empty()) {
-        // Said once the panel (or the tray icon) is up, so the user sees what runs.
-        std::fprintf(stderr, "kestrane: %s\n", folders.problem.c_str());
-        QTimer::singleShot(0, &panel, [&] {
-            dialogs.MsgBox(QString::fromStdString(folders.problem), platform::MsgBoxStyle::OkOnly,
+    // Said once the panel (or the tray icon) is up, so the user sees what runs.
+    for (const std::string& text : {folders.problem, folders.notice}) {
+        if (text.empty()) {
+            continue;
+        }
+        std::fprintf(stderr, "kestrane: %s\n", text.c_str());
+        QTimer::singleShot(0, &panel, [&dialogs, text] {
+            dialogs.MsgBox(QString::fromStdString(text), platform::MsgBoxStyle::OkOnly,
                            QStringLiteral("Veltrane"));
         });
     }
