@@ -119,29 +119,35 @@ void CheckWritable(std::string_view what, const fs::path& path) {
     }
 }
 
+// Refuses a symbolic link whose target does not exist: writing would put a file where the
+// link is, hiding that the file it was meant to lead to is missing.
+void CheckNotDangling(std::string_view what, const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(path, ec)) && !fs::exists(fs::status(path, ec))) {
+        const fs::path target = fs::read_symlink(path, ec);
+        Fail(what, path, "it is a symbolic link to " + target.string() + ", which does not exist");
+    }
+}
+
 // Whether path lies in folder (both without "." or ".." components or links).
 bool IsInside(const fs::path& folder, const fs::path& path) {
     const auto [f, p] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
     return f == folder.end();
 }
 
-// Replaces the file at path (or, for a symbolic link, the file it leads to) by bytes.
+// Replaces the file at path by bytes. A symbolic link is replaced as a whole (the file it
+// leads to keeps its bytes): a file of ours is never written through a link. A link that leads
+// nowhere is refused.
 void Replace(std::string_view what, const fs::path& path, std::string_view bytes,
              Durability durability) {
     std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        target = fs::weakly_canonical(path, ec);
-        if (ec) {
-            Fail(what, path, ec);
-        }
-    }
-    const fs::file_status st = fs::status(target, ec);
+    CheckNotDangling(what, path);
+    const fs::file_status st = fs::status(path, ec);
     const bool existed = fs::exists(st);
     if (existed) {
         CheckWritable(what, path);
     }
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     if (!fs::is_directory(fs::status(folder, ec))) {
         Fail(what, path, ENOENT);
     }
@@ -182,7 +188,7 @@ void Replace(std::string_view what, const fs::path& path, std::string_view bytes
     if (const int err = BeforeStep(FileStep::Rename, path)) {
         ec.assign(err, std::generic_category());
     } else {
-        fs::rename(temp, target, ec);
+        fs::rename(temp, path, ec);
     }
     if (ec) {
         RemoveQuietly(temp);
@@ -397,6 +403,7 @@ void CheckNoLinkOutside(const fs::path& appFolder, const fs::path& path) {
     if (!fs::is_symlink(fs::symlink_status(path, ec))) {
         return;
     }
+    CheckNotDangling("Cannot write", path);
     std::error_code targetError, appError, folderError;
     const fs::path target = fs::weakly_canonical(path, targetError);
     const fs::path app = fs::weakly_canonical(appFolder, appError);
