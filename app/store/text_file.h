@@ -170,6 +170,11 @@ void RemoveQuietly(const std::filesystem::path& path);
 // seen beforehand: the file is missing, a folder or read-only, or its folder cannot be written.
 void CheckDeletable(const std::filesystem::path& path);
 
+// Throws StoreError ("<what> <path>: it is a symbolic link to ..., which does not exist") when
+// path is a symbolic link that leads nowhere: writing would put a file where the link is,
+// hiding that the file it was meant to lead to is missing.
+void CheckNotDanglingLink(std::string_view what, const std::filesystem::path& path);
+
 // Refuses a write of path, a file of the application folder, that would go through a symbolic
 // link to a file outside that folder (and outside the folder holding the link): throws
 // StoreError naming the file and where the link leads, and nothing is written. A link that
