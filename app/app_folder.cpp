@@ -123,7 +123,7 @@ void SeedAppFolder(const fs::path& programFolder, const fs::path& folder) {
         Fail("cannot create a folder in", folder, staging.errorString());
     }
     const fs::path staged = staging.path().toStdString();
-    if (fs::exists(programFolder / "Data", ec)) {
+    if (fs::is_directory(programFolder / "Data", ec)) {
         for (const auto& entry : fs::directory_iterator(programFolder / "Data")) {
             if (entry.is_regular_file()) {
                 WriteWhole(staged / entry.path().filename(), ReadWhole(entry.path()));

@@ -32,8 +32,9 @@ struct AppFolders {
     // for them (a program folder that cannot be written, or can be again), for the user to read.
     std::string notice;
     // The single-instance lock of the state folder, taken when no other process holds it
-    // (else nothing was seeded or written). When the per-user folder cannot be used, the lock
-    // of the program folder whose shipped files are shown.
+    // (else nothing was seeded or written). When the per-user folder cannot be used: its lock
+    // if it could be taken there (other copies falling back the same way meet it), else the
+    // lock of the program folder whose shipped files are shown.
     std::shared_ptr<platform::instance::InstanceLock> lock;
 };
 

@@ -4,8 +4,6 @@
 
 #include "tests/support/test_support.h"
 
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 using testsupport::ReadBytes;
 using testsupport::ScopedEnv;
@@ -46,13 +44,12 @@ TEST(AppFolder, APortableFolderKeepsItsStateBesideTheExecutable) {
 // told where the programs and settings are; once the folder can be written again it is used
 // again, and the user is told once that the changes made meanwhile are in the per-user folder.
 TEST(AppFolder, AFolderThatCannotBeWrittenSaysWhichCopyIsUsed) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes in read-only folders";
-    }
     TempDir tmp;
     ScopedEnv data("XDG_DATA_HOME", (tmp / "data").string());
     Ship(tmp / "app");
-    fs::permissions(tmp / "app" / "Data", fs::perms::owner_read | fs::perms::owner_exec);
+    // No folder to write in (a read-only one is the same, but not to root).
+    fs::rename(tmp / "app" / "Data", tmp / "Data.away");
+    WriteBytes(tmp / "app" / "Data", "a file in the way");
     const fs::path user = tmp / "data" / "kestrane";
     {
         const kestrane::AppFolders folders = kestrane::ChooseAppFolders(tmp / "app");
@@ -67,7 +64,8 @@ TEST(AppFolder, AFolderThatCannotBeWrittenSaysWhichCopyIsUsed) {
         EXPECT_FALSE(second.lock->TryAcquire());
         EXPECT_FALSE(fs::exists(user / "Data"));
     }
-    fs::permissions(tmp / "app" / "Data", fs::perms::owner_all);
+    fs::remove(tmp / "app" / "Data");
+    fs::rename(tmp / "Data.away", tmp / "app" / "Data");
     kestrane::AppFolders folders = kestrane::ChooseAppFolders(tmp / "app");
     EXPECT_EQ(folders.appFolder, tmp / "app");
     EXPECT_NE(folders.notice.find(user.string()), std::string::npos) << folders.notice;
