@@ -217,7 +217,14 @@ void RenameCategory(const fs::path& appFolder, const CategoryList& catalogue, si
     // under a second name of ours (a hard link, which needs no room on the disk), so that
     // putting them back needs no room either, also on a full disk.
     const fs::path kept = copy.twoFiles ? fs::path() : KeepSecondName(copy.newPath);
-    ReplaceFile(copy.newPath, copy.bytes);
+    try {
+        ReplaceFile(copy.newPath, copy.bytes);
+    } catch (const StoreError&) {
+        if (!kept.empty()) {
+            RemoveQuietly(kept);
+        }
+        throw;
+    }
     try {
         WriteSelectedPrograms(appFolder, renamed, /*create=*/false);
     } catch (const StoreError&) {

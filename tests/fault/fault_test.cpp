@@ -38,7 +38,8 @@ enum class Fault {
     ReadOnlyFolder,
     MissingFolder,
     FullDisk,
-    FullDiskMidway,  // the disk fills once a category's file has been written
+    FullDiskMidway,       // the disk fills once a category's file has been written
+    FullDiskAfterRecord,  // the disk fills once the record of a change has been written
     LinkOutside,
     LinkInside,
     DanglingLink
@@ -53,6 +54,7 @@ const char* ReasonOf(Fault f) {
             return "No such file or directory";
         case Fault::FullDisk:
         case Fault::FullDiskMidway:
+        case Fault::FullDiskAfterRecord:
             return "No space left on device";
         case Fault::LinkOutside:
             return "outside the application folder";
@@ -85,6 +87,7 @@ const Case kCases[] = {
     {"rename", Fault::FullDisk, "Data", "Quiet.txt"},
     {"rename", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
     {"rename same", Fault::FullDiskMidway, "Images", "SelectedPrograms.txt"},
+    {"rename same", Fault::FullDiskAfterRecord, "Data", "Calm.txt"},
     {"update message", Fault::FullDiskMidway, "Data", "Calm"},
     {"create", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
     {"import", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
@@ -249,10 +252,12 @@ class FaultTest : public PanelTest {
                 });
                 break;
             case Fault::FullDiskMidway:
+            case Fault::FullDiskAfterRecord:
                 SetFileStepHook(
-                    [full = std::make_shared<bool>(false)](FileStep step, const fs::path& path) {
+                    [record = fault == Fault::FullDiskAfterRecord,
+                     full = std::make_shared<bool>(false)](FileStep step, const fs::path& path) {
                         if (step == FileStep::Rename && path.parent_path().filename() == "Data" &&
-                            path.filename() != ".kestrane-pending.txt") {
+                            (path.filename() == ".kestrane-pending.txt") == record) {
                             *full = true;
                             return 0;
                         }
