@@ -33,17 +33,12 @@
 namespace kestrane::paneltest {
 namespace {
 
-enum class Fault {
-    ReadOnlyFile,
-    ReadOnlyFolder,
-    MissingFolder,
-    FullDisk,
-    FullDiskMidway,       // the disk fills once a category's file has been written
-    FullDiskAfterRecord,  // the disk fills once the record of a change has been written
-    LinkOutside,
-    LinkInside,
-    DanglingLink
-};
+// FullDiskMidway: the disk fills once a category's file has been written; FullDiskAfterRecord:
+// once the record of a change has been written.
+// clang-format off
+enum class Fault { ReadOnlyFile, ReadOnlyFolder, MissingFolder, FullDisk, FullDiskMidway,
+                   FullDiskAfterRecord, LinkOutside, LinkInside, DanglingLink };
+// clang-format on
 
 const char* ReasonOf(Fault f) {
     switch (f) {
