@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -97,10 +98,10 @@ void SeedAppFolder(const fs::path& programFolder, const fs::path& folder) {
     std::error_code ec;
     MakeFolder(folder / "Images");
     for (const auto& entry : fs::directory_iterator(programFolder / "Images")) {
-        if (!entry.is_regular_file()) {
-            continue;
-        }
         const fs::path name = entry.path().filename();
+        if (!entry.is_regular_file() || name.string().rfind(".kestrane-", 0) == 0) {
+            continue;  // a lock or temporary file of a program running there is no shipped file
+        }
         const fs::path target = folder / "Images" / name;
         const bool present = fs::exists(target, ec);
         if (present && IsStateFile(name)) {
@@ -122,7 +123,7 @@ void SeedAppFolder(const fs::path& programFolder, const fs::path& folder) {
         Fail("cannot create a folder in", folder, staging.errorString());
     }
     const fs::path staged = staging.path().toStdString();
-    if (fs::exists(programFolder / "Data", ec)) {
+    if (fs::is_directory(programFolder / "Data", ec)) {
         for (const auto& entry : fs::directory_iterator(programFolder / "Data")) {
             if (entry.is_regular_file()) {
                 WriteWhole(staged / entry.path().filename(), ReadWhole(entry.path()));
@@ -135,6 +136,60 @@ void SeedAppFolder(const fs::path& programFolder, const fs::path& folder) {
     }
 }
 
+namespace {
+
+// Program folders that could not be written and whose state the per-user folder took over
+// meanwhile, one a line, kept in the per-user folder.
+constexpr std::string_view kStandInRecord = "Images/.kestrane-stands-in-for.txt";
+
+std::vector<std::string> StandInFor(const fs::path& folder) {
+    std::vector<std::string> lines;
+    std::ifstream in(folder / kStandInRecord);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+void WriteStandInFor(const fs::path& folder, const std::vector<std::string>& lines) {
+    QByteArray bytes;
+    for (const std::string& line : lines) {
+        bytes += QByteArray::fromStdString(line) + '\n';
+    }
+    if (lines.empty()) {
+        QFile::remove(Q(folder / kStandInRecord));
+    } else {
+        WriteWhole(folder / kStandInRecord, bytes);
+    }
+}
+
+// A writable program folder whose state the per-user folder took over while it could not be
+// written: said once, when the per-user folder is free to record that it was said.
+std::string TakenBackNotice(const fs::path& programFolder) {
+    const fs::path folder = PerUserFolder();
+    std::vector<std::string> standIn = StandInFor(folder);
+    const auto it = std::find(standIn.begin(), standIn.end(), programFolder.string());
+    if (it == standIn.end()) {
+        return {};
+    }
+    platform::instance::InstanceLock lock(InstanceLockFolder(folder));
+    if (lock.TryAcquire() && lock.Held()) {
+        standIn.erase(it);
+        try {
+            WriteStandInFor(folder, standIn);
+        } catch (const std::exception&) {
+            // said again at the next start
+        }
+    }
+    return "Veltrane reads and saves your programs and settings in " + programFolder.string() +
+           " again. The changes made while that folder could not be written are in " +
+           folder.string() + ", which this copy of Veltrane does not show.";
+}
+
+}  // namespace
+
 AppFolders ChooseAppFolders(const fs::path& programFolder) {
     AppFolders out;
     out.appFolder = programFolder;
@@ -143,7 +198,13 @@ AppFolders ChooseAppFolders(const fs::path& programFolder) {
     const bool installed = fs::exists(programFolder / kInstalledMarker, ec);
     if (!installed && IsWritableFolder(programFolder / "Images") &&
         IsWritableFolder(programFolder / "Data")) {
-        return out;  // a portable folder: everything stays beside the executable
+        // A portable folder: everything stays beside the executable.
+        out.lock =
+            std::make_shared<platform::instance::InstanceLock>(InstanceLockFolder(programFolder));
+        if (out.lock->TryAcquire()) {
+            out.notice = TakenBackNotice(programFolder);
+        }
+        return out;
     }
     if (installed) {
         if (const fs::path launcher = LauncherFolder(programFolder); !launcher.empty()) {
@@ -152,6 +213,12 @@ AppFolders ChooseAppFolders(const fs::path& programFolder) {
     }
     const fs::path folder = PerUserFolder();
     try {
+        MakeFolder(InstanceLockFolder(folder));
+        out.lock = std::make_shared<platform::instance::InstanceLock>(InstanceLockFolder(folder));
+        if (!out.lock->TryAcquire()) {
+            out.appFolder = folder;  // another process runs on it: nothing is touched
+            return out;
+        }
         SeedAppFolder(programFolder, folder);
         for (const char* sub : {"Images", "Data"}) {
             if (!IsWritableFolder(folder / sub)) {
@@ -159,11 +226,29 @@ AppFolders ChooseAppFolders(const fs::path& programFolder) {
             }
         }
         out.appFolder = folder;
+        if (!installed) {
+            std::vector<std::string> standIn = StandInFor(folder);
+            if (std::find(standIn.begin(), standIn.end(), programFolder.string()) ==
+                standIn.end()) {
+                standIn.push_back(programFolder.string());
+                WriteStandInFor(folder, standIn);
+            }
+            out.notice = "Veltrane cannot write in " + (programFolder / "Images").string() +
+                         " and " + (programFolder / "Data").string() +
+                         ", so it reads and saves your programs and settings in " +
+                         folder.string() + " (copied from the program folder when it had none).";
+        }
     } catch (const std::exception& e) {
+        out.appFolder = programFolder;
         out.problem = "Your programs and settings cannot be kept in " + folder.string() + " (" +
                       e.what() +
                       ").\n\nVeltrane runs with the programs and settings it came with; "
                       "changes you make now cannot be saved.";
+        if (!out.lock || !out.lock->Held()) {
+            out.lock = std::make_shared<platform::instance::InstanceLock>(
+                InstanceLockFolder(programFolder));
+            out.lock->TryAcquire();
+        }
     }
     return out;
 }

@@ -30,7 +30,47 @@ TEST(AppFolder, APortableFolderKeepsItsStateBesideTheExecutable) {
     EXPECT_EQ(folders.runFolder, tmp / "app");
     EXPECT_EQ(folders.problem, "");
     EXPECT_FALSE(fs::exists(tmp / "data"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "app" / "Images"), {}), 3);
+    ASSERT_TRUE(folders.lock && folders.lock->Held());
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp / "app" / "Images"), {}), 4);  // + lock
+
+    // A second start on the same folder, from another environment, gets no lock.
+    ScopedEnv runtime("XDG_RUNTIME_DIR", tmp.path().string());
+    const kestrane::AppFolders second = kestrane::ChooseAppFolders(tmp / "app");
+    EXPECT_FALSE(second.lock->TryAcquire());
+    EXPECT_EQ(second.appFolder, tmp / "app");
+}
+
+// A portable folder that cannot be written: the per-user folder takes over, and the user is
+// told where the programs and settings are; once the folder can be written again it is used
+// again, and the user is told once that the changes made meanwhile are in the per-user folder.
+TEST(AppFolder, AFolderThatCannotBeWrittenSaysWhichCopyIsUsed) {
+    TempDir tmp;
+    ScopedEnv data("XDG_DATA_HOME", (tmp / "data").string());
+    Ship(tmp / "app");
+    // No folder to write in (a read-only one is the same, but not to root).
+    fs::rename(tmp / "app" / "Data", tmp / "Data.away");
+    WriteBytes(tmp / "app" / "Data", "a file in the way");
+    const fs::path user = tmp / "data" / "kestrane";
+    {
+        const kestrane::AppFolders folders = kestrane::ChooseAppFolders(tmp / "app");
+        EXPECT_EQ(folders.appFolder, user);
+        EXPECT_EQ(folders.problem, "");
+        EXPECT_NE(folders.notice.find(user.string()), std::string::npos) << folders.notice;
+        EXPECT_NE(folders.notice.find((tmp / "app" / "Data").string()), std::string::npos);
+        EXPECT_TRUE(folders.lock->Held());
+        // Meanwhile another start waits its turn and touches nothing.
+        fs::remove_all(user / "Data");
+        const kestrane::AppFolders second = kestrane::ChooseAppFolders(tmp / "app");
+        EXPECT_FALSE(second.lock->TryAcquire());
+        EXPECT_FALSE(fs::exists(user / "Data"));
+    }
+    fs::remove(tmp / "app" / "Data");
+    fs::rename(tmp / "Data.away", tmp / "app" / "Data");
+    kestrane::AppFolders folders = kestrane::ChooseAppFolders(tmp / "app");
+    EXPECT_EQ(folders.appFolder, tmp / "app");
+    EXPECT_NE(folders.notice.find(user.string()), std::string::npos) << folders.notice;
+    folders = {};
+    EXPECT_EQ(kestrane::ChooseAppFolders(tmp / "app").notice, "");
 }
 
 TEST(AppFolder, AnInstalledFolderUsesThePerUserFolderSeededWithoutLosingTheUsersFiles) {

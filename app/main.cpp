@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     // The panel hides to the tray and the flash window comes and goes; the program ends only
     // through Close.
     app.setQuitOnLastWindowClosed(false);
-    // Beside the executable for a portable folder, else the per-user folder (seeded here).
+    // Beside the executable for a portable folder, else the per-user folder (seeded here, once
+    // its single-instance lock is held).
     const kestrane::AppFolders folders =
         kestrane::ChooseAppFolders(QCoreApplication::applicationDirPath().toStdString());
 
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
     kestrane::FrmMain::Options options;
     options.appFolder = folders.appFolder;
     options.runFolder = folders.runFolder;
-    options.instanceKey = QCoreApplication::applicationFilePath().toStdString();
+    options.instanceLock = folders.lock;
     // While a run goes the flash timer's thread asks for realtime scheduling, so that a busy
     // machine does not make messages come and go late.
     options.timingPriority = [](bool running) {
@@ -58,13 +59,18 @@ int main(int argc, char** argv) {
     dialogs.setParent(&panel);
 
     if (!panel.Form_Load()) {
+        std::fprintf(stderr, "kestrane: another Veltrane runs on the programs and settings in %s\n",
+                     folders.appFolder.string().c_str());
         return 0;  // another instance is running
     }
-    if (!folders.problem.empty()) {
-        // Said once the panel (or the tray icon) is up, so the user sees what runs.
-        std::fprintf(stderr, "kestrane: %s\n", folders.problem.c_str());
-        QTimer::singleShot(0, &panel, [&] {
-            dialogs.MsgBox(QString::fromStdString(folders.problem), platform::MsgBoxStyle::OkOnly,
+    // Said once the panel (or the tray icon) is up, so the user sees what runs.
+    for (const std::string& text : {folders.problem, folders.notice}) {
+        if (text.empty()) {
+            continue;
+        }
+        std::fprintf(stderr, "kestrane: %s\n", text.c_str());
+        QTimer::singleShot(0, &panel, [&dialogs, text] {
+            dialogs.MsgBox(QString::fromStdString(text), platform::MsgBoxStyle::OkOnly,
                            QStringLiteral("Veltrane"));
         });
     }

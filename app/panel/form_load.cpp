@@ -11,6 +11,8 @@
 #include "app/store/category_file.h"
 #include "app/store/options_file.h"
 #include "app/store/selection_file.h"
+#include "app/store/store_error.h"
+#include "app/store/text_file.h"
 #include "platform/instance/instance_lock.h"
 #include "platform/registry/registry.h"
 #include "platform/win/window.h"
@@ -19,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <exception>
 
@@ -45,18 +48,24 @@ void FrmMain::CheckIfAppIsAlreadyRunning(const std::string& sInput) {
 bool FrmMain::Form_Load() {
     SetupPage* setup = PanelOptions;
 
-    // 1. A second instance ends at once, before anything is read or written.
-    instance_ = std::make_unique<platform::instance::InstanceLock>(instanceKey_);
+    // 1. A second instance on the same data ends at once, before anything is read or written.
+    if (!instance_) {
+        instance_ =
+            std::make_shared<platform::instance::InstanceLock>(ResolvePath(appFolder_, "\\Images"));
+    }
     if (!instance_->TryAcquire()) {
         instance_.reset();
         CheckIfAppIsAlreadyRunning("Quessamir");
         return false;
     }
-    // Only the one running instance tidies up: a change of the catalogue that a kill cut
-    // short is finished, and temporary files of ours left by a kill go (a category's own
-    // <name>temp.txt stays).
-    RemoveLeftovers(appFolder_);
-    platform::registry::RemoveLeftovers();
+    // Only the one instance that holds the data's lock tidies up: a change of the catalogue
+    // that a kill cut short is finished, and temporary files of ours left by a kill go (a
+    // category's own <name>temp.txt stays). Files another process is writing are never
+    // taken for leftovers.
+    if (instance_->Held()) {
+        RemoveLeftovers(appFolder_);
+        platform::registry::RemoveLeftovers();
+    }
 
     // 2. The Programs page's two lists.
     Try([&] {
@@ -146,7 +155,18 @@ bool FrmMain::Form_Load() {
     PanelEditMessage->ClearCategoryList();
     ListsReady = false;
     Try([&] {
-        for (const CategoryEntry& entry : ReadSelectedPrograms(appFolder_)) {
+        CategoryList entries;
+        try {
+            entries = ReadSelectedPrograms(appFolder_);
+        } catch (const StoreError& e) {
+            // A list that cannot be read is said, once the window (or the tray icon) is up,
+            // rather than shown as empty.
+            const QString text = QString::fromStdString(e.description());
+            QTimer::singleShot(0, this, [this, text] {
+                dialogs_.MsgBox(text, platform::MsgBoxStyle::OkOnly, QStringLiteral("Veltrane"));
+            });
+        }
+        for (const CategoryEntry& entry : entries) {
             setup->AddCategory(entry);
             PanelEditMessage->AddCategoryName(entry.name);
         }

@@ -150,55 +150,60 @@ TEST_F(FormLoadTest, JunkLinesOfTheSelectionFileAreListedWithoutRewritingIt) {
     EXPECT_EQ(setup->LblNumMess->text(), "2");  // a ticked entry without a file adds nothing
 }
 
-TEST_F(FormLoadTest, ASecondInstanceEndsAtOnceAndTouchesNoFile) {
-    WriteBytes(dir / "Images/AutoStart.txt", "0\r\n");
+TEST_F(FormLoadTest, ASecondInstanceOnTheSameDataEndsAtOnceAndTouchesNoFile) {
+    WriteBytes(dir / "Images/AutoStart.txt", "2\r\n");
     WriteBytes(dir / "Images/SelectedPrograms.txt", "Calm;1\r\n");
+    WriteBytes(dir / "Data/Calm.txt", "One;1\r\n");
     ASSERT_TRUE(Load());
-    const std::string key = dir.path().string();
 
-    // The second start, on a folder whose options file is missing and whose flag would clear
-    // the box: nothing is created or rewritten.
-    testsupport::TempDir other;
-    WriteBytes(other / "Images/AutoStart.txt", "2\r\n");
-    WriteBytes(other / "Images/SelectedPrograms.txt", "Calm;1\r\n");
-    WriteBytes(other / "Data/Calm.txt", "One;1\r\n");
-    // What a kill can leave: temporary files of ours, a rename cut short after its new file
-    // (with the record of its files), a replacement of the registry store; and the category's
-    // own temporary file, which is part of its files.
-    WriteBytes(other / "Data/.kestrane-0123456789abcdef.tmp", "One");
-    WriteBytes(other / "Images/.kestrane-fedcba9876543210.tmp", "Color;1");
-    WriteBytes(other / "Data/.kestrane-pending.txt", "Calm.txt\r\nQuiet.txt\r\n");
-    WriteBytes(other / "Data/Quiet.txt", "One;1\r\n\r\n");
-    WriteBytes(other / "Data/Calmtemp.txt", "One;1\r\n\r\n");
+    // While the first runs (in the middle of a rename, say): temporary files of ours, the
+    // record of the change and its new file, a replacement of the registry store; and the
+    // category's own temporary file. The options file is gone, and the flag would clear the
+    // box. A second start on the same data, from another environment, creates, rewrites and
+    // removes nothing.
+    fs::remove(dir / "Images/SelectedOptions.txt");
+    WriteBytes(dir / "Data/.kestrane-0123456789abcdef.tmp", "One");
+    WriteBytes(dir / "Images/.kestrane-fedcba9876543210.tmp", "Color;1");
+    WriteBytes(dir / "Data/.kestrane-pending.txt", "Calm.txt\r\nQuiet.txt\r\n");
+    WriteBytes(dir / "Data/Quiet.txt", "One;1\r\n\r\n");
+    WriteBytes(dir / "Data/Calmtemp.txt", "One;1\r\n\r\n");
+    fs::create_directories(dir / ".kestrane-seed-AbC123");
     const fs::path storeTemp = platform::registry::StorePath().string() + ".AbC123";
     WriteBytes(storeTemp, "kestrane-registry 1\n");
-    const auto before = Snapshot(other.path());
-    const auto firstBefore = Snapshot(dir.path());
+    const auto before = Snapshot(dir.path());
     const auto runBefore = RunValue();
-    auto second = Make(other.path(), key);
-    EXPECT_FALSE(second->Form_Load());
-    EXPECT_FALSE(second->isVisible());
-    EXPECT_EQ(Snapshot(other.path()), before);
-    EXPECT_EQ(Snapshot(dir.path()), firstBefore);
+    {
+        testsupport::TempDir otherRuntime;
+        testsupport::ScopedEnv runtime("XDG_RUNTIME_DIR", otherRuntime.path().string());
+        auto second = Make(dir.path());
+        EXPECT_FALSE(second->Form_Load());
+        EXPECT_FALSE(second->isVisible());
+    }
+    EXPECT_EQ(Snapshot(dir.path()), before);
     EXPECT_EQ(RunValue(), runBefore);
-    second.reset();
-
-    // Once the first has ended, a start goes ahead.
-    form.reset();
     EXPECT_TRUE(fs::exists(storeTemp));
-    auto third = Make(other.path(), key);
+
+    // Other data beside it is another program's: it starts.
+    testsupport::TempDir other;
+    WriteBytes(other / "Images/AutoStart.txt", "0\r\n");
+    auto beside = Make(other.path());
+    EXPECT_TRUE(beside->Form_Load());
+    beside.reset();
+
+    // Once the first has ended, a start goes ahead and tidies up: the unlisted new file of the
+    // cut rename goes, the listed category and its own temporary file stay.
+    form.reset();
+    auto third = Make(dir.path());
     EXPECT_TRUE(third->Form_Load());
-    EXPECT_TRUE(fs::exists(other / "Images/SelectedOptions.txt"));
-    // The running instance tidies up: the unlisted new file of the cut rename goes, the
-    // listed category and its own temporary file stay.
+    EXPECT_TRUE(fs::exists(dir / "Images/SelectedOptions.txt"));
     for (const char* gone :
          {"Data/.kestrane-0123456789abcdef.tmp", "Images/.kestrane-fedcba9876543210.tmp",
-          "Data/.kestrane-pending.txt", "Data/Quiet.txt"}) {
-        EXPECT_FALSE(fs::exists(other / gone)) << gone;
+          "Data/.kestrane-pending.txt", "Data/Quiet.txt", ".kestrane-seed-AbC123"}) {
+        EXPECT_FALSE(fs::exists(dir / gone)) << gone;
     }
     EXPECT_FALSE(fs::exists(storeTemp));
-    EXPECT_EQ(ReadBytes(other / "Data/Calm.txt"), "One;1\r\n");
-    EXPECT_EQ(ReadBytes(other / "Data/Calmtemp.txt"), "One;1\r\n\r\n");
+    EXPECT_EQ(ReadBytes(dir / "Data/Calm.txt"), "One;1\r\n");
+    EXPECT_EQ(ReadBytes(dir / "Data/Calmtemp.txt"), "One;1\r\n\r\n");
 }
 
 TEST_F(FormLoadTest, TabsSwitchPagesAndPicturesAndSetupRecounts) {

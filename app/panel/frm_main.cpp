@@ -85,10 +85,10 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
       dialogs_(dialogs),
       appFolder_(std::move(options.appFolder)),
       runFolder_(options.runFolder.empty() ? appFolder_ : std::move(options.runFolder)),
-      instanceKey_(options.instanceKey.empty() ? appFolder_.string() : options.instanceKey),
       endProcess_(options.endProcess ? std::move(options.endProcess)
                                      : [] { QCoreApplication::quit(); }),
-      createTray_(options.createTray) {
+      createTray_(options.createTray),
+      instance_(std::move(options.instanceLock)) {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(QStringLiteral("Orvessa"));
     setFixedSize(TwipsToPixels(8535), TwipsToPixels(7635));

@@ -47,9 +47,9 @@ class FrmMain : public QWidget {
         std::filesystem::path runFolder;
         TimerFactory timers = PreciseTimers();  // both windows' timers
         RunControl::BuildFn buildRunList;       // default: BuildRunList over appFolder's Data
-        // Names the program for the single-instance rule (normally the executable's path);
-        // empty: the application folder.
-        std::string instanceKey;
+        // The single-instance lock of the application folder's data (see app_folder.h), taken
+        // or not yet; empty: one on appFolder's Images folder.
+        std::shared_ptr<platform::instance::InstanceLock> instanceLock;
         // Ends the process after Close; default: the application's event loop is left.
         std::function<void()> endProcess;
         // Whether start-up creates the tray object (tests run without one).
@@ -141,10 +141,9 @@ class FrmMain : public QWidget {
     platform::Dialogs& dialogs_;
     std::filesystem::path appFolder_;
     std::filesystem::path runFolder_;
-    std::string instanceKey_;
     std::function<void()> endProcess_;
     bool createTray_ = true;
-    std::unique_ptr<platform::instance::InstanceLock> instance_;
+    std::shared_ptr<platform::instance::InstanceLock> instance_;
     QPixmap background_;
     Rnd rnd_;
     TrayLink tray_;

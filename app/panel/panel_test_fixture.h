@@ -38,11 +38,10 @@ class PanelTest : public ::testing::Test {
     }
 
     // A control panel on the folder, not yet loaded.
-    std::unique_ptr<FrmMain> Make(const fs::path& folder, std::string instanceKey = {}) {
+    std::unique_ptr<FrmMain> Make(const fs::path& folder) {
         FrmMain::Options o;
         o.appFolder = folder;
         o.timers = clock.Factory();
-        o.instanceKey = std::move(instanceKey);
         o.createTray = false;
         o.endProcess = [this] { ++ended; };
         return std::make_unique<FrmMain>(state, dialogs, std::move(o));

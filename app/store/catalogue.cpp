@@ -6,6 +6,8 @@
 #include "app/store/text_file.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -97,36 +99,92 @@ bool IsOurTemporary(const std::string& name) {
            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// Removes the recorded files of a change cut short that no listed category owns. Without a
-// selection file nothing is listed, and nothing is removed.
+// Finishes or undoes a change cut short, from its record: a Rename names the file it removes
+// and then the file it creates, the other changes the one file they create or remove. A
+// recorded file that no listed category owns goes (no selection file lists nothing), except
+// that a Rename's two files never both go: with its new file unlisted and its old file still
+// there, the new one goes (undone); with its new file listed, the old one goes (finished);
+// with the old one gone already, the new one holds the messages and stays.
 void FinishPendingChange(const fs::path& appFolder) {
     const fs::path record = ResolvePath(appFolder, kPendingSuffix);
     if (!FileExists(record)) {
         return;
     }
     const fs::path selection = ResolvePath(appFolder, kSelectionFileSuffix);
-    if (FileExists(selection)) {
-        const CategoryList listed = ParseSelection(ReadFileBytes(selection));
-        ForEachLine(ReadFileBytes(record), [&](std::string_view name) {
-            if (name.empty() || name == "." || name == ".." ||
-                name.find_first_of("/\\") != std::string_view::npos) {
-                return;
-            }
-            const fs::path file = record.parent_path() / std::string(name);
-            const bool owned = std::any_of(listed.begin(), listed.end(), [&](const auto& entry) {
-                try {
-                    return CategoryFilePath(appFolder, entry.name) == file;
-                } catch (const StoreError&) {
-                    return false;
-                }
-            });
-            std::error_code ec;
-            if (!owned && fs::exists(fs::symlink_status(file, ec))) {
-                RemoveQuietly(file);
+    std::error_code missing;
+    if (fs::exists(fs::symlink_status(selection, missing)) && !FileExists(selection)) {
+        return;  // a link that leads nowhere, a folder: what is listed is not known
+    }
+    const CategoryList listed =
+        FileExists(selection) ? ParseSelection(ReadFileBytes(selection)) : CategoryList{};
+    std::vector<fs::path> files;
+    ForEachLine(ReadFileBytes(record), [&](std::string_view name) {
+        if (!name.empty() && name != "." && name != ".." &&
+            name.find_first_of("/\\") == std::string_view::npos) {
+            files.push_back(record.parent_path() / std::string(name));
+        }
+    });
+    auto owned = [&](const fs::path& file) {
+        return std::any_of(listed.begin(), listed.end(), [&](const auto& entry) {
+            try {
+                return CategoryFilePath(appFolder, entry.name) == file;
+            } catch (const StoreError&) {
+                return false;
             }
         });
+    };
+    auto present = [](const fs::path& file) {
+        std::error_code ec;
+        return fs::exists(fs::symlink_status(file, ec));
+    };
+    std::vector<fs::path> remove;
+    if (files.size() == 2 && files[0] != files[1]) {
+        const fs::path& oldFile = files[0];
+        const fs::path& newFile = files[1];
+        if (!owned(newFile) && present(oldFile)) {
+            remove.push_back(newFile);
+        } else if (owned(newFile) && !owned(oldFile)) {
+            remove.push_back(oldFile);
+        }
+    } else {
+        for (const fs::path& file : files) {
+            if (!owned(file)) {
+                remove.push_back(file);
+            }
+        }
+    }
+    for (const fs::path& file : remove) {
+        if (present(file)) {
+            RemoveQuietly(file);
+        }
     }
     RemoveQuietly(record);
+}
+
+// A second name (.kestrane-*.tmp, removed at the next start if left) for the file's present
+// bytes, or nothing when the file system makes no hard links.
+fs::path KeepSecondName(const fs::path& path) {
+    static std::mt19937_64 random{std::random_device{}()};
+    char name[40];
+    std::snprintf(name, sizeof name, ".kestrane-%016llx.tmp",
+                  static_cast<unsigned long long>(random()));
+    const fs::path second = path.parent_path() / name;
+    std::error_code ec;
+    fs::create_hard_link(path, second, ec);
+    return ec ? fs::path() : second;
+}
+
+// Puts the bytes kept under a second name back under the file's name, in one step.
+void PutBack(const fs::path& second, const fs::path& path) {
+    std::error_code ec;
+    fs::rename(second, path, ec);
+    if (ec) {
+        throw StoreError("Cannot write " + path.string() + ": " + ec.message(), ec.message());
+    }
+}
+
+bool IsSeedFolder(const std::string& name) {
+    return name.rfind(".kestrane-seed-", 0) == 0;
 }
 
 }  // namespace
@@ -155,14 +213,27 @@ void RenameCategory(const fs::path& appFolder, const CategoryList& catalogue, si
     renamed.push_back({std::string(newName), false});
 
     PendingFiles pending(appFolder, {copy.oldPath, copy.newPath}, copy.newPath);
-    ReplaceFile(copy.newPath, copy.bytes);
+    // The same name: the one file gets its line end added. Its present bytes stay reachable
+    // under a second name of ours (a hard link, which needs no room on the disk), so that
+    // putting them back needs no room either, also on a full disk.
+    const fs::path kept = copy.twoFiles ? fs::path() : KeepSecondName(copy.newPath);
+    try {
+        ReplaceFile(copy.newPath, copy.bytes);
+    } catch (const StoreError&) {
+        if (!kept.empty()) {
+            RemoveQuietly(kept);
+        }
+        throw;
+    }
     try {
         WriteSelectedPrograms(appFolder, renamed, /*create=*/false);
     } catch (const StoreError&) {
         Undo(pending, [&] {
             if (copy.twoFiles) {
                 DeleteFile(copy.newPath);
-            } else {  // the one file had its line end added: take it off again
+            } else if (!kept.empty()) {
+                PutBack(kept, copy.newPath);
+            } else {  // take the added line end off again
                 ReplaceFile(copy.newPath,
                             std::string_view(copy.bytes).substr(0, copy.bytes.size() - 2));
             }
@@ -170,6 +241,9 @@ void RenameCategory(const fs::path& appFolder, const CategoryList& catalogue, si
         throw;
     }
     if (!copy.twoFiles) {
+        if (!kept.empty()) {
+            RemoveQuietly(kept);
+        }
         return;
     }
     try {
@@ -211,6 +285,16 @@ void RemoveLeftovers(const fs::path& appFolder) {
             if (IsOurTemporary(it->path().filename().string()) && !it->is_directory(typeError)) {
                 RemoveQuietly(it->path());
             }
+        }
+    }
+    // A first filling of the per-user folder cut short leaves its staging folder.
+    std::error_code ec;
+    for (fs::directory_iterator it(appFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (IsSeedFolder(it->path().filename().string()) && it->is_directory(typeError) &&
+            !it->is_symlink(typeError)) {
+            std::error_code removeError;
+            fs::remove_all(it->path(), removeError);
         }
     }
 }

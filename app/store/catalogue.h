@@ -10,8 +10,8 @@
 // StoreError naming the file and the reason) leaves the catalogue as it was. What a kill
 // between two steps can leave is a category file that no line lists; each change writes down
 // the files it is about to create or remove (a small file of ours in the Data folder) before
-// it starts, and RemoveLeftovers at the next start removes those of them that no listed
-// category owns, so no such file keeps blocking a name.
+// it starts, and RemoveLeftovers at the next start finishes or undoes the change from it, so
+// no such file keeps blocking a name and no messages are lost.
 #pragma once
 
 #include "app/store/category_entry.h"
@@ -45,9 +45,12 @@ void RenameCategory(const std::filesystem::path& appFolder, const CategoryList& 
 void DeleteCategory(const std::filesystem::path& appFolder, const CategoryList& catalogue,
                     size_t index);
 
-// Start-up, once no other instance runs: finishes a change of the catalogue that was cut short
-// (see above) and removes the temporary files of ours (.kestrane-*.tmp) in the Data and Images
-// folders. A category's own temporary file (<name>temp.txt) is left alone. Never throws.
+// Start-up, only while this process holds the data's single-instance lock (another process's
+// files in the making would look like leftovers): finishes or undoes a change of the
+// catalogue that was cut short (see above), removes the temporary files of ours
+// (.kestrane-*.tmp) in the Data and Images folders and the staging folder of a first filling
+// of the per-user folder (.kestrane-seed-*). A category's own temporary file (<name>temp.txt)
+// is left alone. Never throws.
 void RemoveLeftovers(const std::filesystem::path& appFolder);
 
 }  // namespace kestrane

@@ -80,7 +80,14 @@ void RewriteThroughTempFile(
         }
     });
     writer.Write(std::move(categoryText));
-    writer.Close();
+    try {
+        writer.Close();
+    } catch (const StoreError&) {
+        if (!keepTempFile) {
+            RemoveQuietly(temp);  // a refused update leaves nothing behind
+        }
+        throw;
+    }
     if (!keepTempFile) {
         DeleteFile(temp);
     }

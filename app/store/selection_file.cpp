@@ -32,6 +32,13 @@ CategoryList ParseSelection(std::string_view bytes) {
 CategoryList ReadSelectedPrograms(const fs::path& appFolder) {
     const fs::path path = ResolvePath(appFolder, kSelectionFileSuffix);
     if (!FileExists(path)) {
+        std::error_code ec;
+        if (fs::is_symlink(fs::symlink_status(path, ec))) {
+            throw StoreError("The list of programs " + path.string() + " is a symbolic link to " +
+                             fs::read_symlink(path, ec).string() +
+                             ", which does not exist. No program is shown, and none can be "
+                             "added, until the link leads to the list again or is removed.");
+        }
         return {};
     }
     return ParseSelection(ReadFileBytes(path));

@@ -18,7 +18,9 @@ inline constexpr std::string_view kSelectionFileSuffix = "\\Images\\SelectedProg
 // entry.
 CategoryList ParseSelection(std::string_view bytes);
 
-// The catalogue from the file; empty when the file does not exist.
+// The catalogue from the file; empty when the file does not exist. Throws StoreError, saying
+// what is wrong, when it is a symbolic link that leads nowhere (a missing list is then not
+// known to be empty).
 CategoryList ReadSelectedPrograms(const std::filesystem::path& appFolder);
 
 // Replaces the file with one line per entry. A missing file is created when create is true;

@@ -62,22 +62,6 @@ std::string Describe(std::string_view what, const fs::path& path, std::string_vi
     Fail(what, path, ec.message());
 }
 
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::FILE* OpenFile(const fs::path& path, const char* mode) {
 #ifdef _WIN32
     std::wstring wmode(mode, mode + std::strlen(mode));
@@ -119,29 +103,19 @@ void CheckWritable(std::string_view what, const fs::path& path) {
     }
 }
 
-// Whether path lies in folder (both without "." or ".." components or links).
-bool IsInside(const fs::path& folder, const fs::path& path) {
-    const auto [f, p] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-    return f == folder.end();
-}
-
-// Replaces the file at path (or, for a symbolic link, the file it leads to) by bytes.
+// Replaces the file at path by bytes. A symbolic link is replaced as a whole (the file it
+// leads to keeps its bytes): a file of ours is never written through a link. A link that leads
+// nowhere is refused.
 void Replace(std::string_view what, const fs::path& path, std::string_view bytes,
              Durability durability) {
     std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        target = fs::weakly_canonical(path, ec);
-        if (ec) {
-            Fail(what, path, ec);
-        }
-    }
-    const fs::file_status st = fs::status(target, ec);
+    CheckNotDanglingLink(what, path);
+    const fs::file_status st = fs::status(path, ec);
     const bool existed = fs::exists(st);
     if (existed) {
         CheckWritable(what, path);
     }
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     if (!fs::is_directory(fs::status(folder, ec))) {
         Fail(what, path, ENOENT);
     }
@@ -182,7 +156,7 @@ void Replace(std::string_view what, const fs::path& path, std::string_view bytes
     if (const int err = BeforeStep(FileStep::Rename, path)) {
         ec.assign(err, std::generic_category());
     } else {
-        fs::rename(temp, target, ec);
+        fs::rename(temp, path, ec);
     }
     if (ec) {
         RemoveQuietly(temp);
@@ -194,60 +168,6 @@ void Replace(std::string_view what, const fs::path& path, std::string_view bytes
 
 void SetFileStepHook(FileStepHook hook) {
     StepHook() = std::move(hook);
-}
-
-fs::path ResolvePath(const fs::path& appFolder, std::string_view suffix) {
-    fs::path current = appFolder;
-    bool existing = true;
-    size_t start = 0;
-    while (start <= suffix.size()) {
-        size_t end = suffix.find_first_of("\\/", start);
-        if (end == std::string_view::npos) {
-            end = suffix.size();
-        }
-        const std::string_view component = suffix.substr(start, end - start);
-        start = end + 1;
-        if (component.empty()) {
-            continue;
-        }
-        if (component == "." || component == "..") {
-            throw StoreError(Describe("Cannot use the path", appFolder / std::string(suffix),
-                                      "it leaves the application folder"));
-        }
-        const std::string name(component);
-        if (existing) {
-            std::error_code ec;
-            if (fs::exists(fs::symlink_status(current / name, ec))) {
-                current /= name;
-                continue;
-            }
-            // Look for the component in another letter case; the smallest such name wins, so
-            // the choice does not depend on the order of the listing.
-            std::string best;
-            bool found = false;
-            for (fs::directory_iterator it(current, ec), endIt; !ec && it != endIt;
-                 it.increment(ec)) {
-                const std::string candidate = it->path().filename().string();
-                if (EqualsIgnoringCase(candidate, name) && (!found || candidate < best)) {
-                    best = candidate;
-                    found = true;
-                }
-            }
-            if (found) {
-                current /= best;
-                continue;
-            }
-            existing = false;
-        }
-        current /= name;
-    }
-    return current;
-}
-
-fs::path ResolvePathForWriting(const fs::path& appFolder, std::string_view suffix) {
-    fs::path path = ResolvePath(appFolder, suffix);
-    CheckNoLinkOutside(appFolder, path);
-    return path;
 }
 
 bool FileExists(const fs::path& path) {
@@ -390,24 +310,6 @@ bool LastLineUnended(const fs::path& path) {
 
 void ReplaceFile(const fs::path& path, std::string_view bytes, Durability durability) {
     Replace("Cannot write", path, bytes, durability);
-}
-
-void CheckNoLinkOutside(const fs::path& appFolder, const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_symlink(fs::symlink_status(path, ec))) {
-        return;
-    }
-    std::error_code targetError, appError, folderError;
-    const fs::path target = fs::weakly_canonical(path, targetError);
-    const fs::path app = fs::weakly_canonical(appFolder, appError);
-    const fs::path folder = fs::weakly_canonical(path.parent_path(), folderError);
-    if (targetError || appError || folderError) {
-        Fail("Cannot write", path, "it is a symbolic link that cannot be followed");
-    }
-    if (!IsInside(app, target) && !IsInside(folder, target)) {
-        Fail("Cannot write", path,
-             "it is a symbolic link to " + target.string() + ", outside the application folder");
-    }
 }
 
 void CheckDeletable(const fs::path& path) {

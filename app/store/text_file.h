@@ -143,11 +143,12 @@ class TextWriter {
 bool LastLineUnended(const std::filesystem::path& path);
 
 // Creates the file with exactly these bytes, replacing any file of that name atomically; a
-// symbolic link is written through (the file it leads to is replaced, the link stays).
-// Throws StoreError when the folder is missing, the name is a folder or the existing file is
-// read-only. With Durability::Synced (the default) the bytes are on the disk before the new
-// file takes the name; Durability::Scratch skips that wait for files that are only a step on
-// the way (the temporary file of a rewrite), which are still replaced atomically.
+// symbolic link is replaced as a whole (never written through: the file it leads to keeps its
+// bytes). Throws StoreError when the folder is missing, the name is a folder, the existing file
+// is read-only or the name is a link that leads nowhere. With Durability::Synced (the default) the
+// bytes are on the disk before the new file takes the name; Durability::Scratch skips that wait for
+// files that are only a step on the way (the temporary file of a rewrite), which are still replaced
+// atomically.
 enum class Durability { Synced, Scratch };
 void ReplaceFile(const std::filesystem::path& path, std::string_view bytes,
                  Durability durability = Durability::Synced);
@@ -169,10 +170,15 @@ void RemoveQuietly(const std::filesystem::path& path);
 // seen beforehand: the file is missing, a folder or read-only, or its folder cannot be written.
 void CheckDeletable(const std::filesystem::path& path);
 
+// Throws StoreError ("<what> <path>: it is a symbolic link to ..., which does not exist") when
+// path is a symbolic link that leads nowhere: writing would put a file where the link is,
+// hiding that the file it was meant to lead to is missing.
+void CheckNotDanglingLink(std::string_view what, const std::filesystem::path& path);
+
 // Refuses a write of path, a file of the application folder, that would go through a symbolic
 // link to a file outside that folder (and outside the folder holding the link): throws
-// StoreError naming the file and where the link leads, and nothing is written. Anything that
-// is not a link passes.
+// StoreError naming the file and where the link leads, and nothing is written. A link that
+// leads nowhere is refused the same way. Anything that is not a link passes.
 void CheckNoLinkOutside(const std::filesystem::path& appFolder, const std::filesystem::path& path);
 
 // The names (without folder) of the regular files of a folder, sorted by their bytes. Throws

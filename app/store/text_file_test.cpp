@@ -159,15 +159,23 @@ TEST(ReplaceFile, KeepsPermissionsAndCreatesOrEmpties) {
     EXPECT_EQ(ReadBytes(p), "");
 }
 
-TEST(ReplaceFile, WritesThroughALinkInsideTheApplicationFolderOnly) {
+TEST(ReplaceFile, NeverWritesThroughALink) {
     TempDir app;
     TempDir elsewhere;
     WriteBytes(app / "Data/Shared.txt", "a;1\r\n");
     fs::create_symlink(app / "Data/Shared.txt", app / "Data/Link.txt");
     CheckNoLinkOutside(app.path(), app / "Data/Link.txt");
-    ReplaceFile(app / "Data/Link.txt", "b;1\r\n");  // the file it leads to, the link stays
-    EXPECT_TRUE(fs::is_symlink(app / "Data/Link.txt"));
-    EXPECT_EQ(ReadBytes(app / "Data/Shared.txt"), "b;1\r\n");
+    ReplaceFile(app / "Data/Link.txt", "b;1\r\n");  // the link is replaced, its file stays
+    EXPECT_FALSE(fs::is_symlink(app / "Data/Link.txt"));
+    EXPECT_EQ(ReadBytes(app / "Data/Link.txt"), "b;1\r\n");
+    EXPECT_EQ(ReadBytes(app / "Data/Shared.txt"), "a;1\r\n");
+
+    // A link that leads nowhere is refused, and stays.
+    fs::create_symlink(app / "Data/Gone.txt", app / "Data/Dangling.txt");
+    EXPECT_THROW(ReplaceFile(app / "Data/Dangling.txt", "c;1\r\n"), StoreError);
+    EXPECT_THROW(CheckNoLinkOutside(app.path(), app / "Data/Dangling.txt"), StoreError);
+    EXPECT_TRUE(fs::is_symlink(app / "Data/Dangling.txt"));
+    EXPECT_FALSE(fs::exists(app / "Data/Gone.txt"));
 
     WriteBytes(elsewhere / "Out.txt", "x;1\r\n");
     fs::create_symlink(elsewhere / "Out.txt", app / "Data/Out.txt");

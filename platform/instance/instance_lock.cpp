@@ -9,9 +9,30 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+namespace fs = std::filesystem;
+
 namespace platform::instance {
 
-InstanceLock::InstanceLock(std::string key) : key_(std::move(key)) {}
+namespace {
+
+// An open lock file locked exclusively, or -1 (errno 0 when the lock is taken by another).
+int OpenLocked(const fs::path& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        errno = err == EWOULDBLOCK ? 0 : err;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+InstanceLock::InstanceLock(fs::path folder) : folder_(std::move(folder)) {}
 
 InstanceLock::~InstanceLock() {
     if (fd_ >= 0) {
@@ -19,37 +40,49 @@ InstanceLock::~InstanceLock() {
     }
 }
 
-std::filesystem::path InstanceLock::LockFilePath(const std::string& key) {
-    std::filesystem::path folder;
+fs::path InstanceLock::LockFilePath(const fs::path& folder) {
+    return folder / std::string(kLockFileName);
+}
+
+fs::path InstanceLock::RuntimeLockFilePath(const fs::path& folder) {
+    fs::path runtimeFolder;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::error_code ec;
-    if (runtime && *runtime && std::filesystem::is_directory(runtime, ec)) {
-        folder = runtime;
+    if (runtime && *runtime && fs::is_directory(runtime, ec)) {
+        runtimeFolder = runtime;
     } else {
-        folder = QDir::tempPath().toStdString();
+        runtimeFolder = QDir::tempPath().toStdString();
     }
+    const fs::path real = fs::weakly_canonical(folder, ec);
     const QByteArray hash =
-        QCryptographicHash::hash(QByteArray::fromStdString(key), QCryptographicHash::Sha1)
+        QCryptographicHash::hash(QByteArray::fromStdString((ec ? folder : real).string()),
+                                 QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    return folder / ("kestrane-" + hash.toStdString() + ".lock");
+    return runtimeFolder / ("kestrane-" + hash.toStdString() + ".lock");
 }
 
 bool InstanceLock::TryAcquire() {
     if (fd_ >= 0) {
         return true;
     }
-    const std::filesystem::path path = LockFilePath(key_);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return true;  // cannot tell; a start is never refused for this
+    const fs::path path = LockFilePath(folder_);
+    fd_ = OpenLocked(path, O_RDWR | O_CREAT);
+    if (fd_ >= 0) {
+        return true;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
+    if (errno == 0) {
+        return false;  // another holder
     }
-    fd_ = fd;
-    return true;
+    // A folder that cannot be written: its lock file if it has one, else one outside.
+    fd_ = OpenLocked(path, O_RDONLY);
+    if (fd_ < 0 && errno != 0) {
+        fd_ = OpenLocked(RuntimeLockFilePath(folder_), O_RDWR | O_CREAT);
+    }
+    if (fd_ >= 0) {
+        return true;
+    }
+    return errno != 0;  // errno 0: another holder; else the check cannot tell
 }
 
 }  // namespace platform::instance

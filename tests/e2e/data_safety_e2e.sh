@@ -4,7 +4,10 @@
 #
 #   1. Rename with a write-protected selection file: a message box comes up, no file changes
 #      (the category stays listed under its old name with its messages), the program goes on.
-#   2. Close on a full disk (the Images folder on a small, filled tmpfs; needs root to mount):
+#   2. Two copies of the program (two installed folders) sharing one per-user folder, the second
+#      started from another environment (another runtime folder) while the first runs: the
+#      second ends at once, saying why, shows no window and changes no file.
+#   3. Close on a full disk (the Images folder on a small, filled tmpfs; needs root to mount):
 #      a message box comes up and the program stays open; with room again, Close saves the
 #      options and ends the program.
 #
@@ -95,7 +98,40 @@ click 545 25  # Close
 wait_for 20 bash -c "! kill -0 $pid 2>/dev/null" || fail "Close did not end the program"
 pid=""
 
-# --- 2. Close on a full disk -------------------------------------------------------------------
+# --- 2. Two copies sharing one per-user folder -----------------------------------------------
+
+share="$work/share"
+for copy in one two; do
+    mkdir -p "$work/$copy"
+    cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$stage"/*.so "$work/$copy/"
+    printf '.\n' >"$work/$copy/installed.txt"  # an installed folder: state in the per-user one
+done
+mkdir -p "$share/kestrane/Images"
+printf '0\r\n' >"$share/kestrane/Images/AutoStart.txt"
+userfiles() { (cd "$share" && find . -type f -print0 | sort -z | xargs -0 md5sum); }
+XDG_DATA_HOME="$share" "$work/one/kestrane" >>"$work/kestrane.log" 2>&1 &
+pid=$!
+timeout 20 xdotool search --sync --onlyvisible --name '^Orvessa$' >/dev/null ||
+    fail "the first copy's window did not appear"
+sleep 0.5
+[ -f "$share/kestrane/Data/Calm.txt" ] || fail "the per-user folder was not filled"
+before=$(userfiles)
+mkdir -p "$work/run2" && chmod 700 "$work/run2"
+second_status=0
+XDG_DATA_HOME="$share" XDG_RUNTIME_DIR="$work/run2" timeout 20 "$work/two/kestrane" \
+    >"$work/second.log" 2>&1 || second_status=$?
+[ "$second_status" = 0 ] || fail "the second copy did not end at once (status $second_status)"
+grep -q "another Veltrane runs on the programs and settings in $share/kestrane" "$work/second.log" ||
+    fail "the second copy did not say why it ended: $(cat "$work/second.log")"
+[ "$(xdotool search --onlyvisible --name '^Orvessa$' | wc -l)" = 1 ] || fail "two control panels"
+[ "$(userfiles)" = "$before" ] || fail "the second copy changed files: $(diff <(echo "$before") <(userfiles))"
+running || fail "the first copy ended"
+say "a second copy on the same per-user folder: ended at once, said why, changed nothing"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=""
+
+# --- 3. Close on a full disk -------------------------------------------------------------------
 
 if [ "$(id -u)" != 0 ]; then
     say "close on a full disk: skipped (mounting a small tmpfs needs root)"

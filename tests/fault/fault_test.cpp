@@ -1,10 +1,13 @@
 // Writes that fail, for every operation that changes the state files, where the user meets
 // them: the control panel after its real start-up, driven through its handlers. Each case puts
 // one fault on the files (a read-only file or folder, a missing folder, a full disk injected
-// through the text layer's seam, a category file that is a link out of the application folder),
-// runs one operation and checks that the message names the file and the reason, and that no
-// file and no list changed. Operations whose failures are not reported (saving an option,
-// the autostart box) must change nothing and say nothing; Close must say so and stay open.
+// through the text layer's seam, a category file that is a link out of the application folder,
+// a state file that is a link leading nowhere), runs one operation and checks that the message
+// names the file and the reason, and that no file and no list changed. A state file that is a
+// link to another file inside the folder is never written through: the operation goes ahead
+// and the file the link leads to keeps its bytes. Operations whose failures are not reported
+// (saving an option, the autostart box) must change nothing and say nothing; Close must say so and
+// stay open.
 //
 // Run as root, the program drops to the unprivileged user nobody first, so that read-only
 // folders are read-only to it.
@@ -22,6 +25,7 @@
 #include <cerrno>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 #include <grp.h>
 #include <unistd.h>
@@ -29,7 +33,12 @@
 namespace kestrane::paneltest {
 namespace {
 
-enum class Fault { ReadOnlyFile, ReadOnlyFolder, MissingFolder, FullDisk, LinkOutside };
+// FullDiskMidway: the disk fills once a category's file has been written; FullDiskAfterRecord:
+// once the record of a change has been written.
+// clang-format off
+enum class Fault { ReadOnlyFile, ReadOnlyFolder, MissingFolder, FullDisk, FullDiskMidway,
+                   FullDiskAfterRecord, LinkOutside, LinkInside, DanglingLink };
+// clang-format on
 
 const char* ReasonOf(Fault f) {
     switch (f) {
@@ -39,9 +48,15 @@ const char* ReasonOf(Fault f) {
         case Fault::MissingFolder:
             return "No such file or directory";
         case Fault::FullDisk:
+        case Fault::FullDiskMidway:
+        case Fault::FullDiskAfterRecord:
             return "No space left on device";
         case Fault::LinkOutside:
             return "outside the application folder";
+        case Fault::LinkInside:
+            return "a link inside the application folder";
+        case Fault::DanglingLink:
+            return "which does not exist";
     }
     return "";
 }
@@ -65,6 +80,21 @@ const Case kCases[] = {
     {"rename", Fault::ReadOnlyFolder, "Data", "Calm.txt"},
     {"rename", Fault::FullDisk, "Images", "SelectedPrograms.txt"},
     {"rename", Fault::FullDisk, "Data", "Quiet.txt"},
+    {"rename", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
+    {"rename same", Fault::FullDiskMidway, "Images", "SelectedPrograms.txt"},
+    {"rename same", Fault::FullDiskAfterRecord, "Data", "Calm.txt"},
+    {"update message", Fault::FullDiskMidway, "Data", "Calm"},
+    {"create", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
+    {"import", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
+    {"tick", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
+    {"add message", Fault::DanglingLink, "Data/Calm.txt", nullptr},  // no file: nothing to add to
+    {"tick", Fault::LinkInside, "Images/SelectedPrograms.txt", nullptr},
+    {"add message", Fault::LinkInside, "Data/Calm.txt", nullptr},
+    {"update message", Fault::LinkInside, "Data/Calm.txt", nullptr},
+    {"update message", Fault::LinkInside, "Data/Calmtemp.txt", nullptr},
+    {"delete message", Fault::LinkInside, "Data/Calmtemp.txt", nullptr},
+    {"exclude", Fault::LinkInside, "Data/Calm.txt", nullptr},
+    {"position", Fault::LinkInside, "Images/SelectedOptions.txt", nullptr},
     {"delete", Fault::ReadOnlyFile, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
     {"delete", Fault::ReadOnlyFile, "Data/Calm.txt", "Calm.txt"},
     {"delete", Fault::ReadOnlyFolder, "Data", "Calm.txt"},
@@ -147,9 +177,9 @@ class FaultTest : public PanelTest {
             page->TxtCategory->setText("Rest");
             return [=] { page->Categories().Pbcadd_Click(); };
         }
-        if (op == "rename") {
+        if (op == "rename" || op == "rename same") {
             selectCalm();
-            page->TxtCategory->setText("Quiet");
+            page->TxtCategory->setText(op == "rename" ? "Quiet" : "Calm");
             return [=] { page->Categories().PbRename_Click(); };
         }
         if (op == "delete") {
@@ -216,12 +246,41 @@ class FaultTest : public PanelTest {
                                : 0;
                 });
                 break;
+            case Fault::FullDiskMidway:
+            case Fault::FullDiskAfterRecord:
+                SetFileStepHook(
+                    [record = fault == Fault::FullDiskAfterRecord,
+                     full = std::make_shared<bool>(false)](FileStep step, const fs::path& path) {
+                        if (step == FileStep::Rename && path.parent_path().filename() == "Data" &&
+                            (path.filename() == ".kestrane-pending.txt") == record) {
+                            *full = true;
+                            return 0;
+                        }
+                        return (step == FileStep::Write || step == FileStep::Sync) && *full ? ENOSPC
+                                                                                            : 0;
+                    });
+                break;
             case Fault::LinkOutside:
                 fs::rename(target, outside / target.filename());
                 fs::create_symlink(outside / target.filename(), target);
                 break;
+            case Fault::LinkInside:
+                // The file's bytes move to another file of the folder, which the link names.
+                if (fs::exists(target)) {
+                    fs::rename(target, Linked());
+                } else {
+                    WriteBytes(Linked(), "Other;1\r\n");
+                }
+                fs::create_symlink(Linked(), target);
+                break;
+            case Fault::DanglingLink:
+                fs::remove(target);
+                fs::create_symlink(dir / "Images/Gone.txt", target);
+                break;
         }
     }
+
+    fs::path Linked() const { return dir / "Data/Linked.bak"; }
 
     static std::vector<std::string> Names(const QListWidget* list) {
         std::vector<std::string> out;
@@ -279,10 +338,14 @@ TEST_F(FaultTest, EveryFailingWriteIsReportedAndChangesNothing) {
                               ? said.size() == 1 && first.contains(QString::fromUtf8(c.names)) &&
                                     first.contains(ReasonOf(c.fault))
                               : said.empty();
-        const bool unchanged = Snapshot(dir.path()) == files &&
-                               ReadBytes(outside / "Health.txt") == "calm\r\nstrong\r\n" &&
-                               Names(form->PanelEditMessage->LstBoxCategories) == listed &&
-                               form->PanelEditMessage->MessageItems() == messages;
+        // A link inside the folder: the operation goes ahead, the file it led to stays.
+        const bool unchanged =
+            c.fault == Fault::LinkInside
+                ? ReadBytes(Linked()) == files.at(Linked().string())
+                : Snapshot(dir.path()) == files &&
+                      ReadBytes(outside / "Health.txt") == "calm\r\nstrong\r\n" &&
+                      Names(form->PanelEditMessage->LstBoxCategories) == listed &&
+                      form->PanelEditMessage->MessageItems() == messages;
         const bool stayedOpen = ended == (std::string(c.op) == "close" && !c.names ? 1 : 0);
         EXPECT_TRUE(told) << first.toStdString();
         EXPECT_TRUE(unchanged);
@@ -297,6 +360,20 @@ TEST_F(FaultTest, EveryFailingWriteIsReportedAndChangesNothing) {
     }
     std::printf("fault: %d cases, %d with files or lists changed, %d without the right message\n",
                 ran, damaged, untold);
+}
+
+// A selection file that is a link leading nowhere: start-up says so instead of showing empty
+// lists without a word, and the link stays.
+TEST_F(FaultTest, ASelectionFileLinkedToNothingIsSaidAtStartUp) {
+    WriteBytes(dir / "Images/AutoStart.txt", "0\r\n");
+    fs::create_symlink(outside / "SelectedPrograms.txt", dir / "Images/SelectedPrograms.txt");
+    ASSERT_TRUE(Load());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].prompt.contains("SelectedPrograms.txt"));
+    EXPECT_TRUE(dialogs.shown[0].prompt.contains("which does not exist"));
+    EXPECT_EQ(form->PanelEditMessage->LstBoxCategories->count(), 0);
+    EXPECT_TRUE(fs::is_symlink(dir / "Images/SelectedPrograms.txt"));
 }
 
 }  // namespace
