@@ -1,0 +1,91 @@
+#include "mutter_driver.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QThread>
+
+#include <linux/input-event-codes.h>
+#include <unistd.h>
+
+namespace {
+// How long clients get to take up the pointer that a new session's device may give the seat.
+constexpr unsigned long kPointerSettleMs = 300;
+const QString kRemoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+const QString kScreenCast = QStringLiteral("org.gnome.Mutter.ScreenCast");
+}  // namespace
+
+MutterDriver::~MutterDriver() {
+    if (!session_.isEmpty())
+        call(session_, kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("Stop"), {});
+}
+
+bool MutterDriver::call(const QString& path, const QString& interface, const QString& method,
+                        const QVariantList& args, QVariant* result) {
+    const QString service = interface.startsWith(kScreenCast) ? kScreenCast : kRemoteDesktop;
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(args);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return fail(QStringLiteral("mutter refused %1.%2: %3 (%4)")
+                        .arg(interface, method, reply.errorMessage(), reply.errorName()));
+    if (result)
+        *result = reply.arguments().value(0);
+    return true;
+}
+
+bool MutterDriver::start() {
+    if (!session_.isEmpty())
+        return true;
+    QVariant session;
+    if (!call(QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), kRemoteDesktop,
+              QStringLiteral("CreateSession"), {}, &session))
+        return false;
+    session_ = session.value<QDBusObjectPath>().path();
+    QVariant id;
+    if (!call(session_, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+              {kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("SessionId")}, &id))
+        return false;
+    // A screen-cast session tied to the remote-desktop one: its stream gives absolute motion
+    // its coordinates.
+    QVariant cast;
+    const QVariantMap castProperties{
+        {QStringLiteral("remote-desktop-session-id"), id.value<QDBusVariant>().variant()}};
+    if (!call(QStringLiteral("/org/gnome/Mutter/ScreenCast"), kScreenCast,
+              QStringLiteral("CreateSession"), {castProperties}, &cast))
+        return false;
+    QVariant stream;
+    // An empty connector names the primary monitor; the cursor is left out of the frames.
+    const QVariantMap streamProperties{{QStringLiteral("cursor-mode"), uint(0)}};
+    if (!call(cast.value<QDBusObjectPath>().path(), kScreenCast + QStringLiteral(".Session"),
+              QStringLiteral("RecordMonitor"), {QString(), streamProperties}, &stream))
+        return false;
+    stream_ = stream.value<QDBusObjectPath>().path();
+    if (!call(session_, kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("Start"), {}))
+        return false;
+    QThread::msleep(kPointerSettleMs);
+    return true;
+}
+
+bool MutterDriver::hold() {
+    if (!start())
+        return false;
+    // mutter ends the session when this process's bus connection goes away.
+    for (;;)
+        ::pause();
+}
+
+bool MutterDriver::click(QPoint at) {
+    if (!start())
+        return false;
+    const QString session = kRemoteDesktop + QStringLiteral(".Session");
+    return call(session_, session, QStringLiteral("NotifyPointerMotionAbsolute"),
+                {stream_, double(at.x()), double(at.y())}) &&
+           call(session_, session, QStringLiteral("NotifyPointerButton"), {int(BTN_LEFT), true}) &&
+           call(session_, session, QStringLiteral("NotifyPointerButton"), {int(BTN_LEFT), false});
+}
+
+QImage MutterDriver::capture(const QRect&) {
+    fail(QStringLiteral("capture under mutter is not implemented"));
+    return {};
+}

@@ -1,0 +1,27 @@
+// mutter 43 on Wayland: clicks through its remote-desktop D-Bus interface
+// (org.gnome.Mutter.RemoteDesktop), whose absolute pointer motion is relative to a screen-cast
+// stream of the same session (org.gnome.Mutter.ScreenCast, a stream of the whole monitor); the
+// screen through such a stream's PipeWire frames. Starting a screen-cast stream needs a PipeWire
+// daemon on the session's runtime folder.
+#pragma once
+
+#include <QDBusObjectPath>
+
+#include "driver.h"
+
+class MutterDriver : public CompositorDriver {
+  public:
+    ~MutterDriver() override;
+    bool click(QPoint at) override;
+    bool hold() override;
+    QImage capture(const QRect& area) override;
+
+  private:
+    // Creates a remote-desktop session with a monitor stream, and starts it.
+    bool start();
+    bool call(const QString& path, const QString& interface, const QString& method,
+              const QVariantList& args, QVariant* result = nullptr);
+
+    QString session_;  // the remote-desktop session's object path
+    QString stream_;   // the screen-cast stream's object path
+};
