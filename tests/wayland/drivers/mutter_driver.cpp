@@ -11,6 +11,7 @@
 namespace {
 // How long clients get to take up the pointer that a new session's device may give the seat.
 constexpr unsigned long kPointerSettleMs = 300;
+constexpr unsigned long kEventGapMs = 50;
 const QString kRemoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
 const QString kScreenCast = QStringLiteral("org.gnome.Mutter.ScreenCast");
 }  // namespace
@@ -78,11 +79,18 @@ bool MutterDriver::hold() {
 bool MutterDriver::click(QPoint at) {
     if (!start())
         return false;
+    // mutter hands the events to its input thread after it has answered; each gets a moment
+    // there before the next, and the release before the session (and its device) ends.
     const QString session = kRemoteDesktop + QStringLiteral(".Session");
-    return call(session_, session, QStringLiteral("NotifyPointerMotionAbsolute"),
+    const auto send = [&](const QString& method, const QVariantList& args) {
+        const bool sent = call(session_, session, method, args);
+        QThread::msleep(kEventGapMs);
+        return sent;
+    };
+    return send(QStringLiteral("NotifyPointerMotionAbsolute"),
                 {stream_, double(at.x()), double(at.y())}) &&
-           call(session_, session, QStringLiteral("NotifyPointerButton"), {int(BTN_LEFT), true}) &&
-           call(session_, session, QStringLiteral("NotifyPointerButton"), {int(BTN_LEFT), false});
+           send(QStringLiteral("NotifyPointerButton"), {int(BTN_LEFT), true}) &&
+           send(QStringLiteral("NotifyPointerButton"), {int(BTN_LEFT), false});
 }
 
 QImage MutterDriver::capture(const QRect&) {
