@@ -1,8 +1,12 @@
 #include "mutter_driver.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
 
 #include <linux/input-event-codes.h>
@@ -12,11 +16,16 @@ namespace {
 // How long clients get to take up the pointer that a new session's device may give the seat.
 constexpr unsigned long kPointerSettleMs = 300;
 constexpr unsigned long kEventGapMs = 50;
+// How long a capture waits for a new frame: mutter sends one only when the screen changed, and
+// a first one when the stream starts.
+constexpr int kFrameWaitMs = 100;
+constexpr int kFirstFrameWaitMs = 3000;
 const QString kRemoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
 const QString kScreenCast = QStringLiteral("org.gnome.Mutter.ScreenCast");
 }  // namespace
 
 MutterDriver::~MutterDriver() {
+    frames_.reset();
     if (!session_.isEmpty())
         call(session_, kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("Stop"), {});
 }
@@ -62,6 +71,9 @@ bool MutterDriver::start() {
               QStringLiteral("RecordMonitor"), {QString(), streamProperties}, &stream))
         return false;
     stream_ = stream.value<QDBusObjectPath>().path();
+    QDBusConnection::sessionBus().connect(
+        kScreenCast, stream_, kScreenCast + QStringLiteral(".Stream"),
+        QStringLiteral("PipeWireStreamAdded"), this, SLOT(streamAdded(uint)));
     if (!call(session_, kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("Start"), {}))
         return false;
     QThread::msleep(kPointerSettleMs);
@@ -93,7 +105,32 @@ bool MutterDriver::click(QPoint at) {
            send(QStringLiteral("NotifyPointerButton"), {int(BTN_LEFT), false});
 }
 
-QImage MutterDriver::capture(const QRect&) {
-    fail(QStringLiteral("capture under mutter is not implemented"));
-    return {};
+QImage MutterDriver::capture(const QRect& area) {
+    const bool firstFrame = !frames_;
+    if (!frames_) {
+        if (!start())
+            return {};
+        QElapsedTimer waited;
+        waited.start();
+        while (!node_ && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        if (!node_) {
+            fail(QStringLiteral("mutter named no PipeWire node for its screen-cast stream"));
+            return {};
+        }
+        QString error;
+        frames_ = std::make_unique<PipeWireFrames>();
+        if (!frames_->connect(node_, &error)) {
+            frames_.reset();
+            fail(error);
+            return {};
+        }
+    }
+    QString error;
+    const QImage frame = frames_->next(firstFrame ? kFirstFrameWaitMs : kFrameWaitMs, &error);
+    if (frame.isNull()) {
+        fail(error);
+        return {};
+    }
+    return area.isNull() ? frame : frame.copy(area);
 }

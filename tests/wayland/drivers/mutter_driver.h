@@ -5,16 +5,25 @@
 // daemon on the session's runtime folder.
 #pragma once
 
-#include <QDBusObjectPath>
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
 
 #include "driver.h"
+#include "pipewire_frames.h"
 
-class MutterDriver : public CompositorDriver {
+class MutterDriver : public QObject, public CompositorDriver {
+    Q_OBJECT
   public:
     ~MutterDriver() override;
     bool click(QPoint at) override;
     bool hold() override;
     QImage capture(const QRect& area) override;
+
+  private slots:
+    // mutter names the stream's PipeWire node once the session has started.
+    void streamAdded(uint node) { node_ = node; }
 
   private:
     // Creates a remote-desktop session with a monitor stream, and starts it.
@@ -24,4 +33,6 @@ class MutterDriver : public CompositorDriver {
 
     QString session_;  // the remote-desktop session's object path
     QString stream_;   // the screen-cast stream's object path
+    uint32_t node_ = 0;
+    std::unique_ptr<PipeWireFrames> frames_;
 };
