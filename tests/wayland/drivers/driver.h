@@ -27,6 +27,15 @@ class CompositorDriver {
     // with error() set, when the compositor refused.
     virtual QImage capture(const QRect& area) = 0;
 
+    // Whether the last capture was a picture the compositor composed for it (true), or one it
+    // had sent before, given again because the screen has not changed since (mutter's
+    // screen cast sends a frame only when the screen changes).
+    virtual bool lastCaptureWasNew() const { return true; }
+
+    // Says that capture(area) comes next: a driver may ask the compositor for it now, so that
+    // its answer, a frame composed after this call, is on the way while the caller works.
+    virtual void askAhead(const QRect&) {}
+
     QString error() const { return error_; }
 
   protected:

@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QDBusUnixFileDescriptor>
 #include <QVariantMap>
 
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace {
 
@@ -27,21 +29,19 @@ QByteArray readAll(int fd) {
     return data;
 }
 
-// Asks for a screenshot written into `pipe`. KWin answers once the next frame is composed, then
-// writes the pixels. The message, with its copy of the descriptor, is gone when this returns.
-QDBusMessage request(const QString& method, const QRect& area, int pipe) {
-    const QVariantMap options{{QStringLiteral("include-cursor"), false},
-                              {QStringLiteral("native-resolution"), true}};
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.kde.KWin"), QStringLiteral("/org/kde/KWin/ScreenShot2"),
-        QStringLiteral("org.kde.KWin.ScreenShot2"), method);
-    if (!area.isNull())
-        call << area.x() << area.y() << uint(area.width()) << uint(area.height());
-    call << options << QVariant::fromValue(QDBusUnixFileDescriptor(pipe));
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+// The method that captures `area`, or the whole workspace for a null one.
+QString methodFor(const QRect& area) {
+    return area.isNull() ? QStringLiteral("CaptureWorkspace") : QStringLiteral("CaptureArea");
 }
 
 }  // namespace
+
+KwinDriver::~KwinDriver() {
+    // A screenshot still on its way is read to the end: KWin is not left writing into a pipe
+    // nobody reads.
+    if (ahead_)
+        receive(*ahead_);
+}
 
 bool KwinDriver::connectInput() {
     if (input_)
@@ -66,24 +66,47 @@ bool KwinDriver::hold() {
     return true;
 }
 
-QImage KwinDriver::capture(const QRect& area) {
+std::optional<KwinDriver::Request> KwinDriver::send(const QRect& area) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         fail(QStringLiteral("pipe: %1").arg(qt_error_string(errno)));
-        return {};
+        return std::nullopt;
     }
-    const QString method =
-        area.isNull() ? QStringLiteral("CaptureWorkspace") : QStringLiteral("CaptureArea");
-    const QDBusMessage reply = request(method, area, fds[1]);
-    ::close(fds[1]);  // the call held its own copy; KWin's copy is now the only writer
+    const auto ask = [&] {
+        const QVariantMap options{{QStringLiteral("include-cursor"), false},
+                                  {QStringLiteral("native-resolution"), true}};
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.kde.KWin"), QStringLiteral("/org/kde/KWin/ScreenShot2"),
+            QStringLiteral("org.kde.KWin.ScreenShot2"), methodFor(area));
+        if (!area.isNull())
+            call << area.x() << area.y() << uint(area.width()) << uint(area.height());
+        call << options << QVariant::fromValue(QDBusUnixFileDescriptor(fds[1]));
+        return QDBusConnection::sessionBus().asyncCall(call, 5000);
+    };
+    Request request{ask(), fds[0], area};
+    ::close(fds[1]);
+    return request;
+}
+
+QImage KwinDriver::receive(Request& request) {
+    // KWin answers once the next frame is composed, then writes the pixels into the pipe.
+    request.reply.waitForFinished();
+    const QDBusMessage reply = request.reply.reply();
+    // The pending call keeps the message it sent, and with it a copy of the pipe's writing
+    // end: once it is let go, KWin's is the only one, and the pipe ends where KWin stops.
+    request.reply = QDBusPendingCall::fromCompletedCall(reply);
+    const QByteArray data =
+        reply.type() == QDBusMessage::ReplyMessage ? readAll(request.pipe) : QByteArray();
+    ::close(request.pipe);
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        ::close(fds[0]);
-        fail(QStringLiteral("KWin refused %1: %2 (%3)")
-                 .arg(method, reply.errorMessage(), reply.errorName()));
+        fail(QStringLiteral("KWin refused %1: %2 (%3)%4")
+                 .arg(methodFor(request.area), reply.errorMessage(), reply.errorName(),
+                      reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownObject")
+                          ? QStringLiteral("; KWin loads its screenshot effect only when it "
+                                           "composites with OpenGL")
+                          : QString()));
         return {};
     }
-    const QByteArray data = readAll(fds[0]);
-    ::close(fds[0]);
     const auto results = qdbus_cast<QVariantMap>(reply.arguments().value(0));
     const int width = results.value(QStringLiteral("width")).toInt();
     const int height = results.value(QStringLiteral("height")).toInt();
@@ -100,4 +123,20 @@ QImage KwinDriver::capture(const QRect& area) {
     }
     return QImage(reinterpret_cast<const uchar*>(data.constData()), width, height, stride, format)
         .convertToFormat(QImage::Format_RGB32);
+}
+
+QImage KwinDriver::capture(const QRect& area) {
+    std::optional<Request> request = std::exchange(ahead_, std::nullopt);
+    if (request && request->area != area) {
+        receive(*request);  // asked for another area: of no use
+        request.reset();
+    }
+    if (!request)
+        request = send(area);
+    return request ? receive(*request) : QImage();
+}
+
+void KwinDriver::askAhead(const QRect& area) {
+    if (!ahead_)
+        ahead_ = send(area);
 }

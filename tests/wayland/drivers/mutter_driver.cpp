@@ -127,10 +127,11 @@ QImage MutterDriver::capture(const QRect& area) {
         }
     }
     QString error;
-    const QImage frame = frames_->next(firstFrame ? kFirstFrameWaitMs : kFrameWaitMs, &error);
+    const QImage frame =
+        frames_->next(firstFrame ? kFirstFrameWaitMs : kFrameWaitMs, &lastWasNew_, &error);
     if (frame.isNull()) {
         fail(error);
         return {};
     }
-    return area.isNull() ? frame : frame.copy(area);
+    return (area.isNull() ? frame : frame.copy(area)).convertToFormat(QImage::Format_RGB32);
 }

@@ -20,6 +20,7 @@ class MutterDriver : public QObject, public CompositorDriver {
     bool click(QPoint at) override;
     bool hold() override;
     QImage capture(const QRect& area) override;
+    bool lastCaptureWasNew() const override { return lastWasNew_; }
 
   private slots:
     // mutter names the stream's PipeWire node once the session has started.
@@ -35,4 +36,5 @@ class MutterDriver : public QObject, public CompositorDriver {
     QString stream_;   // the screen-cast stream's object path
     uint32_t node_ = 0;
     std::unique_ptr<PipeWireFrames> frames_;
+    bool lastWasNew_ = false;
 };

@@ -62,9 +62,10 @@ struct PipeWireCallbacks {
         // A buffer without pixels (the source only moved its cursor) is no new frame.
         if (plane.data && plane.chunk->size > 0 && self->format_ != QImage::Format_Invalid) {
             const auto* pixels = static_cast<const uchar*>(plane.data) + plane.chunk->offset;
+            // A copy: the buffer goes back to the source to be filled again.
             self->latest_ =
                 QImage(pixels, self->width_, self->height_, plane.chunk->stride, self->format_)
-                    .convertToFormat(QImage::Format_RGB32);
+                    .copy();
             ++self->serial_;
             pw_thread_loop_signal(self->loop_, false);
         }
@@ -179,14 +180,15 @@ bool PipeWireFrames::link(QString* error) {
     return true;
 }
 
-QImage PipeWireFrames::next(int waitMs, QString* error) {
+QImage PipeWireFrames::next(int waitMs, bool* fresh, QString* error) {
     pw_thread_loop_lock(loop_);
     timespec deadline{};
     pw_thread_loop_get_time(loop_, &deadline, int64_t(waitMs) * SPA_NSEC_PER_MSEC);
     while (serial_ == taken_ && streamError_.isEmpty())
         if (pw_thread_loop_timed_wait_full(loop_, &deadline) != 0)
             break;
-    if (serial_ != taken_) {
+    *fresh = serial_ != taken_;
+    if (*fresh) {
         returned_ = latest_;
         taken_ = serial_;
     }

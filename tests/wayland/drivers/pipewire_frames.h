@@ -28,8 +28,8 @@ class PipeWireFrames {
 
     // The first frame that arrives after the one returned before, waiting up to `waitMs`; when
     // none arrives in that time (the source sends frames only when its picture changes) the
-    // frame returned before, or a null image with `error` set if there was none.
-    QImage next(int waitMs, QString* error);
+    // frame returned before (`fresh` false), or a null image with `error` set if there was none.
+    QImage next(int waitMs, bool* fresh, QString* error);
 
   private:
     friend struct PipeWireCallbacks;

@@ -15,7 +15,10 @@
 //       the CLOCK_MONOTONIC times in milliseconds at which the capture was asked for and
 //       arrived, and how many pixels differ from the background (RRGGBB, or else the colour
 //       that fills most of the first capture) by more than 16 in a channel, so that the faint
-//       shadow mutter draws around X windows does not count; prints the rate achieved
+//       shadow mutter draws around X windows does not count, and 1 for a picture composed
+//       for this capture or 0 for the last one again (mutter sends a picture only when the
+//       screen changes: after 100 ms without one the last is counted again); prints the rate
+//       of captures and of new pictures achieved
 //
 // Exit status: 0 done, 1 the compositor refused or failed (the reason on the error output),
 // 2 wrong arguments.
@@ -114,30 +117,37 @@ int watch(CompositorDriver& driver, const QRect& area, int ms, const QString& pa
     }
     bool haveBackground = !colour.isEmpty();
     QRgb background = QColor(u'#' + colour).rgb() & RGB_MASK;
-    out.write("# asked_ms arrived_ms differing_pixels\n");
-    int captures = 0;
+    out.write("# asked_ms arrived_ms differing_pixels new\n");
+    int captures = 0, fresh = 0;
     const double start = monotonicMs();
     double arrived = start;
+    double asked = start;
     while (arrived - start < ms) {
-        const double asked = monotonicMs();
         const QImage image = driver.capture(area);
         arrived = monotonicMs();
         if (image.isNull())
             return failed(driver);
+        // The next capture is asked for before this one is looked at.
+        const double askedNow = asked;
+        asked = monotonicMs();
+        driver.askAhead(area);
         if (!haveBackground) {
             background = mostCommonColour(image);
             haveBackground = true;
         }
-        out.write(QStringLiteral("%1 %2 %3\n")
-                      .arg(asked, 0, 'f', 3)
+        const bool isNew = driver.lastCaptureWasNew();
+        out.write(QStringLiteral("%1 %2 %3 %4\n")
+                      .arg(askedNow, 0, 'f', 3)
                       .arg(arrived, 0, 'f', 3)
                       .arg(differing(image, background))
+                      .arg(int(isNew))
                       .toUtf8());
         ++captures;
+        fresh += isNew;
     }
     const double seconds = (arrived - start) / 1e3;
-    std::printf("watch: %d captures in %.0f ms: %.1f per second\n", captures, seconds * 1e3,
-                captures / seconds);
+    std::printf("watch: %d captures (%d new pictures) in %.0f ms: %.1f per second (new: %.1f)\n",
+                captures, fresh, seconds * 1e3, captures / seconds, fresh / seconds);
     return 0;
 }
 
