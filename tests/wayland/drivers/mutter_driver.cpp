@@ -17,17 +17,17 @@ namespace {
 constexpr unsigned long kPointerSettleMs = 300;
 constexpr unsigned long kEventGapMs = 50;
 // How long a capture waits for a new frame: mutter sends one only when the screen changed, and
-// a first one when the stream starts.
+// a first one when the stream starts. Once (on a loaded machine) that first one never came: the
+// stream is then started again.
 constexpr int kFrameWaitMs = 100;
 constexpr int kFirstFrameWaitMs = 3000;
+constexpr int kFirstFrameAttempts = 3;
 const QString kRemoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
 const QString kScreenCast = QStringLiteral("org.gnome.Mutter.ScreenCast");
 }  // namespace
 
 MutterDriver::~MutterDriver() {
-    frames_.reset();
-    if (!session_.isEmpty())
-        call(session_, kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("Stop"), {});
+    stop();
 }
 
 bool MutterDriver::call(const QString& path, const QString& interface, const QString& method,
@@ -105,9 +105,17 @@ bool MutterDriver::click(QPoint at) {
            send(QStringLiteral("NotifyPointerButton"), {int(BTN_LEFT), false});
 }
 
-QImage MutterDriver::capture(const QRect& area) {
-    const bool firstFrame = !frames_;
-    if (!frames_) {
+void MutterDriver::stop() {
+    frames_.reset();
+    if (!session_.isEmpty())
+        call(session_, kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("Stop"), {});
+    session_.clear();
+    stream_.clear();
+    node_ = 0;
+}
+
+QImage MutterDriver::firstFrame() {
+    for (int attempt = 0; attempt < kFirstFrameAttempts; ++attempt) {
         if (!start())
             return {};
         QElapsedTimer waited;
@@ -125,13 +133,26 @@ QImage MutterDriver::capture(const QRect& area) {
             fail(error);
             return {};
         }
-    }
-    QString error;
-    const QImage frame =
-        frames_->next(firstFrame ? kFirstFrameWaitMs : kFrameWaitMs, &lastWasNew_, &error);
-    if (frame.isNull()) {
+        const QImage frame = frames_->next(kFirstFrameWaitMs, &lastWasNew_, &error);
+        if (!frame.isNull())
+            return frame;
         fail(error);
-        return {};
+        stop();
     }
+    return {};
+}
+
+QImage MutterDriver::capture(const QRect& area) {
+    QImage frame;
+    if (!frames_) {
+        frame = firstFrame();
+    } else {
+        QString error;
+        frame = frames_->next(kFrameWaitMs, &lastWasNew_, &error);
+        if (frame.isNull())
+            fail(error);
+    }
+    if (frame.isNull())
+        return {};
     return (area.isNull() ? frame : frame.copy(area)).convertToFormat(QImage::Format_RGB32);
 }

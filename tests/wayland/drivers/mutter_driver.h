@@ -29,6 +29,10 @@ class MutterDriver : public QObject, public CompositorDriver {
   private:
     // Creates a remote-desktop session with a monitor stream, and starts it.
     bool start();
+    // Ends the session, and with it the stream and its frames.
+    void stop();
+    // Starts the stream's frames and waits for the first.
+    QImage firstFrame();
     bool call(const QString& path, const QString& interface, const QString& method,
               const QVariantList& args, QVariant* result = nullptr);
 

@@ -81,6 +81,8 @@ chmod 700 "$dir/runtime"
 export XDG_RUNTIME_DIR="$dir/runtime" HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/.config"
 export XDG_SESSION_TYPE=wayland
 unset DISPLAY WAYLAND_DISPLAY XAUTHORITY
+# KWin has its screenshot interface only when it composites with OpenGL.
+unset KWIN_COMPOSE
 
 if [ "$(id -u)" -eq 0 ]; then
     x11=/tmp/.X11-unix
