@@ -79,14 +79,23 @@ driver capture "$work/area.png" 360 260 60 60 || fail "no capture of an area"
 [ "$(colour_at "$work/area.png" 50 50)" = "$x11" ] || fail "the area's inside is not the X window"
 echo "drivers_smoke[$compositor]: capture shows both windows"
 
+# Two clicks in a row on each window: a press without its release (mutter's, when its session
+# ended at once) makes the next press on the same window go missing.
 driver click 100 120 || fail "the click on the native window was refused"
-driver click 480 360 || fail "the click on the X window was refused"
 driver click 700 500 || fail "the second click on the native window was refused"
+driver click 480 360 || fail "the click on the X window was refused"
+driver click 420 310 || fail "the second click on the X window was refused"
 got() { [ "$(cat "$1" 2>/dev/null)" = "$2" ]; }
-for _ in $(seq 20); do got "$work/native.txt" $'100 120\n700 500' && got "$work/x11.txt" "80 60" && break; sleep 0.1; done
-got "$work/native.txt" $'100 120\n700 500' ||
+native_got=$'100 120\n700 500'
+x11_got=$'80 60\n20 10'
+for _ in $(seq 20); do
+    got "$work/native.txt" "$native_got" && got "$work/x11.txt" "$x11_got" && break
+    sleep 0.1
+done
+got "$work/native.txt" "$native_got" ||
     fail "the native window got [$(cat "$work/native.txt" 2>/dev/null)], not 100 120 and 700 500"
-got "$work/x11.txt" "80 60" || fail "the X window got [$(cat "$work/x11.txt" 2>/dev/null)], not 80 60"
+got "$work/x11.txt" "$x11_got" ||
+    fail "the X window got [$(cat "$work/x11.txt" 2>/dev/null)], not 80 60 and 20 10"
 echo "drivers_smoke[$compositor]: clicks reach the window under the pointer"
 
 driver watch 50 50 200 200 1000 "$work/watch.txt" "$native" | tee "$work/rate" ||
