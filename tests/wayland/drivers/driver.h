@@ -32,6 +32,10 @@ class CompositorDriver {
     // screen cast sends a frame only when the screen changes).
     virtual bool lastCaptureWasNew() const { return true; }
 
+    // When the compositor composed the picture of the last capture, in CLOCK_MONOTONIC
+    // milliseconds, where it says so (mutter's screen cast does); -1 where it does not.
+    virtual double lastCaptureShownMs() const { return -1; }
+
     // Says that capture(area) comes next: a driver may ask the compositor for it now, so that
     // its answer, a frame composed after this call, is on the way while the caller works.
     virtual void askAhead(const QRect&) {}

@@ -142,6 +142,11 @@ QImage MutterDriver::firstFrame() {
     return {};
 }
 
+double MutterDriver::lastCaptureShownMs() const {
+    const int64_t shown = frames_ ? frames_->shownNs() : -1;
+    return shown > 0 ? double(shown) / 1e6 : -1;
+}
+
 QImage MutterDriver::capture(const QRect& area) {
     QImage frame;
     if (!frames_) {

@@ -21,6 +21,7 @@ class MutterDriver : public QObject, public CompositorDriver {
     bool hold() override;
     QImage capture(const QRect& area) override;
     bool lastCaptureWasNew() const override { return lastWasNew_; }
+    double lastCaptureShownMs() const override;
 
   private slots:
     // mutter names the stream's PipeWire node once the session has started.

@@ -1,6 +1,7 @@
 #include "pipewire_frames.h"
 
 #include <pipewire/pipewire.h>
+#include <spa/buffer/meta.h>
 #include <spa/param/video/format-utils.h>
 #include <spa/pod/builder.h>
 
@@ -44,13 +45,19 @@ struct PipeWireCallbacks {
         self->width_ = int(info.size.width);
         self->height_ = int(info.size.height);
         self->format_ = imageFormat(info.format);
-        // Buffers this process can map: shared memory, as a file or as plain memory.
-        uint8_t buffer[256];
+        // Buffers this process can map (shared memory, as a file or as plain memory), each with
+        // a header that says when the source made its frame.
+        uint8_t buffer[512];
         spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
-        const auto* buffers = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        const spa_pod* params[2];
+        params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
             &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
             SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd))));
-        pw_stream_update_params(self->stream_, &buffers, 1);
+        params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+            SPA_POD_Id(SPA_META_Header), SPA_PARAM_META_size,
+            SPA_POD_Int(int(sizeof(spa_meta_header)))));
+        pw_stream_update_params(self->stream_, params, 2);
     }
 
     static void process(void* data) {
@@ -59,13 +66,18 @@ struct PipeWireCallbacks {
         if (!buffer)
             return;
         const spa_data& plane = buffer->buffer->datas[0];
+        const auto* header = static_cast<const spa_meta_header*>(
+            spa_buffer_find_meta_data(buffer->buffer, SPA_META_Header, sizeof(spa_meta_header)));
+        const bool corrupted = header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED);
         // A buffer without pixels (the source only moved its cursor) is no new frame.
-        if (plane.data && plane.chunk->size > 0 && self->format_ != QImage::Format_Invalid) {
+        if (plane.data && plane.chunk->size > 0 && !corrupted &&
+            self->format_ != QImage::Format_Invalid) {
             const auto* pixels = static_cast<const uchar*>(plane.data) + plane.chunk->offset;
             // A copy: the buffer goes back to the source to be filled again.
             self->latest_ =
                 QImage(pixels, self->width_, self->height_, plane.chunk->stride, self->format_)
                     .copy();
+            self->latestPts_ = header ? header->pts : -1;
             ++self->serial_;
             pw_thread_loop_signal(self->loop_, false);
         }
@@ -190,6 +202,7 @@ QImage PipeWireFrames::next(int waitMs, bool* fresh, QString* error) {
     *fresh = serial_ != taken_;
     if (*fresh) {
         returned_ = latest_;
+        returnedPts_ = latestPts_;
         taken_ = serial_;
     }
     if (returned_.isNull())

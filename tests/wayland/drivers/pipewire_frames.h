@@ -31,6 +31,10 @@ class PipeWireFrames {
     // frame returned before (`fresh` false), or a null image with `error` set if there was none.
     QImage next(int waitMs, bool* fresh, QString* error);
 
+    // When the source made the frame next() returned last, in its buffer header's clock (for
+    // mutter, CLOCK_MONOTONIC nanoseconds); -1 when it did not say.
+    int64_t shownNs() const { return returnedPts_; }
+
   private:
     friend struct PipeWireCallbacks;
     bool link(QString* error);
@@ -48,6 +52,8 @@ class PipeWireFrames {
     int width_ = 0, height_ = 0;
     QImage::Format format_ = QImage::Format_Invalid;
     QImage latest_;
+    int64_t latestPts_ = -1;
     uint64_t serial_ = 0, taken_ = 0;
     QImage returned_;
+    int64_t returnedPts_ = -1;
 };

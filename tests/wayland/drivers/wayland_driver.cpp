@@ -17,7 +17,8 @@
 //       that fills most of the first capture) by more than 16 in a channel, so that the faint
 //       shadow mutter draws around X windows does not count, and 1 for a picture composed
 //       for this capture or 0 for the last one again (mutter sends a picture only when the
-//       screen changes: after 100 ms without one the last is counted again); prints the rate
+//       screen changes: after 100 ms without one the last is counted again), and when the
+//       compositor composed the picture, where it says so (mutter), else -1; prints the rate
 //       of captures and of new pictures achieved
 //
 // Exit status: 0 done, 1 the compositor refused or failed (the reason on the error output),
@@ -117,7 +118,7 @@ int watch(CompositorDriver& driver, const QRect& area, int ms, const QString& pa
     }
     bool haveBackground = !colour.isEmpty();
     QRgb background = QColor(u'#' + colour).rgb() & RGB_MASK;
-    out.write("# asked_ms arrived_ms differing_pixels new\n");
+    out.write("# asked_ms arrived_ms differing_pixels new shown_ms\n");
     int captures = 0, fresh = 0;
     const double start = monotonicMs();
     double arrived = start;
@@ -136,11 +137,13 @@ int watch(CompositorDriver& driver, const QRect& area, int ms, const QString& pa
             haveBackground = true;
         }
         const bool isNew = driver.lastCaptureWasNew();
-        out.write(QStringLiteral("%1 %2 %3 %4\n")
+        const double shown = driver.lastCaptureShownMs();
+        out.write(QStringLiteral("%1 %2 %3 %4 %5\n")
                       .arg(askedNow, 0, 'f', 3)
                       .arg(arrived, 0, 'f', 3)
                       .arg(differing(image, background))
                       .arg(int(isNew))
+                      .arg(shown < 0 ? QStringLiteral("-1") : QString::number(shown, 'f', 3))
                       .toUtf8());
         ++captures;
         fresh += isNew;
