@@ -37,6 +37,9 @@ test=(
     # Wayland sessions: GNOME's compositor and weston with XWayland, and Qt's Wayland plugin,
     # which kestrane must not choose there
     weston xwayland qt6-wayland
+    # the Wayland test drivers: KDE's compositor, KWin's fake input protocol compiled with
+    # wayland-scanner, and mutter's screen cast, which is a PipeWire stream
+    kwin-wayland libwayland-dev libwayland-bin pipewire libpipewire-0.3-dev
 )
 
 case "$what" in

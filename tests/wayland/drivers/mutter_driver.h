@@ -1,0 +1,45 @@
+// mutter 43 on Wayland: clicks through its remote-desktop D-Bus interface
+// (org.gnome.Mutter.RemoteDesktop), whose absolute pointer motion is relative to a screen-cast
+// stream of the same session (org.gnome.Mutter.ScreenCast, a stream of the whole monitor); the
+// screen through such a stream's PipeWire frames. Starting a screen-cast stream needs a PipeWire
+// daemon on the session's runtime folder.
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+
+#include "driver.h"
+#include "pipewire_frames.h"
+
+class MutterDriver : public QObject, public CompositorDriver {
+    Q_OBJECT
+  public:
+    ~MutterDriver() override;
+    bool click(QPoint at) override;
+    bool hold() override;
+    QImage capture(const QRect& area) override;
+    bool lastCaptureWasNew() const override { return lastWasNew_; }
+    double lastCaptureShownMs() const override;
+
+  private slots:
+    // mutter names the stream's PipeWire node once the session has started.
+    void streamAdded(uint node) { node_ = node; }
+
+  private:
+    // Creates a remote-desktop session with a monitor stream, and starts it.
+    bool start();
+    // Ends the session, and with it the stream and its frames.
+    void stop();
+    // Starts the stream's frames and waits for the first.
+    QImage firstFrame();
+    bool call(const QString& path, const QString& interface, const QString& method,
+              const QVariantList& args, QVariant* result = nullptr);
+
+    QString session_;  // the remote-desktop session's object path
+    QString stream_;   // the screen-cast stream's object path
+    uint32_t node_ = 0;
+    std::unique_ptr<PipeWireFrames> frames_;
+    bool lastWasNew_ = false;
+};
