@@ -23,6 +23,9 @@ packages=(
     # Wayland sessions: GNOME's compositor and weston with XWayland, and Qt's Wayland plugin,
     # which kestrane must not choose there
     weston xwayland qt6-wayland
+    # the flash on a layer-shell overlay of a Wayland connection of its own (libwayland-client,
+    # wayland-scanner), and its session test: sway headless, grim captures
+    libwayland-dev libwayland-bin sway grim
 )
 
 missing=()
