@@ -75,6 +75,7 @@ class Surface {
                 std::min(pacing_.SendAt(*target, Frame()), Clock::now() + kWaitFrames * Frame());
             c_->Wait(sendAt, [] { return false; });
         }
+        const Clock::time_point sent = Clock::now();
         if (blank) {
             next = TransparentPixel(c_->Shm());  // the surface stays mapped: no configure round
         } else if (!next) {
@@ -97,7 +98,7 @@ class Surface {
         }
         timeouts_ = 0;
         if (target) {
-            pacing_.Learn(*target, *seen, Frame());
+            pacing_.Learn(*target, sent, *seen, Frame());
         }
         if (!blank) {
             firstShown_ = seen;
