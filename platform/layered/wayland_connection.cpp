@@ -83,9 +83,10 @@ bool Connection::Open() {
         return false;
     }
     if (QCoreApplication::instance() != nullptr) {
-        notifier_ =
-            std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+        // Owned by the application, which is gone before this connection at exit.
+        notifier_ = new QSocketNotifier(wl_display_get_fd(display_), QSocketNotifier::Read,
+                                        QCoreApplication::instance());
+        QObject::connect(notifier_.data(), &QSocketNotifier::activated, [this] {
             Read(std::chrono::nanoseconds(0));
             if (!Ok()) {
                 notifier_->setEnabled(false);  // a broken connection stays readable
@@ -96,7 +97,7 @@ bool Connection::Open() {
 }
 
 Connection::~Connection() {
-    notifier_.reset();
+    delete notifier_.data();
     if (display_ == nullptr) {
         return;
     }

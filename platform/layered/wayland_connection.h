@@ -9,6 +9,8 @@
 #pragma once
 
 #include <QPoint>
+#include <QPointer>
+#include <QSocketNotifier>
 
 #include <chrono>
 #include <cstdint>
@@ -23,7 +25,6 @@ struct wl_registry;
 struct wl_shm;
 struct wp_presentation;
 struct zwlr_layer_shell_v1;
-class QSocketNotifier;
 
 namespace platform::layered::wayland {
 
@@ -91,7 +92,7 @@ class Connection {
     wp_presentation* presentation_ = nullptr;
     unsigned clockId_ = 1;  // CLOCK_MONOTONIC, the steady clock's, unless the compositor says
     std::vector<std::unique_ptr<Output>> outputs_;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    QPointer<QSocketNotifier> notifier_;
 };
 
 }  // namespace platform::layered::wayland

@@ -5,7 +5,8 @@
 // A headless compositor's seat has no pointer, so no client would get pointer events at all:
 // the program first adds a virtual pointer device to the seat (wlr-virtual-pointer), on a
 // connection of its own that lives as long as it does. The compositor then routes its own
-// cursor's clicks (swaymsg seat seat0 cursor ...) as it routes a mouse's.
+// cursor's clicks (swaymsg seat seat0 cursor ...) as it routes a mouse's. With --pointer-only
+// instead of a file it only does that, and shows no window.
 #include "layer_shell_e2e.virtual-pointer-client.h"
 
 #include <wayland-client.h>
@@ -90,6 +91,9 @@ int main(int argc, char** argv) {
     if (!AddVirtualPointer()) {
         std::fprintf(stderr, "layer_click_target: no virtual pointer\n");
         return 1;
+    }
+    if (qstrcmp(argv[1], "--pointer-only") == 0) {
+        return app.exec();  // the seat keeps a pointer, without a window
     }
     Target target{QString::fromLocal8Bit(argv[1])};
     target.setTitle(QStringLiteral("click target"));

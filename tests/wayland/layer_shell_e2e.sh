@@ -10,6 +10,8 @@
 #      (a capture takes about 20 ms, so they are that coarse).
 #   2. A click on the letters while they are up, and one at the same point between two
 #      messages, each reach the native window beneath.
+#   3. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
+#      program cleanly: its Wayland connection is closed at exit without fault.
 #
 # The compositor's choice of path is the program's: with KESTRANE_FLASH_PATH=x11 set by the
 # caller it takes the X way, and step 2 shows what that gives under sway.
@@ -105,7 +107,8 @@ put Images/SelectedPrograms.txt 'Words;1\r\n'
 put Data/Words.txt 'MMMM;1\r\n'
 put Images/AutoStart.txt '1\r\n' # a run at logon: flashing from the start
 (cd "$app" && exec ./kestrane) >"$work/kestrane.log" 2>&1 &
-procs+=($!)
+kestrane=$!
+procs+=($kestrane)
 wait_for 30 letters_up || fail "no letters on screen"
 say "letters up above the full-screen native window"
 
@@ -171,4 +174,29 @@ click
 wait_for 5 test "$(presses)" -gt "$before" ||
     fail "a click between two messages at $x,$y did not reach the window beneath"
 say "a click at the same point between two messages reached it too"
+
+# --- 3. Close ------------------------------------------------------------------------------------
+
+step=close
+# The native window goes, and with it its pointer: one without a window takes its place.
+QT_QPA_PLATFORM=wayland "$target" --pointer-only >"$work/pointer.log" 2>&1 &
+procs+=($!)
+sleep 1
+kill "${procs[1]}"
+panel=""
+panel_up() { panel=$(xdotool search --onlyvisible --name '^Orvessa$' 2>/dev/null | head -n 1); [ -n "$panel" ]; }
+wait_for 10 panel_up || fail "no panel"
+read -r px py < <(xwininfo -id "$panel" | awk '/Absolute upper-left X/ {x = $4}
+    /Absolute upper-left Y/ {y = $4} END {print x, y}')
+# The Close picture: 8010, 150 twips, 345 x 465 (15 twips a pixel), clicked in its middle.
+x=$((px + 545))
+y=$((py + 25))
+ended() { ! kill -0 "$kestrane" 2>/dev/null; }
+sleep 1
+click
+wait_for 20 ended || fail "Close at $x,$y did not end the program"
+status=0
+wait "$kestrane" || status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+say "Close ended the program cleanly"
 say "passed"
