@@ -239,7 +239,9 @@ class Surface {
         // shows the compositor gives it again).
         buffers_.remove_if([](const std::unique_ptr<ShmBuffer>& b) { return !b->busy; });
         for (const auto& f : feedbacks_) {
-            timeouts_ = f->presented ? 0 : timeouts_;
+            if (f->presented || (f->framed && !presentationWorks_)) {
+                timeouts_ = 0;
+            }
         }
         feedbacks_.remove_if([](const std::unique_ptr<Feedback>& f) { return !f->Pending(); });
         const bool ask = presentationWorks_ || presentationMissed_ < kMissesBeforeNoAsking;
