@@ -15,6 +15,9 @@ build=(
     # Qt 6 Widgets and the X11 pieces the flash window and the tray use
     qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libx11-dev libxext-dev
     libxdamage-dev
+    # the flash on a layer-shell overlay of a Wayland connection of its own (libwayland-client,
+    # wayland-scanner)
+    libwayland-dev libwayland-bin
     # a typeface for the panel and the letters
     fonts-dejavu-core
 )
@@ -37,9 +40,10 @@ test=(
     # Wayland sessions: GNOME's compositor and weston with XWayland, and Qt's Wayland plugin,
     # which kestrane must not choose there
     weston xwayland qt6-wayland
-    # the Wayland test drivers: KDE's compositor, KWin's fake input protocol compiled with
-    # wayland-scanner, and mutter's screen cast, which is a PipeWire stream
-    kwin-wayland libwayland-dev libwayland-bin pipewire libpipewire-0.3-dev
+    # the Wayland test drivers and sessions: KDE's compositor (KWin's fake input and screenshot
+    # interfaces), mutter's screen cast, which is a PipeWire stream, and sway headless with
+    # grim's captures
+    kwin-wayland pipewire libpipewire-0.3-dev sway grim
 )
 
 case "$what" in

@@ -192,13 +192,24 @@ void MessagesForm::Timer1_Timer() {
     const RunList& list = state_.runList;
     const auto tickStart = std::chrono::steady_clock::now();
     // The change is seen on screen when Present returns; the next phase is counted from then,
-    // and its timer ends early by the time the next change will take to be seen.
+    // and its timer ends early by the time the next change will take to be seen. Where changes
+    // are shown in whole frames, a message's end is due its display time after the frame that
+    // showed it and goes in the frame due: the timer only has to end early enough for that, and
+    // the wait for that frame is no latency.
     auto countFromNow = [&](bool showing, int interval) {
-        if (const auto seen = pl::Present(hWnd_)) {
+        const std::optional<std::chrono::steady_clock::time_point> due =
+            showing ? std::nullopt : hideDue_;
+        hideDue_.reset();
+        const auto seen = pl::Present(hWnd_, due);
+        if (seen && !due) {
             latency_.Record(showing,
                             std::chrono::duration_cast<ShowLatency::Duration>(*seen - tickStart));
         }
-        Timer1_->SetLead(latency_.Lead(!showing, interval));
+        const auto ahead = showing && seen ? pl::PresentAhead(hWnd_) : std::nullopt;
+        if (ahead) {
+            hideDue_ = *seen + std::chrono::milliseconds(interval);
+        }
+        Timer1_->SetLead(ahead ? *ahead : latency_.Lead(!showing, interval));
         Timer1_->Restart(interval);
     };
     if (!MsgShown_) {

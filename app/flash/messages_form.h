@@ -17,8 +17,10 @@
 #include <QPoint>
 #include <QSize>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QWidget;
@@ -87,6 +89,8 @@ class MessagesForm {
     platform::layered::HWND hWnd_ = 0;
     bool labelAutoSize_ = false;
     ShowLatency latency_;
+    // When the message up now is due to go, where changes are shown in whole frames.
+    std::optional<std::chrono::steady_clock::time_point> hideDue_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 

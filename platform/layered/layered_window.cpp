@@ -1,5 +1,6 @@
 #include "platform/layered/layered_window.h"
 
+#include "platform/layered/wayland_surface.h"
 #include "platform/layered/x11_surface.h"
 
 #include <QApplication>
@@ -66,14 +67,21 @@ void ApplyStyle(QWidget* w, std::int32_t style) {
     const bool wasVisible = w->isVisible();
     w->setAttribute(Qt::WA_TranslucentBackground, layered);
     w->setAttribute(Qt::WA_NoSystemBackground, layered);
-    // On X a layered window is shown through a surface of its own (x11_surface.h); the
-    // widget stays off the screen.
-    const bool ownSurface = layered && x11::Available();
+    // A layered window is shown through a surface of its own, on the compositor's overlay
+    // layer where it offers one (wayland_surface.h), else on X (x11_surface.h); the widget
+    // stays off the screen.
+    const bool native = layered && wayland::Available();
+    const bool ownSurface = native || (layered && x11::Available());
     if (wasVisible) {
         w->hide();
     }
     w->setAttribute(Qt::WA_DontShowOnScreen, ownSurface);
-    if (ownSurface) {
+    if (native) {
+        wayland::Attach(w);
+    } else {
+        wayland::Detach(w);
+    }
+    if (ownSurface && !native) {
         x11::Attach(w);
     } else {
         x11::Detach(w);
@@ -100,6 +108,7 @@ HWND HandleOf(QWidget* window) {
     Entries()[h].window = window;
     QObject::connect(window, &QObject::destroyed, [h, window] {
         x11::Detach(window);
+        wayland::Detach(window);
         Entries().erase(h);
     });
     return h;
@@ -308,17 +317,23 @@ QImage Render(QWidget* w) {
 
 void Prepare(HWND hWnd) {
     Entry* e = Find(hWnd);
-    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0 || !x11::Available()) {
+    const bool native = wayland::Available();
+    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0 || !(native || x11::Available())) {
         return;  // elsewhere there is nothing to hand over ahead of time
     }
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
     e->prepared = Render(e->window);
     e->preparedShape = KeyedRegion(e->prepared, e->key, useKey);
-    x11::Prepare(e->window, useKey ? WithoutKey(e->prepared, e->key) : e->prepared,
-                 e->preparedShape);
+    const QImage keyed = useKey ? WithoutKey(e->prepared, e->key) : e->prepared;
+    if (native) {
+        wayland::Prepare(e->window, keyed);
+    } else {
+        x11::Prepare(e->window, keyed, e->preparedShape);
+    }
 }
 
-std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd) {
+std::optional<std::chrono::steady_clock::time_point> Present(
+    HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due) {
     Entry* e = Find(hWnd);
     if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
         return std::nullopt;
@@ -337,6 +352,10 @@ std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd) {
     e->preparedShape = QRegion();
     e->visible = shape;
     const bool topmost = (e->exStyle & WS_EX_TOPMOST) != 0;
+    if (wayland::Available()) {
+        const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
+        return wayland::Present(w, keyed, shape.isEmpty(), usePrepared, due);
+    }
     if (onX) {
         const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
         return x11::Present(w, keyed, shape, usePrepared, topmost);
@@ -345,6 +364,18 @@ std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd) {
     // everything, and Qt reads an empty mask as no mask at all.
     w->setMask(shape.isEmpty() ? QRegion(-2, -2, 1, 1) : shape);
     return std::chrono::steady_clock::now();
+}
+
+std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {
+    Entry* e = Find(hWnd);
+    if (e == nullptr) {
+        return std::nullopt;
+    }
+    const auto ahead = wayland::Ahead(e->window);
+    if (!ahead) {
+        return std::nullopt;
+    }
+    return std::chrono::ceil<std::chrono::microseconds>(*ahead);
 }
 
 QRegion VisibleRegion(HWND hWnd) {

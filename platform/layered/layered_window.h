@@ -17,8 +17,18 @@
 // The window system here does not compose colour-keyed windows by itself, so the owner of a
 // layered window calls Present after changing what the window shows: the content is rendered
 // once, its key-coloured pixels become transparent, and it is put on screen at once, without
-// waiting for the toolkit's next paint; Present returns when it is seen there (with or without
-// a compositing manager: x11_surface.h tells how).
+// waiting for the toolkit's next paint; Present returns when it is seen there.
+//
+// Two ways to the screen, chosen once per process:
+//   - Where the session's Wayland compositor (WAYLAND_DISPLAY) offers the layer-shell protocol
+//     with wl_compositor and wl_shm (the wlroots compositors such as sway, KDE's KWin), a
+//     layered window is a surface in the compositor's overlay layer on a Wayland connection of
+//     the program's own, with an empty input region, and every change is timed by the
+//     compositor's presentation feedback, in whole frames (wayland_surface.h). The rest of the
+//     program stays on the platform Qt runs on (X through XWayland).
+//   - Otherwise, on X: an X surface of its own, with or without a compositing manager
+//     (x11_surface.h).
+// The environment variable KESTRANE_FLASH_PATH=x11 forces the X way where both are offered.
 #pragma once
 
 #include <QColor>
@@ -87,8 +97,21 @@ bool GetLayeredWindowAttributes(HWND hWnd, std::uint32_t* crKey, std::uint8_t* b
 bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std::uint32_t flags);
 
 // Puts a layered window's current content on screen (see above) and returns the moment it was
-// seen there. Does nothing (and returns nothing) for a window that is not layered.
-std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd);
+// seen there. Does nothing (and returns nothing) for a window that is not layered. Returns
+// nothing as well when the window system did not say in time when the change was seen (a
+// timeout): no time was measured then.
+//
+// Where changes are shown in whole frames (PresentAhead answers), a change with a due time
+// goes in the frame nearest to it, counted in whole frames from the frame that first showed
+// what is up now and at least one frame after it; the call waits for the moment to send it.
+// Elsewhere the due time is not looked at.
+std::optional<std::chrono::steady_clock::time_point> Present(
+    HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
+
+// Where changes are shown in whole frames and what is up now was seen in one: how long before
+// its due time Present must be called for a change to land in the frame due. Nothing
+// elsewhere.
+std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd);
 
 // Renders a layered window's content as it looks now and hands it to the window system ahead
 // of time, without showing it. The next Present, if it finds the window looking exactly the
