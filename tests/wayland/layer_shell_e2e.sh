@@ -24,6 +24,9 @@ stage=$1
 target=$2
 if [ "$(id -u)" -eq 0 ]; then
     id kestest >/dev/null 2>&1 || useradd -m kestest
+    # XWayland, started by sway as kestest, would otherwise make the X socket folder kestest's,
+    # which every later X server run as root refuses.
+    mkdir -p /tmp/.X11-unix && chown root:root /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
     exec runuser -u kestest -- bash "$0" "$@"
 fi
 work=$(mktemp -d)
