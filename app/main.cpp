@@ -1,8 +1,10 @@
 // kestrane: starting the program means loading the control panel; it ends through the panel's
 // Close picture.
 #include "app/app_folder.h"
+#include "app/command_line.h"
 #include "app/flash/shared_state.h"
 #include "app/panel/frm_main.h"
+#include "app/panel/remote_control.h"
 #include "platform/dialogs/qt_dialogs.h"
 #include "platform/priority/timing_priority.h"
 #include "platform/session/session.h"
@@ -15,6 +17,12 @@
 #include <string>
 
 int main(int argc, char** argv) {
+    // A request for the running program (--toggle, --status, ...) is handed to it over the
+    // session bus before anything else; --start with none running starts this one.
+    const kestrane::CommandLineOutcome request = kestrane::HandCommandLine(argc, argv);
+    if (request.exitStatus) {
+        return *request.exitStatus;
+    }
     // The flash window needs X11 (an unmanaged window with an input shape): in a Wayland
     // session the program runs through XWayland unless the user chose a platform.
     platform::session::QtCommandLine commandLine(argc, argv);
@@ -58,8 +66,11 @@ int main(int argc, char** argv) {
     dialogs.setParent(&panel);
 
     if (!panel.Form_Load()) {
-        return 0;  // another instance is running
+        return kestrane::AfterRefusedStart(request);  // another instance is running
     }
+    // Requests from the session bus (desktop shortcuts, scripts); none where there is no bus.
+    kestrane::RemoteControl remote(panel);
+    remote.Publish(request.startRun);
     if (!folders.problem.empty()) {
         // Said once the panel (or the tray icon) is up, so the user sees what runs.
         std::fprintf(stderr, "kestrane: %s\n", folders.problem.c_str());
