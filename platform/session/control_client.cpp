@@ -3,7 +3,6 @@
 #include "platform/session/control_service.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QDeadlineTimer>
@@ -18,6 +17,9 @@ namespace {
 // a program that hangs takes this long.
 constexpr int kCallTimeoutMs = 10000;
 
+// A connection of the client's own, closed when it goes.
+constexpr const char* kConnectionName = "kestrane-control-client";
+
 int g_argc = 1;
 char g_name[] = "kestrane";
 char* g_argv[] = {g_name, nullptr};
@@ -28,19 +30,32 @@ QDBusMessage ControlCall(const char* interface, const char* method) {
         QString::fromLatin1(interface), QString::fromLatin1(method));
 }
 
-}  // namespace
-
-ControlClient::ControlClient() {
-    if (QCoreApplication::instance() == nullptr) {
-        app_ = std::make_unique<QCoreApplication>(g_argc, g_argv);
-    }
+// Qt's table of registered types must outlive the bus's thread. Both are made on first use
+// and taken down at the process's end in the reverse order, and the bus's thread may still
+// handle a last message then (the bus closing), which needs the types that QtDBus registers:
+// with the table made first it is taken down last.
+int MakeTypeTable() {
+    return QMetaType::fromType<ControlClient::State>().id();
 }
 
-ControlClient::~ControlClient() = default;
+}  // namespace
+
+ControlClient::ControlClient()
+    : typeTable_(MakeTypeTable()),
+      app_(QCoreApplication::instance() == nullptr
+               ? std::make_unique<QCoreApplication>(g_argc, g_argv)
+               : nullptr),
+      bus_(QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                         QString::fromLatin1(kConnectionName))) {}
+
+ControlClient::~ControlClient() {
+    // Closed while the client's application object is still there.
+    bus_ = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(QString::fromLatin1(kConnectionName));
+}
 
 bool ControlClient::Connected() const {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    return bus.isConnected() && bus.interface() != nullptr;
+    return bus_.isConnected();
 }
 
 std::string ControlClient::Owner() const {
@@ -51,8 +66,7 @@ std::string ControlClient::Owner() const {
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
     ask << QString::fromLatin1(kControlName);
-    const QDBusMessage reply =
-        QDBusConnection::sessionBus().call(ask, QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply = bus_.call(ask, QDBus::Block, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         return {};  // no owner (or no answer)
     }
@@ -81,8 +95,8 @@ bool ControlClient::WaitUntilGone(const std::string& owner, int timeoutMs) const
 }
 
 std::string ControlClient::Call(const char* method) const {
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(
-        ControlCall(kControlInterface, method), QDBus::Block, kCallTimeoutMs);
+    const QDBusMessage reply =
+        bus_.call(ControlCall(kControlInterface, method), QDBus::Block, kCallTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
         return {};
     }
@@ -93,8 +107,7 @@ std::string ControlClient::Call(const char* method) const {
 std::optional<ControlClient::State> ControlClient::Read(std::string& error) const {
     QDBusMessage get = ControlCall("org.freedesktop.DBus.Properties", "GetAll");
     get << QString::fromLatin1(kControlInterface);
-    const QDBusReply<QVariantMap> reply =
-        QDBusConnection::sessionBus().call(get, QDBus::Block, kCallTimeoutMs);
+    const QDBusReply<QVariantMap> reply = bus_.call(get, QDBus::Block, kCallTimeoutMs);
     if (!reply.isValid()) {
         error = reply.error().message().toStdString();
         return std::nullopt;

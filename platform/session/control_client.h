@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 
 #include <memory>
 #include <optional>
@@ -42,7 +43,9 @@ class ControlClient {
     std::optional<State> Read(std::string& error) const;
 
   private:
+    int typeTable_;
     std::unique_ptr<QCoreApplication> app_;
+    QDBusConnection bus_;
 };
 
 }  // namespace platform::session
