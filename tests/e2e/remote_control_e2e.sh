@@ -4,7 +4,8 @@
 # reads the properties and watches the change signals as any other D-Bus client would.
 #
 #   1. None running: every request but --start ends with 1 and says so; an unknown option
-#      ends with 2; no file is touched.
+#      ends with 2; no file is touched. Without a session bus requests say so and the program
+#      runs as it always has.
 #   2. --start with none running starts the program; with nothing ticked the tray menu's check
 #      says "No Messages Selected!" (the bus still answers while the box is up); --quit saves
 #      the options (a copy changed on disk meanwhile is written back) and ends it.
@@ -94,6 +95,17 @@ grep -q "unknown option '--frobnicate'" <<<"$out" || fail "an unknown option: $o
 request 2 --stop --hide
 expect_same "$before" "a request with none running changed the files"
 say "none running: status 1 for each request, 2 for a wrong option"
+
+step="no session bus"
+bus=$DBUS_SESSION_BUS_ADDRESS
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
+request 1 --status
+[ "$out" = "kestrane: no session bus: a running kestrane cannot be reached" ] || fail "$out"
+start_program
+no_msgbox || fail "a message box without a session bus"
+close_program
+export DBUS_SESSION_BUS_ADDRESS=$bus
+say "no session bus: requests say so, the program runs as ever"
 
 # --- 2. --start starts one; nothing ticked; --quit --------------------------------------------
 
