@@ -18,7 +18,8 @@
 
 int main(int argc, char** argv) {
     // A request for the running program (--toggle, --status, ...) is handed to it over the
-    // session bus before anything else; --start with none running starts this one.
+    // session bus before anything else; --start goes on to start the program (which hands the
+    // start to the running one, if any).
     const kestrane::CommandLineOutcome request = kestrane::HandCommandLine(argc, argv);
     if (request.exitStatus) {
         return *request.exitStatus;

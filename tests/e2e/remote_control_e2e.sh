@@ -90,6 +90,8 @@ for option in --stop --toggle --show --hide --quit --status; do
     request 1 "$option"
     [ "$out" = "kestrane: kestrane is not running" ] || fail "kestrane $option said: $out"
 done
+request 1 -display "$DISPLAY" --status
+[ "$out" = "kestrane: kestrane is not running" ] || fail "with a Qt option: $out"
 request 2 --frobnicate
 grep -q "unknown option '--frobnicate'" <<<"$out" || fail "an unknown option: $out"
 request 2 --stop --hide
