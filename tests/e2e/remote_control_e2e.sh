@@ -12,8 +12,8 @@
 #   3. --start with a category ticked: the panel and the flashing. A second --start and a plain
 #      second start end at once and leave the one program as it was.
 #   4. --toggle, --hide (the tray menu then offers Show, not Hide), --toggle while hidden,
-#      --show, Stop called with gdbus: each seen on the screen and read back as Running and
-#      Visible, each change announced by PropertiesChanged.
+#      --show, Stop called with gdbus, then the panel's own Start: each seen on the screen and
+#      read back as Running and Visible, each change announced by PropertiesChanged.
 #   5. --quit: the options saved, the program and its name gone.
 #
 #   tests/e2e/with-x.sh dbus-run-session -- bash tests/e2e/remote_control_e2e.sh <stage>
@@ -182,7 +182,15 @@ gdbus call --session --dest org.kestrane.kestrane --object-path /org/kestrane/ke
 wait_for 10 not_flashing || fail "Stop did not stop the flashing"
 expect_signal Running false
 expect_state false true
-say "--toggle, --hide, --toggle, --show and Stop: on screen, in the properties and signals"
+
+step="the Start/Stop picture"
+mark_signals
+xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+click PbStart
+wait_for 10 flashing || fail "the Start/Stop picture did not start the flashing"
+expect_signal Running true
+expect_state true true
+say "--toggle, --hide, --toggle, --show, Stop and the panel's Start: on screen, in the properties and signals"
 
 # --- 5. --quit --------------------------------------------------------------------------------
 
