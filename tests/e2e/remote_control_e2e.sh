@@ -11,9 +11,10 @@
 #      the options (a copy changed on disk meanwhile is written back) and ends it.
 #   3. --start with a category ticked: the panel and the flashing. A second --start and a plain
 #      second start end at once and leave the one program as it was.
-#   4. --toggle, --hide (the tray menu then offers Show, not Hide), --toggle while hidden,
-#      --show, Stop called with gdbus, then the panel's own Start: each seen on the screen and
-#      read back as Running and Visible, each change announced by PropertiesChanged.
+#   4. --toggle, --hide (the tray menu then offers Show, not Hide) and the menu's Start,
+#      --toggle while hidden, --show, Toggle called with gdbus, the panel's own Stop: each seen
+#      on the screen and read back as Running and Visible, each change announced by
+#      PropertiesChanged, whichever way it came.
 #   5. --quit: the options saved, the program and its name gone.
 #
 #   tests/e2e/with-x.sh dbus-run-session -- bash tests/e2e/remote_control_e2e.sh <stage>
@@ -130,7 +131,6 @@ start_request
 wait_for 20 flashing || fail "--start with none running did not start the flashing"
 expect_state true true
 expect_signal Running true
-first=$pid
 request 0 --start
 "$k" >"$work/second.log" 2>&1 || fail "a plain second start ended with an error"
 [ "$(xdotool search --name '^Orvessa$' | wc -l)" = 1 ] || fail "a second panel"
@@ -154,43 +154,47 @@ wait_for 10 panel_hidden || fail "--hide left the panel on screen"
 xwininfo -id "$wid" | grep -q IsUnMapped || fail "the panel is not hidden: $(xwininfo -id "$wid")"
 expect_signal Visible false
 expect_state false false
+
+step="the tray menu's Start"
+mark_signals
 press_icon
 expect_menu "on off on off"
-xdotool key Escape
-wait_for 10 menu_closed || fail "the tray menu stayed open"
+choose 3
+wait_for 10 flashing || fail "the tray menu's Start did not start the flashing"
+expect_signal Running true
+expect_state true false
 
 step="--toggle while hidden"
 mark_signals
 request 0 --toggle
-wait_for 10 flashing || fail "--toggle did not start the flashing"
-expect_signal Running true
+wait_for 10 not_flashing || fail "--toggle did not stop the flashing"
+expect_signal Running false
 panel_hidden || fail "--toggle brought the panel back"
-expect_state true false
+expect_state false false
 
 step="--show"
 mark_signals
 request 0 --show
 wait_for 10 panel_shown || fail "--show did not bring the panel back"
 expect_signal Visible true
-flashing || fail "the flashing stopped on --show"
-expect_state true true
+expect_state false true
 
-step="Stop over the bus"
+step="Toggle over the bus"
 mark_signals
 gdbus call --session --dest org.kestrane.kestrane --object-path /org/kestrane/kestrane \
-    --method org.kestrane.kestrane.Control.Stop >/dev/null || fail "Stop could not be called"
-wait_for 10 not_flashing || fail "Stop did not stop the flashing"
-expect_signal Running false
-expect_state false true
+    --method org.kestrane.kestrane.Control.Toggle >/dev/null || fail "Toggle could not be called"
+wait_for 10 flashing || fail "Toggle did not start the flashing"
+expect_signal Running true
+expect_state true true
 
 step="the Start/Stop picture"
 mark_signals
 xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
 click PbStart
-wait_for 10 flashing || fail "the Start/Stop picture did not start the flashing"
-expect_signal Running true
-expect_state true true
-say "--toggle, --hide, --toggle, --show, Stop and the panel's Start: on screen, in the properties and signals"
+wait_for 10 not_flashing || fail "the Start/Stop picture did not stop the flashing"
+expect_signal Running false
+expect_state false true
+say "--toggle, --hide, the tray menu, --toggle, --show, Toggle, the panel's Stop: on screen, in the properties and signals"
 
 # --- 5. --quit --------------------------------------------------------------------------------
 
