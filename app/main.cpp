@@ -1,8 +1,10 @@
 // kestrane: starting the program means loading the control panel; it ends through the panel's
 // Close picture.
 #include "app/app_folder.h"
+#include "app/command_line.h"
 #include "app/flash/shared_state.h"
 #include "app/panel/frm_main.h"
+#include "app/panel/remote_control.h"
 #include "platform/dialogs/qt_dialogs.h"
 #include "platform/priority/timing_priority.h"
 #include "platform/session/session.h"
@@ -15,6 +17,13 @@
 #include <string>
 
 int main(int argc, char** argv) {
+    // A request for the running program (--toggle, --status, ...) is handed to it over the
+    // session bus before anything else; --start goes on to start the program (which hands the
+    // start to the running one, if any).
+    const kestrane::CommandLineOutcome request = kestrane::HandCommandLine(argc, argv);
+    if (request.exitStatus) {
+        return *request.exitStatus;
+    }
     // The flash window needs X11 (an unmanaged window with an input shape): in a Wayland
     // session the program runs through XWayland unless the user chose a platform.
     platform::session::QtCommandLine commandLine(argc, argv);
@@ -61,8 +70,11 @@ int main(int argc, char** argv) {
     if (!panel.Form_Load()) {
         std::fprintf(stderr, "kestrane: another Veltrane runs on the programs and settings in %s\n",
                      folders.appFolder.string().c_str());
-        return 0;  // another instance is running
+        return kestrane::AfterRefusedStart(request);  // another instance is running
     }
+    // Requests from the session bus (desktop shortcuts, scripts); none where there is no bus.
+    kestrane::RemoteControl remote(panel);
+    remote.Publish(request.startRun);
     // Said once the panel (or the tray icon) is up, so the user sees what runs.
     for (const std::string& text : {folders.problem, folders.notice}) {
         if (text.empty()) {

@@ -37,6 +37,8 @@ test=(
     # the compositing managers the flash window is tested and measured under (GNOME's, KDE's,
     # picom, xcompmgr; the first two need D-Bus)
     mutter kwin-x11 picom xcompmgr dbus
+    # reading and watching the program's session-bus interface (gdbus)
+    libglib2.0-bin
     # Wayland sessions: GNOME's compositor and weston with XWayland, and Qt's Wayland plugin,
     # which kestrane must not choose there
     weston xwayland qt6-wayland

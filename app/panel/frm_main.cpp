@@ -150,7 +150,10 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
 
     help_ = new HelpPanels(*this);
 
-    connect(PbStart, &QAbstractButton::clicked, this, [this] { run_->PbStart_Click(); });
+    connect(PbStart, &QAbstractButton::clicked, this, [this] {
+        run_->PbStart_Click();
+        emit StateTouched();
+    });
     connect(PanelOptions->PbTest, &QAbstractButton::clicked, this,
             [this] { run_->PbTest_Click(); });
     connect(PBMessage, &QAbstractButton::clicked, this, [this] { PBMessage_Click(); });

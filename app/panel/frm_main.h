@@ -125,6 +125,11 @@ class FrmMain : public QWidget {
     void ShowPanel();
     void HidePanel();
 
+  signals:
+    // A handler has run that may have started or stopped a run (the Start/Stop picture, the
+    // tray menu), so that whoever reports the run's state looks again.
+    void StateTouched();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

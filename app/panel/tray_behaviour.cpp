@@ -145,26 +145,34 @@ void TrayBehaviour::mobjSysTray_MenuClick(quorvil::_MenuItem* Item) {
         return;
     }
     const std::u16string_view k = key.View();
-    SharedState& state = f_.State();
     if (k == u"Start") {
         MenuStart();
     } else if (k == u"Stop") {
         MenuStop();
     } else if (k == u"Hide") {
-        Try([&] { f_.HidePanel(); });
-        Try([&] {
-            if (state.RunWanted) {
-                f_.Run().StartRun();
-            }
-        });
+        MenuHide();
     } else if (k == u"Show") {
-        Try([&] { f_.ShowPanel(); });
-        Try([&] {
-            if (state.RunWanted) {
-                f_.Run().StartRun();
-            }
-        });
+        MenuShow();
     }
+    emit f_.StateTouched();
+}
+
+void TrayBehaviour::MenuHide() {
+    Try([&] { f_.HidePanel(); });
+    Try([&] {
+        if (f_.State().RunWanted) {
+            f_.Run().StartRun();
+        }
+    });
+}
+
+void TrayBehaviour::MenuShow() {
+    Try([&] { f_.ShowPanel(); });
+    Try([&] {
+        if (f_.State().RunWanted) {
+            f_.Run().StartRun();
+        }
+    });
 }
 
 void TrayBehaviour::MenuStart() {

@@ -37,11 +37,16 @@ class TrayBehaviour {
     void mobjSysTray_MouseUp(platform::com::LONG Button);
     void mobjSysTray_MenuClick(quorvil::_MenuItem* Item);
 
+    // What the menu's four entries do, with their checks and messages. Requests from the
+    // session bus (RemoteControl) go through these too.
+    void MenuStart();
+    void MenuStop();
+    void MenuShow();
+    void MenuHide();
+
   private:
     // Hands one event of the tray object to its handler.
     void OnEvent(platform::com::DISPID dispid, const std::vector<platform::com::VARIANT*>& args);
-    void MenuStart();
-    void MenuStop();
     void Message(const char* text);
 
     FrmMain& f_;

@@ -28,7 +28,7 @@
 #      shape, as the program made before it had a surface of its own, lost every click in its
 #      box there: neither it nor the window beneath saw them.) Under mutter the click is
 #      XTEST's, so it shows XWayland's own picking, which honours the input shape.
-#   6. Stop and Close.
+#   6. Stop; --status from a process without an X display reads the state; Close.
 #
 #   dbus-run-session -- bash tests/e2e/wayland_session_e2e.sh mutter|weston <stage> <test_desktop>
 compositor=$1
@@ -286,6 +286,9 @@ xdotool windowactivate "$wid" >/dev/null 2>&1 || true
 sleep 0.5
 click PbStart
 wait_for 20 not_flashing || fail "Stop left the flash window"
+# A request from a process without an X display (a compositor's key binding) reaches it.
+out=$(env -u DISPLAY "$app/kestrane" --status 2>&1) || fail "--status: $out"
+[ "$(echo $out)" = "stopped shown" ] || fail "--status printed: $out"
 close_program
 [ "$failures" -eq 0 ] || { echo "$name: $failures checks failed" >&2; exit 1; }
 say "passed"

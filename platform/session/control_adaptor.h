@@ -1,0 +1,35 @@
+// The D-Bus interface of ControlService as QtDBus exports it: its methods and properties map
+// one to one onto the service's requests and values.
+#pragma once
+
+#include "platform/session/control_service.h"
+
+#include <QDBusAbstractAdaptor>
+
+namespace platform::session {
+
+class ControlAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kestrane.kestrane.Control")
+    Q_PROPERTY(bool Running READ Running)
+    Q_PROPERTY(bool Visible READ Visible)
+  public:
+    explicit ControlAdaptor(ControlService* service)
+        : QDBusAbstractAdaptor(service), service_(service) {}
+
+    bool Running() const { return service_->Running(); }
+    bool Visible() const { return service_->Visible(); }
+
+  public slots:
+    void Start() { service_->Request(&ControlHandlers::start); }
+    void Stop() { service_->Request(&ControlHandlers::stop); }
+    void Toggle() { service_->Request(&ControlHandlers::toggle); }
+    void Show() { service_->Request(&ControlHandlers::show); }
+    void Hide() { service_->Request(&ControlHandlers::hide); }
+    void Quit() { service_->Request(&ControlHandlers::quit); }
+
+  private:
+    ControlService* service_;
+};
+
+}  // namespace platform::session

@@ -1,0 +1,100 @@
+#include "platform/session/control_service.h"
+
+#include "platform/session/control_adaptor.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantMap>
+
+namespace platform::session {
+
+ControlService::ControlService(ControlHandlers handlers, QObject* parent)
+    : QObject(parent), h_(std::move(handlers)) {
+    new ControlAdaptor(this);
+}
+
+ControlService::~ControlService() {
+    if (published_) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterObject(QString::fromLatin1(kControlPath));
+        bus.unregisterService(QString::fromLatin1(kControlName));
+    }
+}
+
+bool ControlService::Publish() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || bus.interface() == nullptr) {
+        return false;
+    }
+    if (!bus.registerObject(QString::fromLatin1(kControlPath), this,
+                            QDBusConnection::ExportAdaptors)) {
+        return false;
+    }
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus.interface()->registerService(QString::fromLatin1(kControlName),
+                                         QDBusConnectionInterface::QueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid() || reply.value() == QDBusConnectionInterface::ServiceNotRegistered) {
+        bus.unregisterObject(QString::fromLatin1(kControlPath));
+        return false;
+    }
+    published_ = true;
+    running_ = Running();
+    visible_ = Visible();
+    return true;
+}
+
+bool ControlService::Running() const {
+    return h_.running && h_.running();
+}
+
+bool ControlService::Visible() const {
+    return h_.visible && h_.visible();
+}
+
+void ControlService::Touch() {
+    if (touched_ || !published_) {
+        return;
+    }
+    touched_ = true;
+    QTimer::singleShot(0, this, [this] {
+        touched_ = false;
+        Refresh();
+    });
+}
+
+void ControlService::Request(std::function<void()> ControlHandlers::*handler) {
+    QTimer::singleShot(0, this, [this, handler] {
+        const std::function<void()>& run = h_.*handler;
+        if (run) {
+            run();
+        }
+        Touch();
+    });
+}
+
+void ControlService::Refresh() {
+    QVariantMap changed;
+    if (const bool running = Running(); running != running_) {
+        running_ = running;
+        changed.insert(QStringLiteral("Running"), running);
+    }
+    if (const bool visible = Visible(); visible != visible_) {
+        visible_ = visible;
+        changed.insert(QStringLiteral("Visible"), visible);
+    }
+    if (changed.isEmpty()) {
+        return;
+    }
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(kControlPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << QString::fromLatin1(kControlInterface) << changed << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
+
+}  // namespace platform::session

@@ -1,0 +1,67 @@
+// The running program's face on the session bus: a well-known name of its own, and one object
+// whose methods hand requests to the program (start or stop the flashing, show or hide the
+// control panel, end the program) and whose properties say whether a run is going and whether
+// the panel is on screen, with org.freedesktop.DBus.Properties.PropertiesChanged when either
+// changes. Desktop shortcuts and scripts reach it through `kestrane --toggle` and the other
+// options of the command line (ControlClient), or through any D-Bus tool.
+//
+//   name       org.kestrane.kestrane           (the program's application id)
+//   object     /org/kestrane/kestrane
+//   interface  org.kestrane.kestrane.Control
+//     methods     Start, Stop, Toggle, Show, Hide, Quit  (no arguments, no results)
+//     properties  Running (b, read), Visible (b, read)
+//
+// A method answers as soon as the request is taken; the program carries it out right after,
+// so that a caller never waits for a message box the request may bring up.
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+namespace platform::session {
+
+inline constexpr const char* kControlName = "org.kestrane.kestrane";
+inline constexpr const char* kControlPath = "/org/kestrane/kestrane";
+inline constexpr const char* kControlInterface = "org.kestrane.kestrane.Control";
+
+// What the program does for each request, and where the two properties come from.
+struct ControlHandlers {
+    std::function<void()> start, stop, toggle, show, hide, quit;
+    std::function<bool()> running, visible;
+};
+
+class ControlService : public QObject {
+    Q_OBJECT
+  public:
+    explicit ControlService(ControlHandlers handlers, QObject* parent = nullptr);
+    ~ControlService() override;
+
+    // Puts the object on the session bus and asks for the name. Where another program holds
+    // the name (a second copy of kestrane with a folder of its own), this one waits in the
+    // bus's queue and takes the name over when the other ends. False when there is no session
+    // bus or it refused; the program then runs without this interface.
+    bool Publish();
+
+    // Values of the properties now.
+    bool Running() const;
+    bool Visible() const;
+
+    // Something may have changed the properties: they are compared with the values last told
+    // and PropertiesChanged goes out for those that differ, once the current event is handled.
+    void Touch();
+
+    // Runs a handler once the caller has its answer, then tells any change it made.
+    void Request(std::function<void()> ControlHandlers::*handler);
+
+  private:
+    void Refresh();
+
+    ControlHandlers h_;
+    bool published_ = false;
+    bool touched_ = false;
+    bool running_ = false;
+    bool visible_ = false;
+};
+
+}  // namespace platform::session
