@@ -280,6 +280,7 @@ void FrmMain::close1_Click() {
 void FrmMain::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!background_.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawPixmap(rect(), background_);
     } else {
         p.fillRect(rect(), QColor(243, 248, 251));
