@@ -286,7 +286,9 @@ tint_of() {
     read -r l t w h <<<"$(box_of "$1")"
     read -r ox oy < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x = $4}
         /Absolute upper-left Y/ {y = $4} END {print x, y}')
-    convert "$shot" -crop "$((w - 8))x$((h - 8))+$((ox + l + 4))+$((oy + t + 4))" \
+    local m
+    m=$(px 4) # a margin inside the box, clear of its frame
+    convert "$shot" -crop "$((w - 2 * m))x$((h - 2 * m))+$((ox + l + m))+$((oy + t + m))" \
         -format "%[fx:int(1000*(mean.r-mean.b))]" info:
 }
 popup_shown() { screenshot && [ "$(tint_of "$1")" -gt 40 ]; }
@@ -298,7 +300,9 @@ darkest_in() {
     read -r l t w h <<<"$(box_of "$1")"
     read -r ox oy < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x = $4}
         /Absolute upper-left Y/ {y = $4} END {print x, y}')
-    convert "$shot" -crop "$((w - 4))x$((h - 4))+$((ox + l + 2))+$((oy + t + 2))" \
+    local m
+    m=$(px 2)
+    convert "$shot" -crop "$((w - 2 * m))x$((h - 2 * m))+$((ox + l + m))+$((oy + t + m))" \
         -colorspace Gray -format "%[fx:int(1000*minima)]" info:
 }
 

@@ -3,11 +3,11 @@
 # setting):
 #
 #   1. At 100, 125, 150 and 200 % the panel comes up at its size times the scale, with the
-#      position options and the autostart box whole; its three tabs are kept as screenshots in
-#      the artefact folder (panel-<scale>-<tab>.png). 125 % is announced as "Xft*dpi", which
-#      only the program's own reading of the resource database takes; a browser opened from
-#      the panel (through the desktop's opener) gets no scale of the program's in its
-#      environment.
+#      indicators of the position options and the autostart box whole; its three tabs are
+#      kept as screenshots in the artefact folder (panel-<scale>-<tab>.png). 125 % is
+#      announced as "Xft*dpi", which only the program's own reading of the resource database
+#      takes; a page opened from the panel (through the desktop's opener) gets no scale of the
+#      program's in its environment.
 #   2. At 200 % the Setup and Programs checks of setup_input.sh and programs_input.sh run once
 #      more, every position through the same layout, scaled (KESTRANE_INPUT_SCALE=2).
 #
@@ -31,15 +31,20 @@ chmod +x "$work/bin/xdg-open"
 session_path=$PATH
 export PATH="$work/bin:$PATH"
 
-# A box's last column in the screen's pixels is the page's light background: an indicator
-# wider than the box would be cut there, its outline running into the edge.
-edge_clear() {
+# The indicator (option circle or tick box) in a control's box is whole: the right-most column
+# of its dark pixels (ring or outline) is one run. An indicator wider than its box is cut there,
+# and the column crosses the ring or the box twice, above and below its light inside.
+indicator_whole() {
     local l t w h ox oy
     read -r l t w h <<<"$(box_of "$1")"
     read -r ox oy < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x = $4}
         /Absolute upper-left Y/ {y = $4} END {print x, y}')
-    convert "$shot" -crop "1x$h+$((ox + l + w - 1))+$((oy + t))" -colorspace Gray \
-        -format '%[fx:minima > 0.8]' info: | grep -q 1
+    convert "$shot" -crop "${w}x$h+$((ox + l))+$((oy + t))" +repage -colorspace Gray \
+        -threshold 90% -trim +repage txt:- | awk -F'[,: ]+' 'NR > 1 {
+            if ($1 > right) right = $1; if ($2 > bottom) bottom = $2
+            dark[$1 "," $2] = $0 ~ /gray\(0\)/ }
+        END { for (y = 0; y <= bottom; y++) { d = dark[right "," y]; runs += d && !prev; prev = d }
+              exit runs != 1 }'
 }
 
 # --- 1. The panel at each scale ------------------------------------------------------------------
@@ -66,7 +71,7 @@ for scale in 1 1.25 1.5 2; do
     sleep 0.5
     screenshot
     for box in ChbCenter ChbTopLeft ChbTopRight ChbRandomize Check1; do
-        edge_clear "$box" || fail "$box is cut at its right edge"
+        indicator_whole "$box" || fail "the indicator of $box is cut"
     done
     if [ "$scale" = 1.25 ]; then
         click PbEditMessages
