@@ -7,6 +7,7 @@
 #include "app/panel/remote_control.h"
 #include "platform/dialogs/qt_dialogs.h"
 #include "platform/priority/timing_priority.h"
+#include "platform/session/desktop_scale.h"
 #include "platform/session/session.h"
 
 #include <QApplication>
@@ -40,7 +41,10 @@ int main(int argc, char** argv) {
         platform::session::NotifyUser("Veltrane", "kestrane", "Veltrane cannot start", text);
         return 1;
     }
+    // Scaled as the desktop announces (Xft.dpi), for this process only.
+    platform::session::DesktopScale scale(commandLine.argc(), commandLine.argv());
     QApplication app(commandLine.argc(), commandLine.argv());
+    scale.Applied();
     // The panel hides to the tray and the flash window comes and goes; the program ends only
     // through Close.
     app.setQuitOnLastWindowClosed(false);

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include <cmath>
 #include <exception>
 
 namespace kestrane {
@@ -150,6 +151,15 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
 
     help_ = new HelpPanels(*this);
 
+    // At a fractional scale (125 %, 150 %) the style's one-pixel frame lines of the lists and
+    // help panels fall between the screen's pixels at their edges and are cut off; a border
+    // filled as a rectangle stays whole. Its colour is the style's frame colour.
+    const qreal ratio = devicePixelRatioF();
+    if (ratio != std::floor(ratio)) {
+        setStyleSheet(QStringLiteral("QAbstractScrollArea { border: 1px solid %1; }")
+                          .arg(palette().color(QPalette::Window).darker(140).name()));
+    }
+
     connect(PbStart, &QAbstractButton::clicked, this, [this] {
         run_->PbStart_Click();
         emit StateTouched();
@@ -283,6 +293,7 @@ void FrmMain::close1_Click() {
 void FrmMain::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!background_.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawPixmap(rect(), background_);
     } else {
         p.fillRect(rect(), QColor(243, 248, 251));

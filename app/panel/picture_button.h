@@ -20,7 +20,10 @@ namespace kestrane {
 
 // A picture of the application folder named by a suffix such as "\Images\background.jpg",
 // found without regard to letter case; a null pixmap when the file is missing, not a picture
-// or its name cannot be resolved.
+// or its name cannot be resolved. On a scaled screen (a device pixel ratio above 1) the same
+// picture drawn at twice the size, "\Images\background@2x.jpg", is taken where it exists,
+// resized to the ratio and marked with it, so that it has the size of the plain picture in
+// the window and is drawn sharp.
 QPixmap LoadAppPicture(const std::filesystem::path& appFolder, const QString& suffix);
 
 class PictureButton;

@@ -188,6 +188,7 @@ void ProgramsPage::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawPixmap(0, 0, background_);
 }
 

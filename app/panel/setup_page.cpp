@@ -35,7 +35,7 @@ PictureButton* Picture(const char* name, const QString& caption, const QRect& ge
 }
 
 QRadioButton* PositionOption(const char* name, const QRect& geometry, QWidget* parent) {
-    auto* option = new QRadioButton(parent);
+    auto* option = new FittedRadioButton(parent);
     option->setObjectName(QString::fromLatin1(name));
     option->setGeometry(geometry);
     option->setAutoFillBackground(true);

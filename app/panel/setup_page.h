@@ -8,11 +8,11 @@
 // option or the autostart box from code runs the same handler as a user's click.
 #pragma once
 
+#include "app/panel/fitted_indicator.h"
 #include "app/panel/panel_context.h"
 #include "app/store/autostart.h"
 #include "app/store/category_entry.h"
 
-#include <QCheckBox>
 #include <QFrame>
 
 class QLabel;
@@ -30,10 +30,10 @@ class PictureButton;
 inline constexpr int kCategoryNameRole = Qt::UserRole + 1;
 
 // The autostart box: changing it, by the user or from code, runs Check1_Click.
-class AutoStartBox : public QCheckBox, public AutoStartCheckBox {
+class AutoStartBox : public FittedCheckBox, public AutoStartCheckBox {
     Q_OBJECT
   public:
-    using QCheckBox::QCheckBox;
+    using FittedCheckBox::FittedCheckBox;
     bool IsTicked() const override { return isChecked(); }
     void SetTicked(bool ticked) override { setChecked(ticked); }
 };

@@ -304,9 +304,14 @@ QRegion KeyedRegion(const QImage& content, std::uint32_t crKey, bool useKey) {
 
 namespace {
 
-// The window's content as it looks now, rendered on a transparent background.
-QImage Render(QWidget* w) {
-    QImage content(w->size(), QImage::Format_ARGB32_Premultiplied);
+// The window's content as it looks now, rendered on a transparent background at the given
+// device pixel ratio: the X surface shows it pixel for pixel in the server's pixels (the
+// widget's size times its ratio, rounded as the surface rounds it); the toolkit's own window
+// takes it at 1, in the widget's pixels, like its shape.
+QImage Render(QWidget* w, qreal ratio = 1.0) {
+    const QSize size(qRound(w->width() * ratio), qRound(w->height() * ratio));
+    QImage content(size, QImage::Format_ARGB32_Premultiplied);
+    content.setDevicePixelRatio(ratio);
     content.fill(Qt::transparent);
     QPainter p(&content);
     w->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
@@ -322,7 +327,7 @@ void Prepare(HWND hWnd) {
         return;  // elsewhere there is nothing to hand over ahead of time
     }
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
-    e->prepared = Render(e->window);
+    e->prepared = Render(e->window, e->window->devicePixelRatioF());
     e->preparedShape = KeyedRegion(e->prepared, e->key, useKey);
     const QImage keyed = useKey ? WithoutKey(e->prepared, e->key) : e->prepared;
     if (native) {
@@ -343,7 +348,7 @@ std::optional<std::chrono::steady_clock::time_point> Present(
     if (!onX && !w->mask().isEmpty()) {
         w->clearMask();  // rendering is clipped to the mask, which belongs to the old content
     }
-    const QImage content = Render(w);
+    const QImage content = Render(w, onX ? w->devicePixelRatioF() : 1.0);
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
     // Content prepared ahead is used when the window still looks exactly like it.
     const bool usePrepared = !e->prepared.isNull() && e->prepared == content;

@@ -119,7 +119,8 @@ std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd);
 // where the window system needs nothing ahead.
 void Prepare(HWND hWnd);
 
-// The visible shape that the last Present gave the window, in window pixels.
+// The visible shape that the last Present gave the window, in window pixels (on X11 the
+// server's, the widget's times its device pixel ratio).
 QRegion VisibleRegion(HWND hWnd);
 
 // The content of a window as the colour key shows it: a pixel whose colour (unpremultiplied)

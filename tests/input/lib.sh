@@ -106,15 +106,26 @@ start_program() {
 }
 close_program() {
     click close1
-    wait_for 30 ended || fail "Close did not end the program"
+    # (Going on after a failed check, the program is ended here: waiting for it would hang.)
+    wait_for 30 ended || { fail "Close did not end the program"; kill "$pid"; }
     wait "$pid" || fail "the program ended with an error"
     pid=""
 }
 
 # --- The panel's layout -----------------------------------------------------------------------
 
+# On a scaled desktop (KESTRANE_INPUT_SCALE=2 on a 2560x1600 screen, say) the X server announces
+# the scale as GNOME and KDE do, Xft.dpi (96 times the scale), and every position below is in
+# the screen's pixels: the panel's pixels times the scale.
+SCALE=${KESTRANE_INPUT_SCALE:-1}
+if [ "$SCALE" != 1 ]; then
+    echo "Xft.dpi: $(awk -v s="$SCALE" 'BEGIN { print 96 * s }')" | xrdb -merge
+fi
+# The screen's pixels for a length in the panel's pixels.
+px() { awk -v v="$1" -v s="$SCALE" 'BEGIN { printf "%d\n", int(v * s + 0.5) }'; }
+
 # Name, page and left/top/width/height in twips; a page's controls lie inside the page at
-# (165, 1815). 15 twips make a pixel. Image1Gap and Image2Spot are spots of the Setup and
+# (165, 1815). 15 twips make a pixel of the panel. Image1Gap and Image2Spot are spots of the Setup and
 # Programs pages' backgrounds.
 layout() {
     cat <<'EOF'
@@ -163,18 +174,23 @@ TxtHelpProgramPanel P 4215 60 3600 5010
 Image2Spot P 2025 4875 150 150
 EOF
 }
-# A control's box in window pixels: "left top width height".
+# A control's box in the window's screen pixels: "left top width height".
 box_of() {
-    layout | awk -v n="$1" '$1 == n {
-        l = $3 + ($2 == "P" ? 165 : 0); t = $4 + ($2 == "P" ? 1815 : 0)
-        printf "%d %d %d %d\n", int(l / 15 + 0.5), int(t / 15 + 0.5), int($5 / 15 + 0.5),
-            int($6 / 15 + 0.5); found = 1 } END { exit !found }' || fail "no control $1"
+    layout | awk -v n="$1" -v s="$SCALE" 'function px(twips) { return int(int(twips / 15 + 0.5) * s + 0.5) }
+        $1 == n { l = $3 + ($2 == "P" ? 165 : 0); t = $4 + ($2 == "P" ? 1815 : 0)
+        printf "%d %d %d %d\n", px(l), px(t), px($5), px($6); found = 1 }
+        END { exit !found }' || fail "no control $1"
 }
-# A point of a control in window pixels: its middle, or (dx, dy) pixels from its top left.
+# A point of a control in the window's screen pixels: its middle, or (dx, dy) panel pixels from
+# its top left.
 point_of() {
     local l t w h
     read -r l t w h <<<"$(box_of "$1")"
-    if [ $# -ge 3 ]; then echo "$((l + $2)) $((t + $3))"; else echo "$((l + w / 2)) $((t + h / 2))"; fi
+    if [ $# -ge 3 ]; then
+        echo "$((l + $(px "$2"))) $((t + $(px "$3")))"
+    else
+        echo "$((l + w / 2)) $((t + h / 2))"
+    fi
 }
 # A real click on a control (its middle, or at an offset in pixels from its top left).
 click() {
@@ -241,7 +257,7 @@ answer() {
     sleep 0.3
     clip_reset
     # A click on the text (top left of the box) gives it the focus; it is selectable.
-    xdotool mousemove --window "$box" 60 14 click 1 sleep 0.2 key ctrl+a ctrl+c
+    xdotool mousemove --window "$box" "$(px 60)" "$(px 14)" click 1 sleep 0.2 key ctrl+a ctrl+c
     sleep 0.3
     got=$(clipboard)
     [[ "$got" == *"$text"* ]] || fail "the message box says \"$got\", not \"$text\""
@@ -270,7 +286,9 @@ tint_of() {
     read -r l t w h <<<"$(box_of "$1")"
     read -r ox oy < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x = $4}
         /Absolute upper-left Y/ {y = $4} END {print x, y}')
-    convert "$shot" -crop "$((w - 8))x$((h - 8))+$((ox + l + 4))+$((oy + t + 4))" \
+    local m
+    m=$(px 4) # a margin inside the box, clear of its frame
+    convert "$shot" -crop "$((w - 2 * m))x$((h - 2 * m))+$((ox + l + m))+$((oy + t + m))" \
         -format "%[fx:int(1000*(mean.r-mean.b))]" info:
 }
 popup_shown() { screenshot && [ "$(tint_of "$1")" -gt 40 ]; }
@@ -282,7 +300,9 @@ darkest_in() {
     read -r l t w h <<<"$(box_of "$1")"
     read -r ox oy < <(xwininfo -id "$wid" | awk '/Absolute upper-left X/ {x = $4}
         /Absolute upper-left Y/ {y = $4} END {print x, y}')
-    convert "$shot" -crop "$((w - 4))x$((h - 4))+$((ox + l + 2))+$((oy + t + 2))" \
+    local m
+    m=$(px 2)
+    convert "$shot" -crop "$((w - 2 * m))x$((h - 2 * m))+$((ox + l + m))+$((oy + t + m))" \
         -colorspace Gray -format "%[fx:int(1000*minima)]" info:
 }
 

@@ -15,13 +15,21 @@ QT_QPA_PLATFORM=offscreen "$build/tools/artwork/make_artwork" "$png"
 
 out="$root/Images"
 mkdir -p "$out"
-# ship <png name> <file under Images/>
-ship() {
+# convert_to <png file> <file under Images/>
+convert_to() {
     case "$2" in
-        *.jpg) convert "$png/$1.png" -quality 95 -sampling-factor 1x1 "$out/$2" ;;
-        *.gif) convert "$png/$1.png" +dither -colors 255 "$out/$2" ;;
-        *.png) cp "$png/$1.png" "$out/$2" ;;
+        *.jpg) convert "$1" -quality 95 -sampling-factor 1x1 "$out/$2" ;;
+        *.gif) convert "$1" +dither -colors 255 "$out/$2" ;;
+        *.png) cp "$1" "$out/$2" ;;
     esac
+}
+# ship <png name> <file under Images/>: the picture, and the one for scaled screens drawn at
+# twice the size ("startbut@2x.jpg") where the generator made one.
+ship() {
+    convert_to "$png/$1.png" "$2"
+    if [ -e "$png/$1@2x.png" ]; then
+        convert_to "$png/$1@2x.png" "${2%.*}@2x.${2##*.}"
+    fi
 }
 
 ship background background.jpg

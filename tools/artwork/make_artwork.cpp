@@ -33,6 +33,9 @@ const QColor kGreyInk(130, 142, 153);
 const QColor kWhite(255, 255, 255);
 
 QString g_out;
+// Every picture is drawn once as it ships and once at twice the size ("name@2x") for scaled
+// screens, from the same drawing code: the painter of a canvas at scale 2 doubles everything.
+int g_scale = 1;
 
 QFont UiFont(int pixelSize, bool bold = false) {
     QFont f("DejaVu Sans");
@@ -43,7 +46,8 @@ QFont UiFont(int pixelSize, bool bold = false) {
 }
 
 void Save(const QImage& img, const QString& name) {
-    const QString path = g_out + "/" + name + ".png";
+    const QString path =
+        g_out + "/" + name + (g_scale == 1 ? "" : QString("@%1x").arg(g_scale)) + ".png";
     if (!img.save(path)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         std::exit(1);
@@ -51,7 +55,8 @@ void Save(const QImage& img, const QString& name) {
 }
 
 QImage Canvas(int w, int h, const QColor& bg = kPanel) {
-    QImage img(w, h, QImage::Format_RGB32);
+    QImage img(w * g_scale, h * g_scale, QImage::Format_RGB32);
+    img.setDevicePixelRatio(g_scale);
     img.fill(bg);
     return img;
 }
@@ -258,26 +263,18 @@ QImage AppIcon(int size) {
     return img;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_artwork <output folder>\n");
-        return 2;
-    }
-    g_out = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(g_out);
-
+void DrawAll() {
     WindowBackground();
     SetupBackground();
     ProgramsBackground();
     AboutArtwork();
-    Save(AppIcon(64), "kestrane");
-    Save(AppIcon(32), "tray");
-    // The menu entry's icon at the usual sizes of the icon theme.
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        Save(AppIcon(size), QStringLiteral("icon_%1").arg(size));
+    if (g_scale == 1) {
+        Save(AppIcon(64), "kestrane");
+        Save(AppIcon(32), "tray");
+        // The menu entry's icon at the usual sizes of the icon theme.
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            Save(AppIcon(size), QStringLiteral("icon_%1").arg(size));
+        }
     }
 
     // Start/Stop (85 x 30) and the preview button (61 x 21) sit on the header and the page.
@@ -359,6 +356,23 @@ int main(int argc, char** argv) {
     for (const auto& b : programs) {
         Save(Button(55, 21, b.label, b.fill, kWhite), b.file);
         Save(Button(55, 21, b.label, kGrey, kGreyInk), QString(b.file) + "_disable");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_artwork <output folder>\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_out);
+
+    for (int scale : {1, 2}) {
+        g_scale = scale;
+        DrawAll();
     }
     return 0;
 }
