@@ -17,6 +17,12 @@ packages=(
     xclip x11-xserver-utils
     # packages: building (cpack's .deb with its dependencies) and checking them
     dpkg-dev file lintian desktop-file-utils appstream
+    # under XWayland the Present extension tells when the compositor has shown a change, and
+    # RandR's output names tell XWayland from other X servers
+    libxpresent-dev libxrandr-dev
+    # session tests: sway with XWayland, its screen capture, a native window beneath the
+    # messages and a virtual pointer of our own (wayland-scanner makes its protocol code)
+    sway grim libwayland-dev libwayland-bin
     # the screen's changes seen by the flash window, and the compositing managers it is
     # tested and measured under (GNOME's, KDE's, picom, xcompmgr; the first two need D-Bus)
     libxdamage-dev mutter kwin-x11 picom xcompmgr dbus

@@ -192,12 +192,10 @@ void MessagesForm::Timer1_Timer() {
     const RunList& list = state_.runList;
     const auto tickStart = std::chrono::steady_clock::now();
     // The change is seen on screen when Present returns; the next phase is counted from then,
-    // and its timer ends early by the time the next change will take to be seen.
+    // and its timer ends early by the time the next change will take to be seen. A change whose
+    // moment Present does not know leaves the estimate as it was.
     auto countFromNow = [&](bool showing, int interval) {
-        if (const auto seen = pl::Present(hWnd_)) {
-            latency_.Record(showing,
-                            std::chrono::duration_cast<ShowLatency::Duration>(*seen - tickStart));
-        }
+        latency_.Record(showing, tickStart, pl::Present(hWnd_));
         Timer1_->SetLead(latency_.Lead(!showing, interval));
         Timer1_->Restart(interval);
     };

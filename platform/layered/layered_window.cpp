@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <string_view>
 #include <vector>
 
 namespace platform::layered {
@@ -345,6 +346,14 @@ std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd) {
     // everything, and Qt reads an empty mask as no mask at all.
     w->setMask(shape.isEmpty() ? QRegion(-2, -2, 1, 1) : shape);
     return std::chrono::steady_clock::now();
+}
+
+bool X11PathForced() {
+    static const bool forced = [] {
+        const char* path = std::getenv("KESTRANE_FLASH_PATH");
+        return path != nullptr && std::string_view(path) == "x11";
+    }();
+    return forced;
 }
 
 QRegion VisibleRegion(HWND hWnd) {

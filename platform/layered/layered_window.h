@@ -87,7 +87,9 @@ bool GetLayeredWindowAttributes(HWND hWnd, std::uint32_t* crKey, std::uint8_t* b
 bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std::uint32_t flags);
 
 // Puts a layered window's current content on screen (see above) and returns the moment it was
-// seen there. Does nothing (and returns nothing) for a window that is not layered.
+// seen there. Returns nothing when that moment is not known (the window system did not say
+// within its time that the change was shown, and the change may come later), and does nothing
+// (returning nothing) for a window that is not layered.
 std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd);
 
 // Renders a layered window's content as it looks now and hands it to the window system ahead
@@ -95,6 +97,12 @@ std::optional<std::chrono::steady_clock::time_point> Present(HWND hWnd);
 // same, then only has to show it; otherwise it does the whole work as usual. Does nothing
 // where the window system needs nothing ahead.
 void Prepare(HWND hWnd);
+
+// Whether the user asked for the X path (the environment variable KESTRANE_FLASH_PATH set to
+// "x11"): layered windows are then shown through X (XWayland in a Wayland session) even where
+// the session's compositor offers a way of its own. Meant for comparing the two ways and for
+// tests; read once.
+bool X11PathForced();
 
 // The visible shape that the last Present gave the window, in window pixels.
 QRegion VisibleRegion(HWND hWnd);

@@ -1,6 +1,7 @@
 #include "platform/layered/x11_surface.h"
 
 #include "platform/layered/x11_screen_damage.h"
+#include "platform/layered/x11_xwayland.h"
 
 #include <QtGui/qguiapplication_platform.h>
 #include <QEvent>
@@ -96,8 +97,12 @@ class Surface : public QObject {
                              static_cast<unsigned>(g.height()), 0, depth_, InputOutput, visual_,
                              mask, &attrs);
         geometry_ = g;
-        // Nothing shows until the first content, and no click is ever caught.
-        XShapeCombineRectangles(dpy, win_, ShapeBounding, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+        // Nothing shows until the first content, and no click is ever caught. (Under XWayland
+        // the window is unmapped while it shows nothing, and its size is that of its content.)
+        xwayland_ = IsXWayland(dpy);
+        if (!xwayland_) {
+            XShapeCombineRectangles(dpy, win_, ShapeBounding, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+        }
         XShapeCombineRectangles(dpy, win_, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
         // A compositor must keep composing it, even above a full-screen window.
         const long keepComposing = 2;
@@ -112,7 +117,10 @@ class Surface : public QObject {
         widget->installEventFilter(this);
         widgetShown_ = widget->isVisible();
         UpdateMapping();
-        XFlush(dpy);
+        XSync(dpy, False);  // the window exists for the other connection
+        if (xwayland_) {
+            frames_ = std::make_unique<XWaylandFrames>(dpy, win_);
+        }
     }
     ~Surface() override {
         XDestroyWindow(dpy_, win_);
@@ -134,7 +142,7 @@ class Surface : public QObject {
         DropPrepared();
         prepared_ = Upload(content);
         preparedShape_ = shape;
-        if (!composited_ && !mapped_) {
+        if (!composited_ && !xwayland_ && !mapped_) {
             XSetWindowBackgroundPixmap(dpy_, win_, prepared_);
             SetShape(dpy_, win_, shape);
             preparedInPlace_ = true;
@@ -144,8 +152,11 @@ class Surface : public QObject {
 
     std::optional<Clock::time_point> Present(const QImage& content, const QRegion& shape,
                                              bool usePrepared, bool raise) {
-        Follow();
         usePrepared = usePrepared && prepared_ != 0;
+        if (xwayland_) {
+            return PresentOnXWayland(content, shape, usePrepared, raise);
+        }
+        Follow();
         const bool compositing = Compositing();
         const bool blank = shape.isEmpty() || (content.isNull() && !usePrepared);
         if (compositing != composited_) {
@@ -189,6 +200,7 @@ class Surface : public QObject {
         }
         DropPrepared();
         const bool wasMapped = mapped_;
+        const bool wasBlank = blank_;
         blank_ = blank;
         UpdateMapping();
         auto repaint = [&] {
@@ -217,7 +229,11 @@ class Surface : public QObject {
         }
         if (!watch) {
             // Without a compositor the content is on screen once the server has done this.
+            // Under one that was not waited for, nobody knows when it is.
             XSync(dpy_, False);
+            if (composited_ && widgetShown_ && !(blank && wasBlank)) {
+                return std::nullopt;
+            }
             return Clock::now();
         }
         XFlush(dpy_);
@@ -228,10 +244,74 @@ class Surface : public QObject {
         damage.End();
         if (!seen) {
             ++timeouts_;
-            return Clock::now();
+            return std::nullopt;  // not seen: the caller must not take this for a display time
         }
         timeouts_ = 0;
         skipped_ = 0;
+        return seen;
+    }
+
+    // Under XWayland (x11_xwayland.h) the window is mapped only while it shows letters and is
+    // then as small as they are; a change is over when the compositor has shown it. Letters
+    // are taken away by showing the emptied box and only then unmapping the window, so that
+    // the compositor draws the moment they go as well, not only the window's disappearance.
+    std::optional<Clock::time_point> PresentOnXWayland(const QImage& content, const QRegion& shape,
+                                                       bool usePrepared, bool raise) {
+        const bool blank = shape.isEmpty() || (content.isNull() && !usePrepared);
+        if (blank && !mapped_) {
+            DropPrepared();
+            blank_ = true;
+            UpdateMapping();
+            XSync(dpy_, False);
+            return Clock::now();  // nothing was shown and nothing is
+        }
+        Pixmap pm = 0;
+        if (blank) {
+            pm = XCreatePixmap(dpy_, win_, static_cast<unsigned>(geometry_.width()),
+                               static_cast<unsigned>(geometry_.height()),
+                               static_cast<unsigned>(depth_));
+            XSetForeground(dpy_, Gc(pm), 0);  // fully transparent
+            XFillRectangle(dpy_, pm, Gc(pm), 0, 0, static_cast<unsigned>(geometry_.width()),
+                           static_cast<unsigned>(geometry_.height()));
+            uploaded_.push_back(pm);
+        } else {
+            // The letters with a margin for their faint edges.
+            const QRect whole(QPoint(0, 0), WidgetGeometry().size());
+            const QRect box = shape.boundingRect().adjusted(-2, -2, 2, 2) & whole;
+            pm = usePrepared ? prepared_ : Upload(content);
+            if (mapped_ && box != box_) {
+                XUnmapWindow(dpy_, win_);  // resized where it is not shown
+                mapped_ = false;
+            }
+            box_ = box;
+            Follow();
+            blank_ = false;
+            const bool wasMapped = mapped_;
+            UpdateMapping();
+            if (wasMapped && raise) {
+                XRaiseWindow(dpy_, win_);
+            }
+        }
+        const QPoint origin = blank ? QPoint(0, 0) : box_.topLeft();
+        std::optional<Clock::time_point> seen;
+        const bool wait =
+            mapped_ && frames_ && frames_->Ok() && (timeouts_ < 3 || ++skipped_ % 16 == 0);
+        if (wait) {
+            XSync(dpy_, False);  // the pixmap and the mapping exist for the other connection
+            seen = frames_->PresentAndWait(pm, -origin.x(), -origin.y(), kLongestWait);
+            timeouts_ = seen ? 0 : timeouts_ + 1;
+            skipped_ = seen ? 0 : skipped_;
+        } else {
+            XCopyArea(dpy_, pm, win_, Gc(pm), origin.x(), origin.y(),
+                      static_cast<unsigned>(geometry_.width()),
+                      static_cast<unsigned>(geometry_.height()), 0, 0);
+        }
+        if (blank) {
+            blank_ = true;
+            UpdateMapping();
+        }
+        DropPrepared();
+        XFlush(dpy_);
         return seen;
     }
 
@@ -258,8 +338,14 @@ class Surface : public QObject {
     }
 
   private:
-    // The widget's place and size in the server's pixels (never empty: X has no empty windows).
+    // The window's place and size: the widget's, or under XWayland the box of the content in it.
     QRect Geometry() const {
+        const QRect g = WidgetGeometry();
+        return xwayland_ && !box_.isEmpty() ? box_.translated(g.topLeft()) : g;
+    }
+
+    // The widget's place and size in the server's pixels (never empty: X has no empty windows).
+    QRect WidgetGeometry() const {
         const qreal ratio = widget_->devicePixelRatioF();
         const QRect g = widget_->geometry();
         return QRect(
@@ -299,9 +385,10 @@ class Surface : public QObject {
         }
     }
 
-    // Mapped while the widget is shown; without a compositor only while there is content.
+    // Mapped while the widget is shown; without a compositor and under XWayland only while
+    // there is content.
     void UpdateMapping() {
-        const bool wanted = widgetShown_ && (composited_ || !blank_);
+        const bool wanted = widgetShown_ && ((composited_ && !xwayland_) || !blank_);
         if (wanted && !mapped_) {
             XMapRaised(dpy_, win_);  // painted from its background as it appears
         } else if (!wanted && mapped_) {
@@ -384,6 +471,10 @@ class Surface : public QObject {
 
     int timeouts_ = 0;      // waits in a row that saw no painting
     unsigned skipped_ = 0;  // presents not waited for since then
+
+    bool xwayland_ = false;  // the server is XWayland: the window is as large as box_
+    QRect box_;              // the part of the widget that the window shows, under XWayland
+    std::unique_ptr<XWaylandFrames> frames_;
 };
 
 std::map<QWidget*, std::unique_ptr<Surface>>& Surfaces() {
