@@ -1,6 +1,9 @@
 #include "platform/layered/x11_xwayland.h"
 
+#include "platform/layered/x11_window.h"
+
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/Xpresent.h>
 #include <X11/extensions/Xrandr.h>
 #include <poll.h>
@@ -100,6 +103,67 @@ std::optional<unsigned long long> XWaylandFrames::WaitComplete(unsigned serial,
         pollfd pfd{ConnectionNumber(dpy_), POLLIN, 0};
         poll(&pfd, 1, static_cast<int>(left.count()));
     }
+}
+
+std::optional<Clock::time_point> Surface::PresentOnXWayland(const QImage& content,
+                                                            const QRegion& shape, bool usePrepared,
+                                                            bool raise) {
+    const bool blank = shape.isEmpty() || (content.isNull() && !usePrepared);
+    if (blank && !mapped_) {
+        DropPrepared();
+        blank_ = true;
+        UpdateMapping();
+        XSync(dpy_, False);
+        return Clock::now();  // nothing was shown and nothing is
+    }
+    Pixmap pm = 0;
+    if (blank) {
+        pm =
+            XCreatePixmap(dpy_, win_, static_cast<unsigned>(geometry_.width()),
+                          static_cast<unsigned>(geometry_.height()), static_cast<unsigned>(depth_));
+        XSetForeground(dpy_, Gc(pm), 0);  // fully transparent
+        XFillRectangle(dpy_, pm, Gc(pm), 0, 0, static_cast<unsigned>(geometry_.width()),
+                       static_cast<unsigned>(geometry_.height()));
+        uploaded_.push_back(pm);
+    } else {
+        // The letters with a margin for their faint edges.
+        const QRect whole(QPoint(0, 0), WidgetGeometry().size());
+        const QRect box = shape.boundingRect().adjusted(-2, -2, 2, 2) & whole;
+        pm = usePrepared ? prepared_ : Upload(content);
+        if (mapped_ && box != box_) {
+            XUnmapWindow(dpy_, win_);  // resized where it is not shown
+            mapped_ = false;
+        }
+        box_ = box;
+        Follow();
+        blank_ = false;
+        const bool wasMapped = mapped_;
+        UpdateMapping();
+        if (wasMapped && raise) {
+            XRaiseWindow(dpy_, win_);
+        }
+    }
+    const QPoint origin = blank ? QPoint(0, 0) : box_.topLeft();
+    std::optional<Clock::time_point> seen;
+    const bool wait =
+        mapped_ && frames_ && frames_->Ok() && (timeouts_ < 3 || ++skipped_ % 16 == 0);
+    if (wait) {
+        XSync(dpy_, False);  // the pixmap and the mapping exist for the other connection
+        seen = frames_->PresentAndWait(pm, -origin.x(), -origin.y(), kLongestWait);
+        timeouts_ = seen ? 0 : timeouts_ + 1;
+        skipped_ = seen ? 0 : skipped_;
+    } else {
+        XCopyArea(dpy_, pm, win_, Gc(pm), origin.x(), origin.y(),
+                  static_cast<unsigned>(geometry_.width()),
+                  static_cast<unsigned>(geometry_.height()), 0, 0);
+    }
+    if (blank) {
+        blank_ = true;
+        UpdateMapping();
+    }
+    DropPrepared();
+    XFlush(dpy_);
+    return seen;
 }
 
 }  // namespace platform::layered::x11
