@@ -57,15 +57,15 @@ XWaylandFrames::~XWaylandFrames() {
 }
 
 std::optional<XWaylandFrames::Clock::time_point> XWaylandFrames::PresentAndWait(
-    unsigned long pixmap, int xOff, int yOff, milliseconds timeout) {
+    unsigned long pixmap, int xOff, int yOff, bool nextFrame, milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     const unsigned copied = ++serial_;
     XPresentPixmap(dpy_, window_, pixmap, copied, None, None, xOff, yOff, None, None, None,
                    PresentOptionNone, 0, 0, 0, nullptr, 0);
     XFlush(dpy_);
     const auto msc = WaitComplete(copied, deadline);
-    if (!msc) {
-        return std::nullopt;
+    if (!msc || !nextFrame) {
+        return msc ? std::optional(Clock::now()) : std::nullopt;
     }
     // One frame callback more (see the header): the commit of the copy has been drawn.
     const unsigned next = ++serial_;
@@ -149,7 +149,7 @@ std::optional<Clock::time_point> Surface::PresentOnXWayland(const QImage& conten
         mapped_ && frames_ && frames_->Ok() && (timeouts_ < 3 || ++skipped_ % 16 == 0);
     if (wait) {
         XSync(dpy_, False);  // the pixmap and the mapping exist for the other connection
-        seen = frames_->PresentAndWait(pm, -origin.x(), -origin.y(), kLongestWait);
+        seen = frames_->PresentAndWait(pm, -origin.x(), -origin.y(), !blank, kLongestWait);
         timeouts_ = seen ? 0 : timeouts_ + 1;
         skipped_ = seen ? 0 : skipped_;
     } else {
