@@ -7,8 +7,9 @@
 # A session kind brings four functions: session_start (the compositor, with XWayland; sets
 # WAYLAND_DISPLAY and DISPLAY), capture <file.ppm> <x,y wxh> (what the compositor shows there),
 # click <x> <y> (routed by the compositor) and session_stop; it may bring frames <x> <y> <w> <h>
-# <seconds> too (every frame that changes that part, "<ms> <green pixels>" a line). sway's are
-# here; other kinds come from drivers/<kind>.sh.
+# <seconds> too (every frame that changes that part, "<ms> <green pixels>" a line) with
+# frame_ms (the output's refresh period). sway's are here; other kinds come from
+# drivers/<kind>.sh.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 user=kestest # compositors refuse to run as root
@@ -103,6 +104,9 @@ sway_click() {
 }
 sway_session_stop() { exec 7>&- 2>/dev/null || true; }
 sway_frames() { as_user "$tools/sway_frames" "$@"; }
+sway_frame_ms() {
+    as_user swaymsg -t get_outputs | awk -F'[:,]' '/"refresh"/ { print 1000000 / $2; exit }'
+}
 
 if [ -f "$here/drivers/$kind.sh" ]; then
     source "$here/drivers/$kind.sh"
@@ -112,6 +116,7 @@ elif [ "$kind" = sway ]; then
     click() { sway_click "$@"; }
     session_stop() { sway_session_stop; }
     frames() { sway_frames "$@"; }
+    frame_ms() { sway_frame_ms; }
 else
     fail "no session kind $kind"
 fi

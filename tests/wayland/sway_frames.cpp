@@ -156,6 +156,13 @@ int main(int argc, char** argv) {
         }
         zwlr_screencopy_frame_v1_destroy(s.frame);
     }
+    if (s.buffer != nullptr) {
+        wl_buffer_destroy(s.buffer);
+    }
+    zwlr_screencopy_manager_v1_destroy(s.manager);
+    wl_output_destroy(s.output);
+    wl_shm_destroy(s.shm);
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return 0;
 }

@@ -97,6 +97,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     zwlr_virtual_pointer_v1_destroy(pointer);
+    zwlr_virtual_pointer_manager_v1_destroy(g.manager);
+    if (g.seat != nullptr) {
+        wl_seat_destroy(g.seat);
+    }
+    wl_registry_destroy(registry);
     wl_display_roundtrip(display);
     wl_display_disconnect(display);
     return 0;
