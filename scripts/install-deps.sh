@@ -15,6 +15,9 @@ build=(
     # Qt 6 Widgets and the X11 pieces the flash window and the tray use
     qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libx11-dev libxext-dev
     libxdamage-dev
+    # under XWayland the Present extension tells when the compositor has shown a change, and
+    # RandR's output names tell XWayland from other X servers
+    libxpresent-dev libxrandr-dev
     # the flash on a layer-shell overlay of a Wayland connection of its own (libwayland-client,
     # wayland-scanner)
     libwayland-dev libwayland-bin

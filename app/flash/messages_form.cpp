@@ -195,15 +195,15 @@ void MessagesForm::Timer1_Timer() {
     // and its timer ends early by the time the next change will take to be seen. Where changes
     // are shown in whole frames, a message's end is due its display time after the frame that
     // showed it and goes in the frame due: the timer only has to end early enough for that, and
-    // the wait for that frame is no latency.
+    // the wait for that frame is no latency. A change whose moment Present does not know leaves
+    // the estimate as it was.
     auto countFromNow = [&](bool showing, int interval) {
         const std::optional<std::chrono::steady_clock::time_point> due =
             showing ? std::nullopt : hideDue_;
         hideDue_.reset();
         const auto seen = pl::Present(hWnd_, due);
-        if (seen && !due) {
-            latency_.Record(showing,
-                            std::chrono::duration_cast<ShowLatency::Duration>(*seen - tickStart));
+        if (!due) {
+            latency_.Record(showing, tickStart, seen);
         }
         const auto ahead = showing && seen ? pl::PresentAhead(hWnd_) : std::nullopt;
         if (ahead) {

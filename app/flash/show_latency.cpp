@@ -11,6 +11,12 @@ void ShowLatency::Record(bool showing, Duration took) {
     s.count = std::min(s.count + 1, kKept);
 }
 
+void ShowLatency::Record(bool showing, TimePoint start, std::optional<TimePoint> seen) {
+    if (seen) {
+        Record(showing, std::chrono::duration_cast<Duration>(*seen - start));
+    }
+}
+
 ShowLatency::Duration ShowLatency::Estimate(bool showing) const {
     const Samples& s = samples_[showing ? 1 : 0];
     if (s.count == 0) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <optional>
 
 namespace kestrane {
 
@@ -19,7 +20,13 @@ class ShowLatency {
   public:
     using Duration = std::chrono::microseconds;
 
+    using TimePoint = std::chrono::steady_clock::time_point;
+
     void Record(bool showing, Duration took);
+    // The change begun at start was seen on screen at seen; a change whose moment is not known
+    // (the window system gave up waiting for it) is not recorded: a wait that ran out measures
+    // the timeout, not the screen, and would end the following intervals that much early.
+    void Record(bool showing, TimePoint start, std::optional<TimePoint> seen);
     Duration Estimate(bool showing) const;
     // How early to end an interval of ms milliseconds after which the message goes up
     // (showing) or is taken down.

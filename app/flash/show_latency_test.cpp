@@ -30,5 +30,22 @@ TEST(ShowLatency, LeadIsTheRecentMedianKeptWithinHalfTheInterval) {
     EXPECT_EQ(latency.Lead(true, 100), us(3000));
 }
 
+TEST(ShowLatency, ChangesNotSeenOnScreenNeverEnterTheEstimate) {
+    ShowLatency latency;
+    const ShowLatency::TimePoint start{std::chrono::seconds(5)};
+    // The first waits of a run gave up after 100 ms: nothing is known, nothing is led.
+    for (int i = 0; i < 3; ++i) {
+        latency.Record(true, start, std::nullopt);
+        latency.Record(false, start, std::nullopt);
+    }
+    EXPECT_EQ(latency.Lead(true, 1000), us(0));
+    EXPECT_EQ(latency.Lead(false, 1000), us(0));
+    latency.Record(true, start, start + us(17000));
+    latency.Record(true, start, std::nullopt);
+    latency.Record(true, start, std::nullopt);
+    EXPECT_EQ(latency.Estimate(true), us(17000));
+    EXPECT_EQ(latency.Estimate(false), us(0));
+}
+
 }  // namespace
 }  // namespace kestrane

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <string_view>
 #include <vector>
 
 namespace platform::layered {

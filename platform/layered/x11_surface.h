@@ -38,7 +38,17 @@
 // up to a frame early. A compositor that never paints the window (it is unredirected behind a
 // full-screen window, say) stops the waiting after a few timeouts.
 //
-// Clicks pass through in both ways: the input shape is always empty.
+// Under XWayland (x11_xwayland.h) there is a third way: no X compositor signal exists there,
+// so the window is unmapped while it shows nothing and, while it shows letters, is only as
+// large as they are; its content is put in place with the Present extension, whose
+// completions follow the Wayland compositor's frames, and Present waits for those.
+//
+// Clicks pass through on X: the input shape is always empty. XWayland 22.1 does not pass that
+// on to the Wayland compositor, so there a click on the shown letters is lost; between
+// messages every click reaches the window beneath, since nothing is mapped then.
+//
+// A wait that ended without its signal (the compositor did not paint within the time, or it
+// was not waited for after a few such timeouts) returns nothing: the moment is not known.
 #pragma once
 
 #include <QImage>
@@ -72,7 +82,7 @@ void Prepare(QWidget* window, const QImage& content, const QRegion& shape);
 // of the window with the key colour already made transparent; shape is its visible part (keyed,
 // without faint edges) for the way without a compositor; an empty shape shows nothing. The window
 // is raised when raise is set. Returns the moment the content was seen on screen, or nothing when
-// the window has no surface.
+// the window has no surface or that moment is not known (above).
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
                                          const QRegion& shape, bool usePrepared, bool raise);
 

@@ -20,7 +20,8 @@
 #      activating it brings it back. A tray host that appears later (an XEmbed one on XWayland)
 #      offers Show for the minimised panel, and Show brings it back.
 #   4. Start: the flash window is unmanaged (override-redirect) with an empty input shape, stays
-#      above the panel and above a window that came up after it, and shows the letters.
+#      above the panel and above a window that came up after it, and shows the letters. (It is
+#      mapped only while a message shows, so each of these waits for one.)
 #   5. A click on the letters reaches the window beneath. Under weston this is real pointer
 #      input routed by the compositor: weston 10 with XWayland 22.1 passes the click through
 #      the flash window (an ARGB window without a bounding shape, with an empty input shape) to
@@ -230,11 +231,17 @@ flash() { "$desktop" window messagesform "$@" 2>/dev/null; }
 click PbStart
 flash_up() { flash >/dev/null; }
 wait_for 20 flash_up || fail "no flash window after Start"
-props=$(flash Orvessa)
+# Under XWayland the window is on screen only while a message shows: each look waits for one.
+flash_has() { grep -qx "$2" <<<"$(flash "$1")"; }
 for line in "override-redirect yes" "input-rectangles 0" "above Orvessa yes"; do
-    grep -qx "$line" <<<"$props" || fail "the flash window: no \"$line\" in: $props"
+    wait_for 20 flash_has Orvessa "$line" ||
+        fail "the flash window: no \"$line\" in: $(flash Orvessa)"
 done
-fwid=$(xdotool search --onlyvisible --name '^messagesform$' | head -n 1)
+flash_id() {
+    fwid=$(xdotool search --onlyvisible --name '^messagesform$' | head -n 1)
+    [ -n "$fwid" ]
+}
+wait_for 20 flash_id || fail "the flash window is not found"
 letters() { shoot "$fwid" "$work/flash.png" && [ "$(green_pixels "$work/flash.png")" -gt 50 ]; }
 wait_for 20 letters || fail "no letters on screen"
 say "flashing: unmanaged, empty input shape, above the panel, letters on screen"
@@ -247,7 +254,7 @@ procs+=($!)
 probe_up() { xdotool search --onlyvisible --name '^Event Tester$' >/dev/null 2>&1; }
 wait_for 20 probe_up || fail "the probe window did not come up"
 sleep 1
-grep -qx "above Event Tester yes" <<<"$(flash "Event Tester")" ||
+wait_for 20 flash_has "Event Tester" "above Event Tester yes" ||
     fail "the flash window is not above a window that came up after it"
 # A pure green pixel of the letters while they are shown, then a click there.
 read -r fx fy < <(xwininfo -id "$fwid" | awk '/Absolute upper-left X/ {x = $4}

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Flash timing and clicks in a Wayland session, as the session's compositor shows and routes
+# them: the real program on XWayland (KESTRANE_FLASH_PATH=x11) above a native window, set up as
+# the session tests do (tests/wayland/session_lib.sh). For each display time, with pauses of 1 s,
+# every frame the compositor shows of the middle of the screen is taken (screencopy) and
+# printed: flashes seen, lost (a gap of a whole cycle or more), held (shown more than a
+# frame past due), on-screen durations in frames of the output's refresh period (a frame that
+# changed nothing may come between two that did), display and pause errors, the program's share
+# of a core; then clicks between messages and on the shown letters that reached the native
+# window. Nothing fails on time; the figures are for reading. Build with the benchmarks'
+# options (a release build without sanitizers) for figures of the processor share.
+#
+#   bench/flash/session_bench.sh <kind> <build> [display times, ms: 16,100,300] [cycles: 15]
+set -euo pipefail
+kind=$1
+stage=$2/stage
+tools=$2/tests/wayland
+times=${3:-16,100,300}
+cycles=${4:-15}
+name="session_bench[$kind]"
+source "$(dirname "$0")/../../tests/wayland/session_lib.sh"
+declare -F frames >/dev/null || fail "the $kind session has no frame capture"
+
+start_session
+frame=$(frame_ms)
+try_input_shape
+ticks() { awk '{ print $14 + $15 }' "/proc/$program/stat"; }
+for ms in ${times//,/ }; do
+    start_program "$ms" 1
+    sleep 2 # up to the first message
+    seconds=$((cycles * (1000 + ms) / 1000 + 2))
+    cpu0=$(ticks)
+    frames 440 340 400 120 "$seconds" >"$out/frames-$ms"
+    cpu1=$(ticks)
+    stop_program
+    awk -v ms="$ms" -v frame="$frame" -v cpu=$((cpu1 - cpu0)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" '
+        function sorted(a, n,   i, j, t) {
+            for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) {
+                t = a[j]; a[j] = a[j - 1]; a[j - 1] = t
+            }
+        }
+        function summary(what, a, n) {
+            if (n == 0) { printf "  %s: none\n", what; return }
+            sorted(a, n)
+            printf "  %s: median %+.1f p95 %+.1f min %+.1f max %+.1f ms (n %d)\n", what,
+                a[int((n + 1) / 2)], a[int(n * 0.95 + 0.999)], a[1], a[n], n
+        }
+        $2 > 50 && !on { on = 1; from = $1; if (n) { pause[++np] = $1 - off - 1000; gap[np] = $1 - start } start = $1; n++ }
+        $2 <= 50 && on { on = 0; off = $1; dur[++nd] = $1 - from }
+        END {
+            cycle = 1000 + ms
+            for (i = 1; i <= np; i++) lost += int(gap[i] / cycle + 0.5) - 1
+            for (i = 1; i <= nd; i++) {
+                f = int(dur[i] / frame + 0.5); frames[f]++
+                if (dur[i] > ms + frame * 1.5) linger++
+                err[i] = dur[i] - ms
+            }
+            printf "%d ms: %d flashes seen, %d lost, %d held over a frame past due, %s at the end (frame %.2f ms)\n",
+                ms, n, lost, linger, on ? "letters up" : "nothing up", frame
+            printf "  on screen, frames:"
+            for (f in frames) printf " %d x%d", f, frames[f]
+            printf "\n"
+            summary("display error", err, nd)
+            summary("pause error", pause, np)
+            printf "  processor: %.2f %% of a core\n", 100 * cpu / hz / s
+        }' "$out/frames-$ms"
+done
+
+start_program 300 1
+find_letters
+between=0
+on=0
+for _ in 1 2 3; do
+    [ "$(click_between)" = yes ] && between=$((between + 1))
+    [ "$(click_on_letters)" = yes ] && on=$((on + 1))
+done
+stop_program
+echo "clicks that reached the native window: between messages $between of 3, on the shown" \
+    "letters $on of 3 (input shapes passed on: $passes_shape)"

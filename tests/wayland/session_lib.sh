@@ -1,0 +1,229 @@
+# Shared by the session tests and the session benchmark: a Wayland session of the given kind
+# with XWayland, run as an unprivileged user, a native window of ours beneath the messages
+# (click_probe), the compositor's capture and its pointer routing, and the real program
+# started in a temporary application folder on the X path. Sourced after setting kind, stage,
+# tools and name.
+#
+# A session kind brings four functions: session_start (the compositor, with XWayland; sets
+# WAYLAND_DISPLAY and DISPLAY), capture <file.ppm> <x,y wxh> (what the compositor shows there),
+# click <x> <y> (routed by the compositor) and session_stop; it may bring frames <x> <y> <w> <h>
+# <seconds> too (every frame that changes that part, "<ms> <green pixels>" a line) with
+# frame_ms (the output's refresh period). sway's are here; other kinds come from
+# drivers/<kind>.sh.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+user=kestest # compositors refuse to run as root
+
+fail() {
+    echo "$name: $*" >&2
+    for log in "$work"/*.log; do
+        [ -s "$log" ] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }
+    done
+    exit 1
+}
+say() { echo "$name: ${SECONDS}s: $*" >&2; }
+wait_for() {
+    local end=$((SECONDS + $1))
+    shift
+    while ! "$@"; do
+        [ "$SECONDS" -lt "$end" ] || return 1
+        sleep 0.1
+    done
+}
+id "$user" >/dev/null 2>&1 || useradd -m "$user"
+# XWayland, started by sway as that user, would otherwise make the X socket folder theirs, which
+# every later X server run as root refuses.
+if [ "$(id -u)" -eq 0 ]; then
+    mkdir -p /tmp/.X11-unix && chown root:root /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+fi
+work=$(mktemp -d)
+chmod 755 "$work"
+procs=()
+cleanup() {
+    for p in "${procs[@]}"; do kill "$p" 2>/dev/null || true; done
+    declare -F session_stop >/dev/null && session_stop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+chown "$user" "$XDG_RUNTIME_DIR"
+# What the session's programs write.
+out="$work/out"
+mkdir -p "$out"
+chown "$user" "$out"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+# As with-x.sh does: libxkbcommon-x11's valid strndup of names that are not NUL-terminated
+# trips AddressSanitizer's strict string checks in every Qt client of an X server.
+if [ -n "${ASAN_OPTIONS:-}" ]; then
+    export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
+fi
+# Runs a command as the session's user, in the session; `as_user exec ... &` starts one in the
+# background whose process id is then $!.
+as_user() {
+    local exec=""
+    if [ "$1" = exec ]; then
+        exec=exec
+        shift
+    fi
+    $exec setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups -- \
+        env HOME="$(getent passwd "$user" | cut -d: -f6)" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" \
+        ${WAYLAND_DISPLAY:+WAYLAND_DISPLAY=$WAYLAND_DISPLAY} ${DISPLAY:+DISPLAY=$DISPLAY} \
+        ${SWAYSOCK:+SWAYSOCK=$SWAYSOCK} "$@"
+}
+
+# --- sway: headless, software rendering, XWayland; grim captures; a virtual pointer clicks ----
+
+sway_session_start() {
+    printf 'output HEADLESS-1 resolution 1280x800\nxwayland enable\ndefault_border none\n%s\n' \
+        'for_window [class=".*"] move to workspace 2' >"$work/sway.cfg"
+    chmod 644 "$work/sway.cfg"
+    as_user exec env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        sway -c "$work/sway.cfg" >"$work/sway.log" 2>&1 &
+    procs+=($!)
+    sway_up() { ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock >/dev/null 2>&1; }
+    wait_for 30 sway_up || fail "sway did not start"
+    SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock | head -n 1)
+    WAYLAND_DISPLAY=wayland-1
+    export SWAYSOCK WAYLAND_DISPLAY
+    as_user swaymsg exec 'echo $DISPLAY > $XDG_RUNTIME_DIR/display' >/dev/null
+    wait_for 10 test -s "$XDG_RUNTIME_DIR/display" || fail "sway has no XWayland"
+    DISPLAY=$(cat "$XDG_RUNTIME_DIR/display")
+    export DISPLAY
+    # A pointer device of our own: the seat has none in a headless session.
+    mkfifo "$work/pointer.in"
+    as_user exec "$tools/sway_pointer" 1280 800 <"$work/pointer.in" >"$work/pointer.out" \
+        2>"$work/pointer.log" &
+    procs+=($!)
+    exec 7>"$work/pointer.in"
+    wait_for 10 grep -q ready "$work/pointer.out" || fail "no virtual pointer"
+}
+sway_capture() { as_user grim -g "$2" -t ppm "$1"; }
+sway_click() {
+    local before
+    before=$(grep -c ok "$work/pointer.out" || true)
+    echo "click $1 $2" >&7
+    answered() { [ "$(grep -c ok "$work/pointer.out")" -gt "$before" ]; }
+    wait_for 5 answered || fail "the click hung"
+}
+sway_session_stop() { exec 7>&- 2>/dev/null || true; }
+sway_frames() { as_user "$tools/sway_frames" "$@"; }
+sway_frame_ms() {
+    as_user swaymsg -t get_outputs | awk -F'[:,]' '/"refresh"/ { print 1000000 / $2; exit }'
+}
+
+if [ -f "$here/drivers/$kind.sh" ]; then
+    source "$here/drivers/$kind.sh"
+elif [ "$kind" = sway ]; then
+    session_start() { sway_session_start; }
+    capture() { sway_capture "$@"; }
+    click() { sway_click "$@"; }
+    session_stop() { sway_session_stop; }
+    frames() { sway_frames "$@"; }
+    frame_ms() { sway_frame_ms; }
+else
+    fail "no session kind $kind"
+fi
+
+# The session with the native window beneath, filling the screen, which must get clicks.
+start_session() {
+    session_start
+    say "Wayland $WAYLAND_DISPLAY, XWayland $DISPLAY"
+    as_user exec env QT_QPA_PLATFORM=wayland "$tools/click_probe" "$out/presses" >"$work/probe.log" 2>&1 &
+procs+=($!)
+    wait_for 20 grep -q ready "$out/presses" 2>/dev/null || fail "the native window did not come up"
+    click 20 20
+    wait_for 5 more_presses 0 || fail "the native window gets no clicks at all"
+}
+presses() { grep -c '^press' "$out/presses" || true; }
+more_presses() { [ "$(presses)" -gt "$1" ]; }
+
+# Whether this X server passes an X window's empty input shape on to the compositor (sets
+# passes_shape to yes or no): a click on such a window of ours.
+try_input_shape() {
+    local reference before
+    as_user exec env QT_QPA_PLATFORM=xcb "$tools/click_probe" --passing 20 600 200 100 \
+        >"$work/passing.log" 2>&1 &
+    reference=$!
+    sleep 2
+    before=$(presses)
+    click 120 650
+    sleep 0.5
+    passes_shape=no
+    if more_presses "$before"; then passes_shape=yes; fi
+    kill -0 "$reference" 2>/dev/null || fail "the X window with an empty input shape did not stay up"
+    kill "$reference"
+    wait "$reference" 2>/dev/null || true
+    say "$(Xwayland -version 2>&1 | sed -n 's/.*Xwayland Version \([^ ]*\).*/XWayland \1/p'):" \
+        "input shape passed on to the compositor: $passes_shape"
+}
+
+# Starts the program on the X path, flashing green "MMMM" in the middle of the screen for
+# $1 ms with pauses of $2 s (sets program to its process id); stop_program ends it.
+start_program() {
+    app="$work/app"
+    rm -rf "$app" "$work/config" "$work/data"
+    mkdir -p "$app" "$work/config" "$work/data"
+    cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$stage"/*.so "$app/"
+    rm -f "$app"/Images/*.txt "$app"/Data/*
+    printf 'Color;65280\r\nMsgduration;%s\r\nTimeBtnMsgs;%s\r\nMsgOption;Center\r\nSelFont;DejaVu Sans\r\nSelFontBold;True\r\nSelFontItalic;False\r\nSelFontSize;30\r\n' \
+        "$1" "$2" >"$app/Images/SelectedOptions.txt"
+    printf 'Words;1\r\n' >"$app/Images/SelectedPrograms.txt"
+    printf '1\r\n' >"$app/Images/AutoStart.txt" # starts hidden, flashing
+    printf 'MMMM;1\r\n' >"$app/Data/Words.txt"
+    chown -R "$user" "$app" "$work/config" "$work/data"
+    as_user exec env XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" KESTRANE_NO_TRAY=1 \
+        KESTRANE_FLASH_PATH=x11 "$app/kestrane" >"$work/kestrane.log" 2>&1 &
+    program=$!
+    procs+=($program)
+}
+stop_program() {
+    kill "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+}
+
+# Where the letters go, and whether they are there now ($out/now.ppm holds what was captured).
+area="440,340 400x120"
+green() {
+    convert "$1" -fuzz 25% -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' \
+        -format '%[fx:int(mean*w*h)]' info:
+}
+letters_up() { capture "$out/now.ppm" "$area" && [ "$(green "$out/now.ppm")" -gt 50 ]; }
+# A pure green pixel of the letters, in screen coordinates (sets lx and ly).
+find_letters() {
+    wait_for 10 letters_up || fail "no letters on screen"
+    read -r lx ly < <(convert "$out/now.ppm" -depth 8 txt:- | awk -F'[,: ()]+' \
+        'NR > 1 && $3 < 40 && $4 > 230 && $5 < 40 && !n++ { print $1, $2 }')
+    [ -n "$lx" ] || fail "no letter pixel"
+    lx=$((lx + 440))
+    ly=$((ly + 340))
+}
+# A click where the letters were, just after they went; whether it reached the native window
+# (yes or no).
+click_between() {
+    local before
+    wait_for 10 letters_up || fail "the letters did not come back"
+    while letters_up; do :; done
+    sleep 0.2
+    before=$(presses)
+    click "$lx" "$ly"
+    letters_up && fail "the click between messages came too late: the next message is up"
+    if wait_for 3 more_presses "$before"; then echo yes; else echo no; fi
+}
+# A click on the letters while they show (they still do after it); whether it reached the
+# native window (yes or no).
+click_on_letters() {
+    local before
+    for _ in $(seq 1 10); do
+        wait_for 10 letters_up || fail "the letters did not come back"
+        before=$(presses)
+        click "$lx" "$ly"
+        if letters_up; then
+            sleep 0.5
+            if more_presses "$before"; then echo yes; else echo no; fi
+            return 0
+        fi
+    done
+    fail "could not click while the letters showed"
+}
