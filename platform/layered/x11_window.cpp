@@ -29,8 +29,11 @@ constexpr milliseconds kNudgeAfter(35);
 // After the letters were taken away under a compositor, the window is repainted again this
 // long later: a compositor can lose a change (mutter, now and then, right after the window was
 // first shown) and a change of something else in the same place can pass for it, and letters
-// left on screen until the next message are far worse than one more repaint of nothing.
-constexpr milliseconds kHideAgainAfter[] = {milliseconds(20), milliseconds(60), milliseconds(250)};
+// left on screen until the next message are far worse than one more repaint of nothing. On a
+// busy machine the compositor's own frames come late as well, so the repaints follow each
+// other closely at first: a lost hide stays a few frames, not a quarter of a second.
+constexpr milliseconds kHideAgainAfter[] = {milliseconds(20), milliseconds(40), milliseconds(60),
+                                            milliseconds(100), milliseconds(250)};
 
 Atom AtomOf(Display* dpy, const char* name) {
     return XInternAtom(dpy, name, False);
