@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
+#include <QFileInfo>
 #include <QVariant>
 
 #include <sched.h>
@@ -75,6 +76,13 @@ bool RealtimeOnOwn(pid_t tid) {
 // RealtimeKit, where the desktop runs it; its answers come within a fraction of a second, and
 // no system bus at all fails at once.
 QDBusInterface* RealtimeKit() {
+    // Without a system bus there is nobody to ask (and a failed connection costs memory that
+    // the bus library keeps for good).
+    const QByteArray address = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    if (address.isEmpty() && !QFileInfo::exists(QStringLiteral("/run/dbus/system_bus_socket")) &&
+        !QFileInfo::exists(QStringLiteral("/var/run/dbus/system_bus_socket"))) {
+        return nullptr;
+    }
     static QDBusInterface* kit = [] {
         auto* i = new QDBusInterface(QStringLiteral("org.freedesktop.RealtimeKit1"),
                                      QStringLiteral("/org/freedesktop/RealtimeKit1"),

@@ -78,10 +78,11 @@ expect_same() {
     [ "$now" = "$1" ] || fail "$2: $(diff <(echo "$1") <(echo "$now") | grep '^[<>]' | head -n 6)"
 }
 # A flag file holding 0 is written again at every start (with the same bytes): its time is
-# left out.
+# left out; so is the empty file whose lock marks the folder as in use.
 snapshot() {
-    (cd "$work" && find app -type f ! -name kestrane ! -name AutoStart.txt -exec stat -c '%n %s %Y' {} + |
-        sort && find app -type f -exec sha1sum {} + | sort)
+    (cd "$work" && find app -type f ! -name kestrane ! -name AutoStart.txt \
+        ! -name .kestrane-instance.lock -exec stat -c '%n %s %Y' {} + | sort &&
+        find app -type f ! -name .kestrane-instance.lock -exec sha1sum {} + | sort)
 }
 
 panel() { xdotool search --onlyvisible --name '^Orvessa$' 2>/dev/null | awk '!n++' || true; }

@@ -4,9 +4,9 @@
 #
 #   1. Odd and missing flags, blank lines, long names and values, the state files read-only
 #      and the Images folder read-only: the panel comes up, is activated and used by keyboard,
-#      shows no message box and changes no file. The program runs as an ordinary user, for
-#      whom read-only means read-only (when the test runs as root, as user nobody); it then
-#      keeps its state in its per-user folder, seeded from these files.
+#      says once where it keeps the settings and changes no file. The program runs as an
+#      ordinary user, for whom read-only means read-only (when the test runs as root, as user
+#      nobody); it then keeps its state in its per-user folder, seeded from these files.
 #   2. Hide while no tray host shows the icon minimises the window; the tray menu, once a host
 #      has appeared, offers Show and greys Hide; it does the same for a window the user
 #      minimised, and the reverse once the window is back.
@@ -35,6 +35,7 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 before=$(snapshot)
 start_program
+answer "so it reads and saves your programs and settings in" Return
 keys Tab shift+Tab             # to the duration box and back to the category list
 click TxtMessageDuration
 expect_box 20000
@@ -43,13 +44,13 @@ expect_box 120
 click PbViewScript
 sleep 1
 popup_hidden LstBoxViewScript || fail "View Script shows a category though none was highlighted"
-no_msgbox || fail "a message box with read-only files"
+no_msgbox || fail "a second message box with read-only files"
 expect_same "$before" "start-up changed files"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 pid=""
 unset KESTRANE_AS_USER
-say "hand-made read-only files: nothing touched, nothing reported"
+say "hand-made read-only files: nothing touched, the per-user folder named"
 
 # --- 2. Hide with no tray host, then a tray host -------------------------------------------------
 
@@ -61,6 +62,9 @@ put Images/AutoStart.txt '0\r\n'
 put Images/SelectedPrograms.txt 'Calm;1\r\n'
 put Data/Calm.txt 'Breathe;1\r\n'
 start_program
+# The folder can be written again: the program says once that the changes made meanwhile are
+# in the per-user folder, which it no longer shows.
+answer "The changes made while that folder could not be written are in" Return
 minimised() { xprop -id "$wid" _NET_WM_STATE | grep -q HIDDEN; }
 normal() { ! minimised && xwininfo -id "$wid" | grep -q IsViewable; }
 click hide1
