@@ -326,12 +326,18 @@ flashing() { tree | grep '"messagesform"' >/dev/null; }
 not_flashing() { ! flashing; }
 
 # Presses on the tray icon and waits for the menu.
+# A tray host that has just come up may still be placing the icon it took in (under a busy
+# compositor, seconds after the icon's window exists): a click that finds no menu is made
+# again where the icon is then.
 press_icon() {
-    local id w h x y
+    local id w h x y try
     wait_for 20 has_icon || fail "no tray icon"
-    read -r id w h x y <<<"$(icon_geometry)"
-    xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
-    wait_for 20 menu_open || fail "the tray menu did not open"
+    for try in 1 2 3; do
+        read -r id w h x y <<<"$(icon_geometry)"
+        xdotool mousemove --sync $((x + w / 2)) $((y + h / 2)) click 1
+        wait_for 8 menu_open && break
+        [ "$try" -lt 3 ] || fail "the tray menu did not open"
+    done
     sleep 0.3
 }
 # The four entries Show, Hide, Start, Stop of the open menu as "on"/"off" (greyed), judged by
