@@ -10,8 +10,10 @@
 // when a later one fails (see catalogue.h).
 #pragma once
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace kestrane {
 
@@ -28,5 +30,22 @@ class StoreError : public std::runtime_error {
   private:
     std::string reason_;
 };
+
+// The description of a failed file step: "<what> <path>: <reason>".
+inline std::string DescribeFileStep(std::string_view what, const std::filesystem::path& path,
+                                    std::string_view reason) {
+    std::string d(what);
+    d += ' ';
+    d += path.string();
+    d += ": ";
+    d += reason;
+    return d;
+}
+
+// Throws the StoreError of a failed file step.
+[[noreturn]] inline void FailFileStep(std::string_view what, const std::filesystem::path& path,
+                                      const std::string& reason) {
+    throw StoreError(DescribeFileStep(what, path, reason), reason);
+}
 
 }  // namespace kestrane

@@ -41,25 +41,13 @@ bool WriteBytes(std::FILE* f, std::string_view bytes, const fs::path& path) {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
 }
 
-std::string Describe(std::string_view what, const fs::path& path, std::string_view reason) {
-    std::string d(what);
-    d += ' ';
-    d += path.string();
-    d += ": ";
-    d += reason;
-    return d;
+[[noreturn]] void FailFileStep(std::string_view what, const fs::path& path, int err) {
+    kestrane::FailFileStep(what, path, std::generic_category().message(err));
 }
 
-[[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::string& reason) {
-    throw StoreError(Describe(what, path, reason), reason);
-}
-
-[[noreturn]] void Fail(std::string_view what, const fs::path& path, int err) {
-    Fail(what, path, std::generic_category().message(err));
-}
-
-[[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::error_code& ec) {
-    Fail(what, path, ec.message());
+[[noreturn]] void FailFileStep(std::string_view what, const fs::path& path,
+                               const std::error_code& ec) {
+    kestrane::FailFileStep(what, path, ec.message());
 }
 
 std::FILE* OpenFile(const fs::path& path, const char* mode) {
@@ -93,13 +81,13 @@ void CheckWritable(std::string_view what, const fs::path& path) {
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (ec || !fs::exists(st)) {
-        Fail(what, path, ENOENT);
+        FailFileStep(what, path, ENOENT);
     }
     if (fs::is_directory(st)) {
-        Fail(what, path, EISDIR);
+        FailFileStep(what, path, EISDIR);
     }
     if ((st.permissions() & fs::perms::owner_write) == fs::perms::none) {
-        Fail(what, path, EACCES);
+        FailFileStep(what, path, EACCES);
     }
 }
 
@@ -117,7 +105,7 @@ void Replace(std::string_view what, const fs::path& path, std::string_view bytes
     }
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     if (!fs::is_directory(fs::status(folder, ec))) {
-        Fail(what, path, ENOENT);
+        FailFileStep(what, path, ENOENT);
     }
 
     // A new file beside the target, then a rename over it: readers see the old or the new
@@ -131,15 +119,15 @@ void Replace(std::string_view what, const fs::path& path, std::string_view bytes
                       static_cast<unsigned long long>(random()));
         temp = folder / name;
         if (const int err = BeforeStep(FileStep::Open, temp)) {
-            Fail(what, path, err);
+            FailFileStep(what, path, err);
         }
         f = OpenFile(temp, "wbx");
         if (f == nullptr && errno != EEXIST) {
-            Fail(what, path, errno);
+            FailFileStep(what, path, errno);
         }
     }
     if (f == nullptr) {
-        Fail(what, path, EEXIST);
+        FailFileStep(what, path, EEXIST);
     }
     errno = 0;
     const bool ok = WriteBytes(f, bytes, temp) &&
@@ -148,7 +136,7 @@ void Replace(std::string_view what, const fs::path& path, std::string_view bytes
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed) {
         RemoveQuietly(temp);
-        Fail(what, path, err != 0 ? err : EIO);
+        FailFileStep(what, path, err != 0 ? err : EIO);
     }
     if (existed) {
         fs::permissions(temp, st.permissions(), ec);
@@ -160,7 +148,7 @@ void Replace(std::string_view what, const fs::path& path, std::string_view bytes
     }
     if (ec) {
         RemoveQuietly(temp);
-        Fail(what, path, ec);
+        FailFileStep(what, path, ec);
     }
 }
 
@@ -180,11 +168,11 @@ std::string ReadFileBytes(const fs::path& path) {
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (fs::is_directory(st)) {
-        Fail(what, path, EISDIR);
+        FailFileStep(what, path, EISDIR);
     }
     std::FILE* f = OpenFile(path, "rb");
     if (f == nullptr) {
-        Fail(what, path, errno);
+        FailFileStep(what, path, errno);
     }
     // Read in one piece when the size is known; a file that grows meanwhile is read on.
     std::string bytes;
@@ -208,7 +196,7 @@ std::string ReadFileBytes(const fs::path& path) {
     const int err = errno;
     std::fclose(f);
     if (failed) {
-        Fail("Cannot read", path, err != 0 ? err : EIO);
+        FailFileStep("Cannot read", path, err != 0 ? err : EIO);
     }
     return bytes;
 }
@@ -237,7 +225,8 @@ TextReader::TextReader(const fs::path& path) : path_(path), text_(ReadFileBytes(
 
 std::string TextReader::ReadLine() {
     if (AtEndOfStream()) {
-        throw StoreError(Describe("Cannot read a line from", path_, "input past end of file"));
+        throw StoreError(
+            DescribeFileStep("Cannot read a line from", path_, "input past end of file"));
     }
     const size_t end = FindLineEnd(text_, pos_);
     if (end == std::string::npos) {
@@ -255,7 +244,8 @@ std::string TextReader::ReadLine() {
 
 std::string TextReader::ReadAll() {
     if (AtEndOfStream()) {
-        throw StoreError(Describe("Cannot read the text of", path_, "input past end of file"));
+        throw StoreError(
+            DescribeFileStep("Cannot read the text of", path_, "input past end of file"));
     }
     std::string rest = text_.substr(pos_);
     pos_ = text_.size();
@@ -284,7 +274,7 @@ void TextWriter::Close() {
     try {
         bytes = ReadFileBytes(path_);
     } catch (const StoreError& e) {
-        Fail(what, path_, e.reason());
+        FailFileStep(what, path_, e.reason());
     }
     if (bytes.empty()) {
         bytes = std::move(buffer_);
@@ -318,7 +308,7 @@ void CheckDeletable(const fs::path& path) {
 #ifndef _WIN32
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     if (::access(folder.c_str(), W_OK) != 0) {
-        Fail(what, path, errno);
+        FailFileStep(what, path, errno);
     }
 #endif
 }
@@ -335,10 +325,11 @@ void DeleteFile(const fs::path& path) {
     CheckWritable(what, path);
     std::error_code ec;
     if (const int err = BeforeStep(FileStep::Remove, path)) {
-        Fail(what, path, err);
+        FailFileStep(what, path, err);
     }
     if (!fs::remove(path, ec) || ec) {
-        Fail(what, path, ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory));
+        FailFileStep(what, path,
+                     ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory));
     }
 }
 
@@ -347,7 +338,7 @@ std::vector<std::string> ListFiles(const fs::path& folder) {
     std::vector<std::string> names;
     fs::directory_iterator it(folder, ec);
     if (ec) {
-        Fail("Cannot list the folder", folder, ec);
+        FailFileStep("Cannot list the folder", folder, ec);
     }
     for (fs::directory_iterator end; it != end; it.increment(ec)) {
         std::error_code statError;
@@ -356,7 +347,7 @@ std::vector<std::string> ListFiles(const fs::path& folder) {
         }
     }
     if (ec) {
-        Fail("Cannot list the folder", folder, ec);
+        FailFileStep("Cannot list the folder", folder, ec);
     }
     std::sort(names.begin(), names.end());
     return names;

@@ -11,19 +11,6 @@ namespace kestrane {
 
 namespace {
 
-std::string Describe(std::string_view what, const fs::path& path, std::string_view reason) {
-    std::string d(what);
-    d += ' ';
-    d += path.string();
-    d += ": ";
-    d += reason;
-    return d;
-}
-
-[[noreturn]] void Fail(std::string_view what, const fs::path& path, const std::string& reason) {
-    throw StoreError(Describe(what, path, reason), reason);
-}
-
 char FoldAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -52,7 +39,8 @@ void CheckNotDanglingLink(std::string_view what, const fs::path& path) {
     std::error_code ec;
     if (fs::is_symlink(fs::symlink_status(path, ec)) && !fs::exists(fs::status(path, ec))) {
         const fs::path target = fs::read_symlink(path, ec);
-        Fail(what, path, "it is a symbolic link to " + target.string() + ", which does not exist");
+        FailFileStep(what, path,
+                     "it is a symbolic link to " + target.string() + ", which does not exist");
     }
 }
 
@@ -71,8 +59,9 @@ fs::path ResolvePath(const fs::path& appFolder, std::string_view suffix) {
             continue;
         }
         if (component == "." || component == "..") {
-            throw StoreError(Describe("Cannot use the path", appFolder / std::string(suffix),
-                                      "it leaves the application folder"));
+            throw StoreError(DescribeFileStep("Cannot use the path",
+                                              appFolder / std::string(suffix),
+                                              "it leaves the application folder"));
         }
         const std::string name(component);
         if (existing) {
@@ -121,11 +110,12 @@ void CheckNoLinkOutside(const fs::path& appFolder, const fs::path& path) {
     const fs::path app = fs::weakly_canonical(appFolder, appError);
     const fs::path folder = fs::weakly_canonical(path.parent_path(), folderError);
     if (targetError || appError || folderError) {
-        Fail("Cannot write", path, "it is a symbolic link that cannot be followed");
+        FailFileStep("Cannot write", path, "it is a symbolic link that cannot be followed");
     }
     if (!IsInside(app, target) && !IsInside(folder, target)) {
-        Fail("Cannot write", path,
-             "it is a symbolic link to " + target.string() + ", outside the application folder");
+        FailFileStep(
+            "Cannot write", path,
+            "it is a symbolic link to " + target.string() + ", outside the application folder");
     }
 }
 
