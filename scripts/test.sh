@@ -10,7 +10,13 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRANE_SANITI
 cmake --build "$build" -j"$(nproc)"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
-export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
+# The tests run the program as other users too (nobody, kestest): the suppressions are read from
+# a copy they can read, wherever the checkout is.
+supp=$(mktemp /tmp/kestrane-lsan.XXXXXX)
+cp "$root/tests/lsan.supp" "$supp"
+chmod 644 "$supp"
+trap 'rm -f "$supp"' EXIT
+export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$build"
 ctest --output-on-failure --timeout 600
@@ -23,7 +29,7 @@ cmake -S "$root" -B "$fuzzbuild" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKESTRANE_SANITIZE=ON -DBUILD_TESTING=OFF -DKESTRANE_BENCH=OFF
 cmake --build "$fuzzbuild" --target kestrane_fuzz -j"$(nproc)"
 corpus=$(mktemp -d)
-trap 'rm -rf "$corpus"' EXIT
+trap 'rm -rf "$corpus" "$supp"' EXIT
 while read -r target; do
     [ -n "$target" ] || continue
     name=$(basename "$target")
