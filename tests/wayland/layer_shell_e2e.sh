@@ -8,6 +8,9 @@
 #   1. A run started at logon: the letters appear above the full-screen native window and go
 #      again, message after message. The display times and pauses the captures saw are printed
 #      (a capture takes about 20 ms, so they are that coarse).
+#  1b. The output at scale 2 and 1.5 while the run goes on: the letters stay in the middle, at
+#      the scale times their height at 1; at 2 they are drawn at the output's resolution, not
+#      magnified (their edges, in the output's pixels, as thin as at 1).
 #   2. A click on the letters while they are up, and one at the same point between two
 #      messages, each reach the native window beneath.
 #   3. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
@@ -145,6 +148,57 @@ say "seen in 9 s:${report:- nothing changed} (display 2000 ms, pause 1000 ms)"
 [ "$state" = up ] || wait_for 5 letters_up || fail "no letters after the last pause"
 wait_for 5 letters_gone || fail "the letters stay"
 say "letters came and went ${ups} times more"
+
+# --- 1b. Scaled outputs ---------------------------------------------------------------------------
+
+step=scale
+# The letters in a capture of the whole output, in its own pixels: "width height left top
+# edges", edges being the half-tone pixels at their edges per 1000 solid ones (green over the
+# native window's (40,40,60): a solid pixel's green is above 87 %, a half-tone's between 28 and
+# 87 %). Letters drawn at the output's scale have half as many edges per solid pixel as ones
+# drawn at 1 and magnified.
+letters_at() {
+    local w h x y solid
+    grim -t ppm "$work/out.ppm" || return 1
+    read -r w h x y < <(convert "$work/out.ppm" -fuzz 22% -fill black +opaque '#00FF00' \
+        -fill white -opaque '#00FF00' -trim -format '%w %h %X %Y\n' info: 2>/dev/null | tr -d +)
+    [ "${h:-0}" -gt 4 ] || return 1
+    m() {
+        convert "$work/out.ppm" -crop "$((w + 6))x$((h + 6))+$((x - 3))+$((y - 3))" +repage \
+            -channel G -separate -threshold "$1%" -format '%[fx:int(mean*w*h)]' info:
+    }
+    solid=$(m 87)
+    [ "$solid" -gt 0 ] || return 1
+    echo "$w $h $x $y $((1000 * ($(m 28) - solid) / solid))"
+}
+output_letters_up() { letters_at >/dev/null; }
+output_letters_gone() { ! letters_at >/dev/null; }
+# A message shown since the last change: gone, up, gone and up again.
+next_letters() {
+    local i
+    for i in 1 2; do
+        wait_for 5 output_letters_gone && wait_for 5 output_letters_up || return 1
+    done
+}
+wait_for 5 output_letters_up || fail "no letters at scale 1"
+read -r _ h1 _ _ e1 < <(letters_at) || fail "no letters at scale 1"
+for scale in 2 1.5; do
+    swaymsg -q output HEADLESS-1 scale "$scale"
+    next_letters || fail "no letters at scale $scale"
+    read -r w h x y e < <(letters_at) || fail "no letters at scale $scale"
+    say "scale $scale: letters ${w}x$h at $x,$y, $e edge pixels per 1000 (at 1: $h1 high, $e1)"
+    want=$(awk -v h="$h1" -v s="$scale" 'BEGIN { print int(h * s + 0.5) }')
+    [ $((h - want)) -ge -3 ] && [ $((h - want)) -le 3 ] ||
+        fail "letters $h1 high at scale 1 are $h high at $scale"
+    dx=$((2 * x + w - 1280))
+    dy=$((2 * y + h - 800))
+    [ "${dx#-}" -le "$h" ] && [ "${dy#-}" -le "$h" ] || fail "the letters are off the middle at $scale"
+    if [ "$scale" = 2 ]; then
+        [ $((10 * e)) -le $((7 * e1)) ] || fail "the letters are magnified at scale 2, not drawn at it"
+    fi
+done
+swaymsg -q output HEADLESS-1 scale 1
+wait_for 10 letters_up || fail "no letters back at scale 1"
 
 # --- 2. Clicks -----------------------------------------------------------------------------------
 
