@@ -8,12 +8,12 @@
 #   1. A run started at logon: the letters appear above the full-screen native window and go
 #      again, message after message. The display times and pauses the captures saw are printed
 #      (a capture takes about 20 ms, so they are that coarse).
-#  1b. The output at scale 2 and 1.5 while the run goes on: the letters stay in the middle, at
-#      the scale times their height at 1; at 2 they are drawn at the output's resolution, not
-#      magnified (their edges, in the output's pixels, as thin as at 1).
 #   2. A click on the letters while they are up, and one at the same point between two
 #      messages, each reach the native window beneath.
-#   3. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
+#   3. The output at scale 2 and 1.5 while the run goes on: the letters stay in the middle, at
+#      the scale times their height at 1; at 2 they are drawn at the output's resolution, not
+#      magnified (their edges, in the output's pixels, as thin as at 1).
+#   4. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
 #      program cleanly: its Wayland connection is closed at exit without fault.
 #
 # The compositor's choice of path is the program's: with KESTRANE_FLASH_PATH=x11 set by the
@@ -149,7 +149,39 @@ say "seen in 9 s:${report:- nothing changed} (display 2000 ms, pause 1000 ms)"
 wait_for 5 letters_gone || fail "the letters stay"
 say "letters came and went ${ups} times more"
 
-# --- 1b. Scaled outputs ---------------------------------------------------------------------------
+# --- 2. Clicks -----------------------------------------------------------------------------------
+
+step=clicks
+# A pure green pixel of the letters, in screen coordinates.
+wait_for 5 letters_up || fail "no letters to click"
+read -r lx ly < <(convert "$work/shot.ppm" -depth 8 txt:- | awk -F'[,: ()]+' \
+    'NR > 1 && $3 < 40 && $4 > 230 && $5 < 40 && !n++ { print $1, $2 }')
+[ -n "$lx" ] || fail "no letter pixel to click"
+x=$((340 + lx))
+y=$((300 + ly))
+click() {
+    swaymsg -q seat seat0 cursor set "$x" "$y"
+    swaymsg -q seat seat0 cursor press button1
+    swaymsg -q seat seat0 cursor release button1
+}
+# Clicked as soon as the next message is seen, so that it is still up.
+wait_for 5 letters_gone || fail "the letters stay"
+wait_for 5 letters_up || fail "no letters after a pause"
+before=$(presses)
+click
+letters_up || fail "the letters went before the click was over"
+wait_for 5 test "$(presses)" -gt "$before" ||
+    fail "a click on the letters at $x,$y did not reach the window beneath"
+grep -qx "press $x $y" "$work/presses" || fail "the click arrived elsewhere: $(tail -n 1 "$work/presses")"
+say "a click on the letters at $x,$y reached the native window beneath"
+wait_for 5 letters_gone || fail "the letters stay"
+before=$(presses)
+click
+wait_for 5 test "$(presses)" -gt "$before" ||
+    fail "a click between two messages at $x,$y did not reach the window beneath"
+say "a click at the same point between two messages reached it too"
+
+# --- 3. Scaled outputs ----------------------------------------------------------------------------
 
 step=scale
 # The letters in a capture of the whole output, in its own pixels: "width height left top
@@ -200,39 +232,7 @@ done
 swaymsg -q output HEADLESS-1 scale 1
 wait_for 10 letters_up || fail "no letters back at scale 1"
 
-# --- 2. Clicks -----------------------------------------------------------------------------------
-
-step=clicks
-# A pure green pixel of the letters, in screen coordinates.
-wait_for 5 letters_up || fail "no letters to click"
-read -r lx ly < <(convert "$work/shot.ppm" -depth 8 txt:- | awk -F'[,: ()]+' \
-    'NR > 1 && $3 < 40 && $4 > 230 && $5 < 40 && !n++ { print $1, $2 }')
-[ -n "$lx" ] || fail "no letter pixel to click"
-x=$((340 + lx))
-y=$((300 + ly))
-click() {
-    swaymsg -q seat seat0 cursor set "$x" "$y"
-    swaymsg -q seat seat0 cursor press button1
-    swaymsg -q seat seat0 cursor release button1
-}
-# Clicked as soon as the next message is seen, so that it is still up.
-wait_for 5 letters_gone || fail "the letters stay"
-wait_for 5 letters_up || fail "no letters after a pause"
-before=$(presses)
-click
-letters_up || fail "the letters went before the click was over"
-wait_for 5 test "$(presses)" -gt "$before" ||
-    fail "a click on the letters at $x,$y did not reach the window beneath"
-grep -qx "press $x $y" "$work/presses" || fail "the click arrived elsewhere: $(tail -n 1 "$work/presses")"
-say "a click on the letters at $x,$y reached the native window beneath"
-wait_for 5 letters_gone || fail "the letters stay"
-before=$(presses)
-click
-wait_for 5 test "$(presses)" -gt "$before" ||
-    fail "a click between two messages at $x,$y did not reach the window beneath"
-say "a click at the same point between two messages reached it too"
-
-# --- 3. Close ------------------------------------------------------------------------------------
+# --- 4. Close ------------------------------------------------------------------------------------
 
 step=close
 # The native window goes, and with it its pointer: one without a window takes its place.
