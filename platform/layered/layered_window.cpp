@@ -305,11 +305,14 @@ QRegion KeyedRegion(const QImage& content, std::uint32_t crKey, bool useKey) {
 
 namespace {
 
-// The window's content as it looks now, rendered on a transparent background at the given
-// device pixel ratio: the X surface shows it pixel for pixel in the server's pixels (the
-// widget's size times its ratio, rounded as the surface rounds it); the toolkit's own window
-// takes it at 1, in the widget's pixels, like its shape.
-QImage Render(QWidget* w, qreal ratio = 1.0) {
+// The window's content as it looks now, rendered on a transparent background at the device
+// pixel ratio of what shows it: on the layer-shell path the output's scale (wayland_surface.h);
+// on X the widget's ratio, pixel for pixel in the server's pixels (the widget's size times its
+// ratio, rounded as the surface rounds it); the toolkit's own window takes it at 1, in the
+// widget's pixels, like its shape.
+QImage Render(QWidget* w) {
+    const qreal ratio =
+        wayland::ContentRatio(w).value_or(x11::Available() ? w->devicePixelRatioF() : 1.0);
     const QSize size(qRound(w->width() * ratio), qRound(w->height() * ratio));
     QImage content(size, QImage::Format_ARGB32_Premultiplied);
     content.setDevicePixelRatio(ratio);
@@ -328,7 +331,7 @@ void Prepare(HWND hWnd) {
         return;  // elsewhere there is nothing to hand over ahead of time
     }
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
-    e->prepared = Render(e->window, e->window->devicePixelRatioF());
+    e->prepared = Render(e->window);
     e->preparedShape = KeyedRegion(e->prepared, e->key, useKey);
     const QImage keyed = useKey ? WithoutKey(e->prepared, e->key) : e->prepared;
     if (native) {
@@ -349,7 +352,7 @@ std::optional<std::chrono::steady_clock::time_point> Present(
     if (!onX && !w->mask().isEmpty()) {
         w->clearMask();  // rendering is clipped to the mask, which belongs to the old content
     }
-    const QImage content = Render(w, onX ? w->devicePixelRatioF() : 1.0);
+    const QImage content = Render(w);
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
     // Content prepared ahead is used when the window still looks exactly like it.
     const bool usePrepared = !e->prepared.isNull() && e->prepared == content;

@@ -18,15 +18,16 @@ ShmBuffer::~ShmBuffer() {
     }
 }
 
-std::unique_ptr<ShmBuffer> MakeShmBuffer(wl_shm* shm, const QImage& picture) {
+std::unique_ptr<ShmBuffer> MakeShmBuffer(wl_shm* shm, const QImage& picture, int multiple) {
     const QImage img = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (img.isNull()) {
+    if (img.isNull() || multiple < 1) {
         return nullptr;
     }
     auto b = std::make_unique<ShmBuffer>();
-    b->pixels = img.size();
-    const int stride = img.width() * 4;
-    b->size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(img.height());
+    auto whole = [multiple](int n) { return (n + multiple - 1) / multiple * multiple; };
+    b->pixels = QSize(whole(img.width()), whole(img.height()));
+    const int stride = b->pixels.width() * 4;
+    b->size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(b->pixels.height());
     const int fd = memfd_create("kestrane-flash", MFD_CLOEXEC);
     if (fd < 0 || ftruncate(fd, static_cast<off_t>(b->size)) != 0) {
         if (fd >= 0) {
@@ -40,12 +41,13 @@ std::unique_ptr<ShmBuffer> MakeShmBuffer(wl_shm* shm, const QImage& picture) {
         return nullptr;
     }
     b->data = data;
+    // A new file reads as zeros: the padding is transparent already.
     for (int y = 0; y < img.height(); ++y) {
         std::memcpy(static_cast<char*>(data) + static_cast<std::ptrdiff_t>(y) * stride,
-                    img.constScanLine(y), static_cast<std::size_t>(stride));
+                    img.constScanLine(y), static_cast<std::size_t>(img.width()) * 4);
     }
     wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(b->size));
-    b->buffer = wl_shm_pool_create_buffer(pool, 0, img.width(), img.height(), stride,
+    b->buffer = wl_shm_pool_create_buffer(pool, 0, b->pixels.width(), b->pixels.height(), stride,
                                           WL_SHM_FORMAT_ARGB8888);
     wl_shm_pool_destroy(pool);
     close(fd);  // the compositor has its own reference once the pool is sent
@@ -55,10 +57,10 @@ std::unique_ptr<ShmBuffer> MakeShmBuffer(wl_shm* shm, const QImage& picture) {
     return b;
 }
 
-std::unique_ptr<ShmBuffer> TransparentPixel(wl_shm* shm) {
+std::unique_ptr<ShmBuffer> TransparentPixel(wl_shm* shm, int scale) {
     QImage pixel(1, 1, QImage::Format_ARGB32_Premultiplied);
     pixel.fill(Qt::transparent);
-    return MakeShmBuffer(shm, pixel);
+    return MakeShmBuffer(shm, pixel, scale);
 }
 
 }  // namespace platform::layered::wayland

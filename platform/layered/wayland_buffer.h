@@ -26,10 +26,12 @@ struct ShmBuffer {
     bool busy = false;  // attached: the compositor may read it until it lets it go
 };
 
-// A buffer holding the picture, or nullptr when the memory cannot be had.
-std::unique_ptr<ShmBuffer> MakeShmBuffer(wl_shm* shm, const QImage& picture);
+// A buffer holding the picture at its top left, its width and height made whole multiples of
+// `multiple` (a surface's buffer scale) with transparent pixels; nullptr when the memory cannot
+// be had.
+std::unique_ptr<ShmBuffer> MakeShmBuffer(wl_shm* shm, const QImage& picture, int multiple = 1);
 
-// One fully transparent pixel.
-std::unique_ptr<ShmBuffer> TransparentPixel(wl_shm* shm);
+// One fully transparent surface pixel: scale x scale buffer pixels.
+std::unique_ptr<ShmBuffer> TransparentPixel(wl_shm* shm, int scale = 1);
 
 }  // namespace platform::layered::wayland

@@ -2,6 +2,7 @@
 
 #include "platform/layered/protocols/presentation-time-client.h"
 #include "platform/layered/protocols/wlr-layer-shell-unstable-v1-client.h"
+#include "platform/layered/protocols/xdg-output-unstable-v1-client.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -30,10 +31,22 @@ void OutputMode(void* data, wl_output*, uint32_t flags, int32_t, int32_t, int32_
 }
 
 void OutputDone(void*, wl_output*) {}
-void OutputScale(void*, wl_output*, int32_t) {}
+void OutputScale(void* data, wl_output*, int32_t factor) {
+    static_cast<Connection::Output*>(data)->scale = std::max(1, factor);
+}
 
 const wl_output_listener kOutputListener = {OutputGeometry, OutputMode, OutputDone,
                                             OutputScale,    nullptr,    nullptr};
+
+const zxdg_output_v1_listener kLayoutListener = {
+    [](void*, zxdg_output_v1*, int32_t, int32_t) {},
+    [](void* data, zxdg_output_v1*, int32_t width, int32_t height) {
+        static_cast<Connection::Output*>(data)->logicalSize = QSize(width, height);
+    },
+    [](void*, zxdg_output_v1*) {},
+    [](void*, zxdg_output_v1*, const char*) {},
+    [](void*, zxdg_output_v1*, const char*) {},
+};
 
 void ClockId(void* data, wp_presentation*, uint32_t clock) {
     *static_cast<unsigned*>(data) = clock;
@@ -102,7 +115,13 @@ Connection::~Connection() {
         return;
     }
     for (auto& o : outputs_) {
+        if (o->layout != nullptr) {
+            zxdg_output_v1_destroy(o->layout);
+        }
         wl_output_destroy(o->output);
+    }
+    if (outputManager_ != nullptr) {
+        zxdg_output_manager_v1_destroy(outputManager_);
     }
     if (presentation_ != nullptr) {
         wp_presentation_destroy(presentation_);
@@ -139,12 +158,26 @@ void Connection::Global(void* data, wl_registry* registry, uint32_t name, const 
     } else if (iface == wp_presentation_interface.name && c->presentation_ == nullptr) {
         c->presentation_ = static_cast<wp_presentation*>(bind(&wp_presentation_interface, 1));
         wp_presentation_add_listener(c->presentation_, &kPresentationListener, &c->clockId_);
+    } else if (iface == zxdg_output_manager_v1_interface.name && c->outputManager_ == nullptr) {
+        c->outputManager_ =
+            static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 2));
+        for (auto& o : c->outputs_) {
+            c->DescribeOutput(*o);
+        }
     } else if (iface == wl_output_interface.name) {
         auto out = std::make_unique<Output>();
         out->name = name;
         out->output = static_cast<wl_output*>(bind(&wl_output_interface, 2));
         wl_output_add_listener(out->output, &kOutputListener, out.get());
+        c->DescribeOutput(*out);
         c->outputs_.push_back(std::move(out));
+    }
+}
+
+void Connection::DescribeOutput(Output& out) {
+    if (outputManager_ != nullptr && out.layout == nullptr) {
+        out.layout = zxdg_output_manager_v1_get_xdg_output(outputManager_, out.output);
+        zxdg_output_v1_add_listener(out.layout, &kLayoutListener, &out);
     }
 }
 
@@ -153,6 +186,9 @@ void Connection::GlobalRemove(void* data, wl_registry*, uint32_t name) {
     auto& outs = c->outputs_;
     for (auto it = outs.begin(); it != outs.end(); ++it) {
         if ((*it)->name == name) {
+            if ((*it)->layout != nullptr) {
+                zxdg_output_v1_destroy((*it)->layout);
+            }
             wl_output_destroy((*it)->output);
             outs.erase(it);
             return;
@@ -176,6 +212,25 @@ QPoint Connection::PositionOf(wl_output* output) const {
         }
     }
     return QPoint(0, 0);
+}
+
+const Connection::Output* Connection::Find(wl_output* output) const {
+    for (const auto& o : outputs_) {
+        if (output == nullptr || o->output == output) {
+            return o.get();
+        }
+    }
+    return nullptr;
+}
+
+int Connection::ScaleOf(wl_output* output) const {
+    const Output* o = Find(output);
+    return o != nullptr ? o->scale : 1;
+}
+
+QSize Connection::LogicalSizeOf(wl_output* output) const {
+    const Output* o = Find(output);
+    return o != nullptr ? o->logicalSize : QSize();
 }
 
 Clock::duration Connection::FrameOf(wl_output* output) const {

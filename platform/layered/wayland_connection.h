@@ -3,13 +3,15 @@
 //
 // It relies on the compositor offering wl_compositor, wl_shm and zwlr_layer_shell_v1 (the
 // wlroots compositors such as sway, and KDE's KWin); wp_presentation (when the compositor
-// showed a frame) is used where offered. Events are read on the GUI thread: a socket notifier
+// showed a frame) and zxdg_output_manager_v1 (an output's size in layout coordinates) are used
+// where offered. Events are read on the GUI thread: a socket notifier
 // dispatches what arrives while the event loop runs, and Wait reads them itself for a bounded
 // time while a caller waits for an answer.
 #pragma once
 
 #include <QPoint>
 #include <QPointer>
+#include <QSize>
 #include <QSocketNotifier>
 
 #include <chrono>
@@ -24,6 +26,8 @@ struct wl_output;
 struct wl_registry;
 struct wl_shm;
 struct wp_presentation;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 struct zwlr_layer_shell_v1;
 
 namespace platform::layered::wayland {
@@ -51,6 +55,12 @@ class Connection {
     // of a screen as XWayland reports it), or nullptr (the compositor then chooses).
     wl_output* OutputAt(QPoint topLeft) const;
     QPoint PositionOf(wl_output* output) const;
+    // The output's scale (wl_output's, a whole number: a fractional scale is announced rounded
+    // up), 1 where not told; of the first output for nullptr.
+    int ScaleOf(wl_output* output) const;
+    // The output's size in layout coordinates (surface-local coordinates on it), or an empty
+    // size where the compositor does not say; of the first output for nullptr.
+    QSize LogicalSizeOf(wl_output* output) const;
     // The frame length of an output's current mode (of the first output for nullptr), or zero.
     Clock::duration FrameOf(wl_output* output) const;
 
@@ -70,6 +80,9 @@ class Connection {
         std::uint32_t name = 0;
         QPoint position;
         int refreshMhz = 0;
+        int scale = 1;
+        QSize logicalSize;
+        zxdg_output_v1* layout = nullptr;  // the output's layout description
     };
 
     // The registry's announcements.
@@ -80,6 +93,9 @@ class Connection {
   private:
     Connection() = default;
     bool Open();
+    // Asks for the output's layout description, once both it and the manager are bound.
+    void DescribeOutput(Output& out);
+    const Output* Find(wl_output* output) const;
     // Reads what arrives within `timeout` and dispatches it.
     void Read(std::chrono::nanoseconds timeout);
 
@@ -90,6 +106,7 @@ class Connection {
     wl_shm* shm_ = nullptr;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     wp_presentation* presentation_ = nullptr;
+    zxdg_output_manager_v1* outputManager_ = nullptr;
     unsigned clockId_ = 1;  // CLOCK_MONOTONIC, the steady clock's, unless the compositor says
     std::vector<std::unique_ptr<Output>> outputs_;
     QPointer<QSocketNotifier> notifier_;

@@ -5,6 +5,7 @@
 #include "platform/layered/wayland_buffer.h"
 #include "platform/layered/wayland_connection.h"
 #include "platform/layered/wayland_feedback.h"
+#include "platform/layered/x11_screen_origin.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -49,8 +50,26 @@ class Surface {
     // comes while nothing is due on screen.
     void Prepare(const QImage& content) {
         if (c_->Ok() && Layer(ScreenOrigin())) {
-            prepared_ = MakeShmBuffer(c_->Shm(), content);
+            preparedScale_ = c_->ScaleOf(output_);
+            prepared_ = MakeShmBuffer(c_->Shm(), content, preparedScale_);
         }
+    }
+
+    // Buffer pixels per pixel of the widget: the output's scale times the layout's pixels per
+    // pixel of Qt's screen. Qt's screen is XWayland's (whose pixels are the layout's, or the
+    // output's when XWayland programs scale themselves) divided by Qt's own factor, or on
+    // Wayland the output's layout size; comparing the sizes covers each case.
+    qreal ContentRatio() const {
+        const QScreen* screen = Screen();
+        wl_output* output = layer_ != nullptr ? output_ : c_->OutputAt(ScreenOrigin());
+        const QSize layout = c_->LogicalSizeOf(output);
+        qreal perQtPixel = QGuiApplication::platformName() == QLatin1String("xcb") && screen
+                               ? screen->devicePixelRatio()
+                               : 1.0;
+        if (screen && !layout.isEmpty() && screen->geometry().width() > 0) {
+            perQtPixel = static_cast<qreal>(layout.width()) / screen->geometry().width();
+        }
+        return perQtPixel * c_->ScaleOf(output);
     }
 
     std::optional<Clock::time_point> Present(const QImage& content, bool blank, bool usePrepared,
@@ -67,6 +86,10 @@ class Surface {
         if (!Layer(screenAt)) {
             return std::nullopt;
         }
+        const int scale = c_->ScaleOf(output_);
+        if (next && preparedScale_ != scale) {
+            next.reset();  // made for another scale
+        }
         // A change with a due time goes in the frame due (frame_timing.h).
         std::optional<Clock::time_point> target;
         if (due && firstShown_ && !blank_) {
@@ -77,18 +100,30 @@ class Surface {
         }
         const Clock::time_point sent = Clock::now();
         if (blank) {
-            next = TransparentPixel(c_->Shm());  // the surface stays mapped: no configure round
+            // The surface stays mapped: no configure round.
+            next = TransparentPixel(c_->Shm(), scale);
         } else if (!next) {
-            next = MakeShmBuffer(c_->Shm(), content);
+            next = MakeShmBuffer(c_->Shm(), content, scale);
         }
         if (!next) {
             return std::nullopt;
         }
+        // Margins and size in surface-local (layout) coordinates: the widget's offset into its
+        // screen and the content's size at the layout's pixels per pixel of the widget; the
+        // buffer holds the output's scale times as many pixels, so the letters are drawn at the
+        // output's own resolution.
+        if (scale != bufferScale_) {
+            wl_surface_set_buffer_scale(surface_, scale);
+            bufferScale_ = scale;
+        }
         const QPoint origin = output_ ? c_->PositionOf(output_) : screenAt;
-        const QPoint at = widget_->pos() * widget_->devicePixelRatioF() - origin;
+        const QScreen* screen = Screen();
+        const QPointF offset =
+            screen ? QPointF(widget_->pos() - screen->geometry().topLeft()) : QPointF();
+        const QPoint at = screenAt - origin + (offset * ContentRatio() / scale).toPoint();
         zwlr_layer_surface_v1_set_margin(layer_, at.y(), 0, 0, at.x());
-        zwlr_layer_surface_v1_set_size(layer_, static_cast<uint32_t>(next->pixels.width()),
-                                       static_cast<uint32_t>(next->pixels.height()));
+        zwlr_layer_surface_v1_set_size(layer_, static_cast<uint32_t>(next->pixels.width() / scale),
+                                       static_cast<uint32_t>(next->pixels.height() / scale));
         Feedback& fb = Send(std::move(next));
         blank_ = blank;
         firstShown_.reset();
@@ -155,12 +190,14 @@ class Surface {
         return mode > Clock::duration::zero() ? mode : kFallbackFrame;
     }
 
-    // The top left corner of the widget's screen in the window system's pixels, which are the
-    // compositor's layout coordinates for XWayland.
-    QPoint ScreenOrigin() const {
-        const QScreen* screen = widget_->screen() ? widget_->screen() : qGuiApp->primaryScreen();
-        return screen ? screen->geometry().topLeft() * widget_->devicePixelRatioF() : QPoint();
+    const QScreen* Screen() const {
+        return widget_->screen() ? widget_->screen() : qGuiApp->primaryScreen();
     }
+
+    // The top left corner of the widget's screen in the window system's pixels, which are the
+    // compositor's layout coordinates for XWayland (x11_screen_origin.h), and Qt's own on
+    // Wayland.
+    QPoint ScreenOrigin() const { return x11::NativeOrigin(Screen()); }
 
     // The layer surface on the output at `screenAt`, made anew when it is elsewhere or was
     // closed; false when the compositor does not configure it.
@@ -192,6 +229,8 @@ class Surface {
         zwlr_layer_surface_v1_set_keyboard_interactivity(
             layer_, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
         zwlr_layer_surface_v1_set_size(layer_, 1, 1);
+        bufferScale_ = c_->ScaleOf(output);
+        wl_surface_set_buffer_scale(surface_, bufferScale_);
         wl_surface_commit(surface_);
         c_->Wait(Clock::now() + std::chrono::seconds(1), [this] { return configured_; });
         if (!configured_ || closed_) {
@@ -200,7 +239,7 @@ class Surface {
         // One transparent pixel first: the surface is mapped from now on, and its feedback
         // shows whether the compositor gives presentation feedback before any message's timing
         // depends on that.
-        std::unique_ptr<ShmBuffer> pixel = TransparentPixel(c_->Shm());
+        std::unique_ptr<ShmBuffer> pixel = TransparentPixel(c_->Shm(), bufferScale_);
         if (!pixel) {
             return false;
         }
@@ -263,6 +302,8 @@ class Surface {
     std::list<std::unique_ptr<ShmBuffer>>
         buffers_;  // attached now, or still read by the compositor
     std::unique_ptr<ShmBuffer> prepared_;
+    int preparedScale_ = 1;  // the buffer scale the prepared buffer was made for
+    int bufferScale_ = 1;    // the surface's buffer scale
     std::list<std::unique_ptr<Feedback>> feedbacks_;
     std::optional<Clock::time_point> firstShown_;  // the frame that first showed what is up
     Clock::duration refresh_{};                    // the frame length the compositor reports
@@ -322,6 +363,11 @@ std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
 std::optional<Clock::duration> Ahead(QWidget* window) {
     const Surface* s = SurfaceOf(window);
     return s ? s->Ahead() : std::nullopt;
+}
+
+std::optional<qreal> ContentRatio(QWidget* window) {
+    const Surface* s = SurfaceOf(window);
+    return s ? std::optional<qreal>(s->ContentRatio()) : std::nullopt;
 }
 
 }  // namespace platform::layered::wayland

@@ -9,10 +9,13 @@
 // beneath, during a message too; it never takes keyboard focus and keeps no space free of other
 // surfaces. It is anchored to the top left corner of the output that holds the widget's screen,
 // moved there by its margins and sized to the content: place, size and content change in one
-// commit, with no round trip to the compositor. Content is premultiplied ARGB in shared memory
-// the size of the content only (a full-output surface would hold some megabytes for a few
-// letters); showing nothing is a fully transparent pixel, so the surface stays mapped and the
-// next message needs no new configure round.
+// commit, with no round trip to the compositor. Margins and size are in the layout's
+// (surface-local) coordinates; the buffer is drawn at the output's scale (wl_output's, a whole
+// number; a fractional output takes it rounded up and the compositor scales it down), so the
+// letters are as crisp as the output allows and have the size a point has there. Content is
+// premultiplied ARGB in shared memory the size of the content only (a full-output surface would
+// hold some megabytes for a few letters); showing nothing is a fully transparent pixel, so the
+// surface stays mapped and the next message needs no new configure round.
 //
 // Every change is timed by the compositor's presentation feedback: Present returns the moment
 // the frame that showed it was shown. Where the compositor offers wp_presentation but gives no
@@ -59,5 +62,9 @@ std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
 // How long before a due time Present must be called to put the change in the frame due;
 // nothing while the window has no frame to count from.
 std::optional<Clock::duration> Ahead(QWidget* window);
+
+// The device pixel ratio to render the window's content at for its surface: buffer pixels per
+// pixel of the widget (above); nothing when the window has no surface.
+std::optional<qreal> ContentRatio(QWidget* window);
 
 }  // namespace platform::layered::wayland

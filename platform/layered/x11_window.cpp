@@ -1,6 +1,7 @@
 #include "platform/layered/x11_window.h"
 
 #include "platform/layered/x11_screen_damage.h"
+#include "platform/layered/x11_screen_origin.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -258,10 +259,12 @@ QRect Surface::Geometry() const {
 }
 
 QRect Surface::WidgetGeometry() const {
+    // The size at the ratio the content is rendered at; the place from the widget's offset
+    // into its screen, at that screen's factor (x11_screen_origin.h).
     const qreal ratio = widget_->devicePixelRatioF();
     const QRect g = widget_->geometry();
     return QRect(
-        QPoint(qRound(g.x() * ratio), qRound(g.y() * ratio)),
+        ToNative(g.topLeft(), widget_->screen()).toPoint(),
         QSize(std::max(1, qRound(g.width() * ratio)), std::max(1, qRound(g.height() * ratio))));
 }
 

@@ -10,6 +10,8 @@
 #      program's in its environment.
 #   2. At 200 % the Setup and Programs checks of setup_input.sh and programs_input.sh run once
 #      more, every position through the same layout, scaled (KESTRANE_INPUT_SCALE=2).
+#   3. Two monitors with Qt factors of their own (1 and 2, and the reverse): the flashed letters
+#      in the middle of the primary monitor's pixels, the primary not being the first one.
 #
 #   KESTRANE_X_SCREEN=2560x1600x24 tests/e2e/with-x.sh tests/input/scaled_input.sh \
 #       <staged folder> <artefact folder>
@@ -92,5 +94,45 @@ export PATH=$session_path
 for script in setup_input programs_input; do
     KESTRANE_INPUT_SCALE=2 bash "$(dirname "$0")/$script.sh" "$stage" || fail "$script failed at 200 %"
 done
+# --- 3. Two monitors of different scales ---------------------------------------------------------
+
+# The screen's left half (1280x800 at its top) and right half (1280x1600, the primary one) as
+# two RandR monitors, with Qt's own factor for each: a centred run started at logon puts its
+# letters in the middle of the primary monitor's pixels, at twice the height at 2 as at 1,
+# whichever monitor has which factor.
+step="two monitors"
+xrdb -remove
+xrandr --setmonitor Left 1280/338x800/211+0+0 none >/dev/null
+xrandr --setmonitor '*Right' 1280/338x1600/423+1280+0 screen >/dev/null
+put Images/SelectedOptions.txt 'Color;65280\r\nMsgduration;4000\r\nTimeBtnMsgs;1\r\nMsgOption;Center\r\nSelFont;DejaVu Sans\r\nSelFontBold;True\r\nSelFontItalic;False\r\nSelFontSize;24\r\n'
+put Images/AutoStart.txt '1\r\n'
+# The box of the letters' green on the screen: "width height left top".
+letters() {
+    screenshot
+    convert "$shot" -fuzz 20% -fill black +opaque '#00FF00' -fill white -opaque '#00FF00' \
+        -trim -format '%w %h %X %Y' info: 2>/dev/null | tr -d +
+}
+heights=()
+letters_up() { read -r lw lh lx ly <<<"$(letters)" && [ "$lh" -gt 4 ]; }
+for factors in 'Right=1;Left=2' 'Right=2;Left=1'; do
+    QT_SCREEN_SCALE_FACTORS=$factors start_program hidden
+    wait_for 30 letters_up || fail "no letters at $factors"
+    kill "$pid"
+    wait "$pid" || true
+    pid=""
+    say "letters at $factors: ${lw}x$lh at $lx,$ly"
+    # Twice the letters' middle against that of the right half (1920, 800); the letters sit a
+    # little right of and above the middle of their window.
+    dx=$((2 * lx + lw - 3840))
+    dy=$((2 * ly + lh - 1600))
+    [ "${dx#-}" -le $((lh / 2)) ] && [ "${dy#-}" -le "$lh" ] ||
+        fail "the letters at $factors are not in the middle of the primary monitor"
+    heights+=("$lh")
+done
+[ $((heights[1] - 2 * heights[0])) -ge -3 ] && [ $((heights[1] - 2 * heights[0])) -le 3 ] ||
+    fail "letters ${heights[0]} high at 1 are ${heights[1]} high at 2"
+xrandr --delmonitor Left
+xrandr --delmonitor Right
+
 [ "$failures" -eq 0 ] || { echo "$name: $failures checks failed" >&2; exit 1; }
 say "passed"

@@ -10,7 +10,10 @@
 #      (a capture takes about 20 ms, so they are that coarse).
 #   2. A click on the letters while they are up, and one at the same point between two
 #      messages, each reach the native window beneath.
-#   3. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
+#   3. The output at scale 2 and 1.5 while the run goes on: the letters stay in the middle, at
+#      the scale times their height at 1; at 2 they are drawn at the output's resolution, not
+#      magnified (their edges, in the output's pixels, as thin as at 1).
+#   4. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
 #      program cleanly: its Wayland connection is closed at exit without fault.
 #
 # The compositor's choice of path is the program's: with KESTRANE_FLASH_PATH=x11 set by the
@@ -178,7 +181,58 @@ wait_for 5 test "$(presses)" -gt "$before" ||
     fail "a click between two messages at $x,$y did not reach the window beneath"
 say "a click at the same point between two messages reached it too"
 
-# --- 3. Close ------------------------------------------------------------------------------------
+# --- 3. Scaled outputs ----------------------------------------------------------------------------
+
+step=scale
+# The letters in a capture of the whole output, in its own pixels: "width height left top
+# edges", edges being the half-tone pixels at their edges per 1000 solid ones (green over the
+# native window's (40,40,60): a solid pixel's green is above 87 %, a half-tone's between 28 and
+# 87 %). Letters drawn at the output's scale have half as many edges per solid pixel as ones
+# drawn at 1 and magnified.
+letters_at() {
+    local w h x y solid
+    grim -t ppm "$work/out.ppm" || return 1
+    read -r w h x y < <(convert "$work/out.ppm" -fuzz 22% -fill black +opaque '#00FF00' \
+        -fill white -opaque '#00FF00' -trim -format '%w %h %X %Y\n' info: 2>/dev/null | tr -d +)
+    [ "${h:-0}" -gt 4 ] || return 1
+    m() {
+        convert "$work/out.ppm" -crop "$((w + 6))x$((h + 6))+$((x - 3))+$((y - 3))" +repage \
+            -channel G -separate -threshold "$1%" -format '%[fx:int(mean*w*h)]' info:
+    }
+    solid=$(m 87)
+    [ "$solid" -gt 0 ] || return 1
+    echo "$w $h $x $y $((1000 * ($(m 28) - solid) / solid))"
+}
+output_letters_up() { letters_at >/dev/null; }
+output_letters_gone() { ! letters_at >/dev/null; }
+# A message shown since the last change: gone, up, gone and up again.
+next_letters() {
+    local i
+    for i in 1 2; do
+        wait_for 5 output_letters_gone && wait_for 5 output_letters_up || return 1
+    done
+}
+wait_for 5 output_letters_up || fail "no letters at scale 1"
+read -r _ h1 _ _ e1 < <(letters_at) || fail "no letters at scale 1"
+for scale in 2 1.5; do
+    swaymsg -q output HEADLESS-1 scale "$scale"
+    next_letters || fail "no letters at scale $scale"
+    read -r w h x y e < <(letters_at) || fail "no letters at scale $scale"
+    say "scale $scale: letters ${w}x$h at $x,$y, $e edge pixels per 1000 (at 1: $h1 high, $e1)"
+    want=$(awk -v h="$h1" -v s="$scale" 'BEGIN { print int(h * s + 0.5) }')
+    [ $((h - want)) -ge -3 ] && [ $((h - want)) -le 3 ] ||
+        fail "letters $h1 high at scale 1 are $h high at $scale"
+    dx=$((2 * x + w - 1280))
+    dy=$((2 * y + h - 800))
+    [ "${dx#-}" -le "$h" ] && [ "${dy#-}" -le "$h" ] || fail "the letters are off the middle at $scale"
+    if [ "$scale" = 2 ]; then
+        [ $((10 * e)) -le $((7 * e1)) ] || fail "the letters are magnified at scale 2, not drawn at it"
+    fi
+done
+swaymsg -q output HEADLESS-1 scale 1
+wait_for 10 letters_up || fail "no letters back at scale 1"
+
+# --- 4. Close ------------------------------------------------------------------------------------
 
 step=close
 # The native window goes, and with it its pointer: one without a window takes its place.
