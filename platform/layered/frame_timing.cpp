@@ -35,9 +35,11 @@ Clock::duration Pacing::Landing(Clock::duration frame) const {
     if (landingCount_ == 0) {
         return frame / 2;
     }
+    // (The count never exceeds the array; saying so keeps the optimiser from doubting it.)
+    const std::size_t count = std::min(landingCount_, kKept);
     std::array<Clock::duration, kKept> sorted = landings_;
-    std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(landingCount_));
-    return std::min<Clock::duration>(frame / 2, sorted[landingCount_ / 2] + kSpare);
+    std::sort(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(count));
+    return std::min<Clock::duration>(frame / 2, sorted[count / 2] + kSpare);
 }
 
 Clock::time_point Pacing::SendAt(Clock::time_point target, Clock::duration frame) const {
