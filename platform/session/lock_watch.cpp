@@ -147,10 +147,12 @@ void LockWatch::WatchSavers() {
     if (!bus.isConnected()) {
         return;
     }
-    bus.connect(QString::fromLatin1(kSavers[0].service), QString::fromLatin1(kSavers[0].path),
+    // Heard from any sender: a screen saver that has only just taken its name may announce a
+    // change before this program has learnt who owns the name (see SaverSaid).
+    bus.connect(QString(), QString::fromLatin1(kSavers[0].path),
                 QString::fromLatin1(kSavers[0].service), QStringLiteral("ActiveChanged"), this,
                 SLOT(OnFreedesktopSaver(bool)));
-    bus.connect(QString::fromLatin1(kSavers[1].service), QString::fromLatin1(kSavers[1].path),
+    bus.connect(QString(), QString::fromLatin1(kSavers[1].path),
                 QString::fromLatin1(kSavers[1].service), QStringLiteral("ActiveChanged"), this,
                 SLOT(OnGnomeSaver(bool)));
     // A screen saver that starts later is asked then; one that ends no longer counts.
@@ -182,23 +184,33 @@ void LockWatch::AskSaver(int which) {
     call.setAutoStartService(false);
     AskLater(this, QDBusConnection::sessionBus(), call, [this, which](QDBusPendingCall& answer) {
         const QDBusPendingReply<bool> reply = answer;
-        if (!reply.isError()) {
-            SetSaver(which, reply.value());
-        }
+        // No screen saver answering (none there) is an inactive one.
+        SetSaver(which, !reply.isError() && reply.value());
     });
 }
 
 void LockWatch::OnFreedesktopSaver(bool active) {
-    SetSaver(0, active);
+    SaverSaid(0, active);
 }
 
 void LockWatch::OnGnomeSaver(bool active) {
-    SetSaver(1, active);
+    SaverSaid(1, active);
+}
+
+// A lock is taken at its word at once, which is the safe way to err; either way the screen
+// saver that owns the name is asked, and its answer is what counts.
+void LockWatch::SaverSaid(int which, bool active) {
+    if (active) {
+        SetSaver(which, true);
+    }
+    AskSaver(which);
 }
 
 void LockWatch::SetSaver(int which, bool active) {
+    if (savers_[which] != active) {
+        requested_ = false;  // the screen saver reports for itself
+    }
     savers_[which] = active;
-    requested_ = false;  // the screen saver reports for itself
     Report();
 }
 

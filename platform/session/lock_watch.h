@@ -11,8 +11,8 @@
 //     saver reports again.
 //   - the desktop's screen saver on the session bus, for desktops whose locker does not tell
 //     logind: org.freedesktop.ScreenSaver (KDE Plasma, XFCE) and org.gnome.ScreenSaver
-//     (GNOME), their ActiveChanged signal and GetActive. A screen saver that leaves the bus
-//     counts as inactive.
+//     (GNOME), their ActiveChanged signal and GetActive. A screen saver that leaves the bus, or
+//     does not answer, counts as inactive.
 //
 // Every question is asked without waiting for the answer, so start-up is never held up; where
 // there is no bus (or no system bus socket at all, which is not even tried) or nobody answers,
@@ -55,6 +55,7 @@ class LockWatch : public QObject {
     void ReadLockedHint();
     void WatchSavers();
     void AskSaver(int which);
+    void SaverSaid(int which, bool active);
     void SetSaver(int which, bool active);
     void Report();
 

@@ -10,7 +10,9 @@
 #      (a capture takes about 20 ms, so they are that coarse).
 #   2. A click on the letters while they are up, and one at the same point between two
 #      messages, each reach the native window beneath.
-#   3. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
+#   3. The session locked (a stand-in logind on a private system bus sets LockedHint): the
+#      letters go at once and none come until it is unlocked.
+#   4. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
 #      program cleanly: its Wayland connection is closed at exit without fault.
 #
 # The compositor's choice of path is the program's: with KESTRANE_FLASH_PATH=x11 set by the
@@ -96,6 +98,16 @@ procs+=($!)
 wait_for 20 grep -q '^ready' "$work/presses" 2>/dev/null || fail "the native window did not come up"
 presses() { grep -c '^press' "$work/presses" || true; }
 
+# logind, as far as locking goes: a stand-in on a private system bus, there from the start.
+dbus-daemon --session --address="unix:path=$work/system_bus" --nofork >"$work/system_bus.log" 2>&1 &
+procs+=($!)
+wait_for 10 test -S "$work/system_bus" || fail "the private system bus did not start"
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/system_bus"
+/usr/bin/python3 "$(dirname "$0")/../e2e/lock_standin.py" logind >"$work/standin.out" \
+    2>"$work/standin.log" &
+procs+=($!)
+wait_for 10 grep -qs ready "$work/standin.out" || fail "the logind stand-in did not start"
+
 # --- 1. A run ------------------------------------------------------------------------------------
 
 step=run
@@ -178,7 +190,24 @@ wait_for 5 test "$(presses)" -gt "$before" ||
     fail "a click between two messages at $x,$y did not reach the window beneath"
 say "a click at the same point between two messages reached it too"
 
-# --- 3. Close ------------------------------------------------------------------------------------
+# --- 3. A locked session ------------------------------------------------------------------------
+
+step=lock
+locked_hint() {
+    gdbus call --system --dest org.freedesktop.login1 --object-path \
+        /org/freedesktop/login1/session/_31 --method org.freedesktop.login1.Session.SetLockedHint \
+        "$1" >/dev/null || fail "SetLockedHint $1 failed"
+}
+wait_for 5 letters_up || fail "no letters before locking"
+locked_hint true
+wait_for 3 letters_gone || fail "the letters stayed after locking"
+end=$((SECONDS + 4))
+while [ "$SECONDS" -lt "$end" ]; do letters_gone || fail "letters while locked"; done
+locked_hint false
+wait_for 5 letters_up || fail "no letters after unlocking"
+say "locked: no letters for 4 s; unlocked: letters again"
+
+# --- 4. Close ------------------------------------------------------------------------------------
 
 step=close
 # The native window goes, and with it its pointer: one without a window takes its place.
