@@ -7,12 +7,12 @@
 #
 #   1. A run started at logon: the letters appear above the full-screen native window and go
 #      again, message after message. The display times and pauses the captures saw are printed
-#      (a capture takes about 20 ms, so they are that coarse).
+#      (a capture takes about 20 ms, so they are that coarse). Then the session is locked (a
+#      stand-in logind on a private system bus sets LockedHint): the letters go and none come
+#      until it is unlocked.
 #   2. A click on the letters while they are up, and one at the same point between two
 #      messages, each reach the native window beneath.
-#   3. The session locked (a stand-in logind on a private system bus sets LockedHint): the
-#      letters go at once and none come until it is unlocked.
-#   4. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
+#   3. With the native window gone, a click on the panel's Close picture (on XWayland) ends the
 #      program cleanly: its Wayland connection is closed at exit without fault.
 #
 # The compositor's choice of path is the program's: with KESTRANE_FLASH_PATH=x11 set by the
@@ -158,6 +158,22 @@ say "seen in 9 s:${report:- nothing changed} (display 2000 ms, pause 1000 ms)"
 wait_for 5 letters_gone || fail "the letters stay"
 say "letters came and went ${ups} times more"
 
+# The session locked and unlocked.
+step=lock
+locked_hint() {
+    gdbus call --system --dest org.freedesktop.login1 --object-path \
+        /org/freedesktop/login1/session/_31 --method org.freedesktop.login1.Session.SetLockedHint \
+        "$1" >/dev/null || fail "SetLockedHint $1 failed"
+}
+wait_for 5 letters_up || fail "no letters before locking"
+locked_hint true
+wait_for 3 letters_gone || fail "the letters stayed after locking"
+end=$((SECONDS + 4))
+while [ "$SECONDS" -lt "$end" ]; do letters_gone || fail "letters while locked"; done
+locked_hint false
+wait_for 5 letters_up || fail "no letters after unlocking"
+say "locked: no letters for 4 s; unlocked: letters again"
+
 # --- 2. Clicks -----------------------------------------------------------------------------------
 
 step=clicks
@@ -190,24 +206,7 @@ wait_for 5 test "$(presses)" -gt "$before" ||
     fail "a click between two messages at $x,$y did not reach the window beneath"
 say "a click at the same point between two messages reached it too"
 
-# --- 3. A locked session ------------------------------------------------------------------------
-
-step=lock
-locked_hint() {
-    gdbus call --system --dest org.freedesktop.login1 --object-path \
-        /org/freedesktop/login1/session/_31 --method org.freedesktop.login1.Session.SetLockedHint \
-        "$1" >/dev/null || fail "SetLockedHint $1 failed"
-}
-wait_for 5 letters_up || fail "no letters before locking"
-locked_hint true
-wait_for 3 letters_gone || fail "the letters stayed after locking"
-end=$((SECONDS + 4))
-while [ "$SECONDS" -lt "$end" ]; do letters_gone || fail "letters while locked"; done
-locked_hint false
-wait_for 5 letters_up || fail "no letters after unlocking"
-say "locked: no letters for 4 s; unlocked: letters again"
-
-# --- 4. Close ------------------------------------------------------------------------------------
+# --- 3. Close ------------------------------------------------------------------------------------
 
 step=close
 # The native window goes, and with it its pointer: one without a window takes its place.
