@@ -39,10 +39,6 @@ class Session(dbus.service.Object):
                                                 name="org.freedesktop.DBus.Error.UnknownProperty")
         return dbus.Boolean(self.locked)
 
-    @dbus.service.method(PROPS, in_signature="s", out_signature="a{sv}")
-    def GetAll(self, interface):
-        return {"LockedHint": dbus.Boolean(self.locked)}
-
     @dbus.service.signal(PROPS, signature="sa{sv}as")
     def PropertiesChanged(self, interface, changed, invalidated):
         pass
