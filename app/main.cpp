@@ -8,6 +8,7 @@
 #include "platform/dialogs/qt_dialogs.h"
 #include "platform/priority/timing_priority.h"
 #include "platform/session/desktop_scale.h"
+#include "platform/session/lock_watch.h"
 #include "platform/session/session.h"
 
 #include <QApplication>
@@ -79,6 +80,10 @@ int main(int argc, char** argv) {
     // Requests from the session bus (desktop shortcuts, scripts); none where there is no bus.
     kestrane::RemoteControl remote(panel);
     remote.Publish(request.startRun);
+    // Nothing is flashed over a lock screen: while the session is locked the run holds still.
+    platform::session::LockWatch lockWatch(
+        [&panel](bool locked) { panel.Run().SessionLocked(locked); });
+    lockWatch.Start();
     // Said once the panel (or the tray icon) is up, so the user sees what runs.
     for (const std::string& text : {folders.problem, folders.notice}) {
         if (text.empty()) {

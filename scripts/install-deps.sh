@@ -40,8 +40,9 @@ test=(
     # the compositing managers the flash window is tested and measured under (GNOME's, KDE's,
     # picom, xcompmgr; the first two need D-Bus)
     mutter kwin-x11 picom xcompmgr dbus
-    # reading and watching the program's session-bus interface (gdbus)
-    libglib2.0-bin
+    # reading and watching the program's session-bus interface (gdbus); the stand-ins for
+    # logind and the screen saver that lock the session in the tests
+    libglib2.0-bin python3-dbus python3-gi
     # Wayland sessions: GNOME's compositor and weston with XWayland, and Qt's Wayland plugin,
     # which kestrane must not choose there
     weston xwayland qt6-wayland

@@ -4,6 +4,7 @@
 
 #include "app/flash/timer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
 
@@ -33,6 +34,10 @@ class FakeClock {
             enabled_ = enabled;
         }
         bool Enabled() const override { return enabled_; }
+        int RemainingMs() const override {
+            return enabled_ ? static_cast<int>(std::max<std::int64_t>(deadline_ - clock_.now_, 0))
+                            : 0;
+        }
 
       private:
         friend class FakeClock;

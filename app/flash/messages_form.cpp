@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -149,6 +150,35 @@ void MessagesForm::Form_Load() {
     Timer1_->SetEnabled(true);
     Trans::MakeTransparent(hWnd_, kBackColor, 255);
     PrepareNext();
+    if (suspended_) {
+        HoldPause();
+    }
+}
+
+void MessagesForm::SetSuspended(bool suspended) {
+    if (suspended == suspended_) {
+        return;
+    }
+    suspended_ = suspended;
+    if (!IsLoaded()) {
+        return;
+    }
+    if (suspended_) {
+        HoldPause();
+    } else {
+        // A pause that was held at its very end ends now; an interval of 0 would never end.
+        Timer1_->Restart(std::max(pauseLeft_, 1));
+    }
+}
+
+void MessagesForm::HoldPause() {
+    if (MsgShown_) {
+        // The message goes now, not when its frame would be due: the hide phase runs at once.
+        hideDue_.reset();
+        Timer1_Timer();
+    }
+    pauseLeft_ = Timer1_->RemainingMs();
+    Timer1_->SetEnabled(false);
 }
 
 void MessagesForm::PrepareNext() {
@@ -185,7 +215,8 @@ void MessagesForm::ApplyGeometry() {
 }
 
 void MessagesForm::Timer1_Timer() {
-    if (!IsLoaded()) {
+    // Nothing is shown while suspended; a message that is up may still be taken down.
+    if (!IsLoaded() || (suspended_ && !MsgShown_)) {
         return;
     }
     const FlashOptions& o = state_.flashOptions;

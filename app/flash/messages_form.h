@@ -48,6 +48,14 @@ class MessagesForm {
     // The timer's tick: alternately the show phase and the hide phase.
     void Timer1_Timer();
 
+    // While suspended (the desktop session is locked) nothing shows and the pause does not
+    // count: a message that is up goes at once (a whole pause then follows the resumption),
+    // a pause stops where it is and goes on with the time it had left. The form stays loaded
+    // and the run goes on as far as everyone else is concerned. Holds across loads: a form
+    // loaded while suspended waits with its whole first pause.
+    void SetSuspended(bool suspended);
+    bool Suspended() const { return suspended_; }
+
     std::int16_t MsgIndex() const { return MsgIndex_; }
     bool MsgShown() const { return MsgShown_; }
 
@@ -75,6 +83,8 @@ class MessagesForm {
     void AutoSizeLabel();
     // Makes the next message ready while nothing shows, so that its tick only has to show it.
     void PrepareNext();
+    // Takes down a message that is up and stops the timer, keeping what is left of the pause.
+    void HoldPause();
 
     SharedState& state_;
     TimerFactory timers_;
@@ -82,6 +92,8 @@ class MessagesForm {
 
     std::int16_t MsgIndex_ = 0;
     bool MsgShown_ = false;
+    bool suspended_ = false;
+    int pauseLeft_ = 0;  // ms of the pause still to go when the timer was held
 
     std::unique_ptr<QWidget> window_;
     QLabel* Label1_ = nullptr;

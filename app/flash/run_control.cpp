@@ -160,6 +160,10 @@ void RunControl::StopRun() {
     }
 }
 
+void RunControl::SessionLocked(bool locked) {
+    d_.flashWindow.SetSuspended(locked);
+}
+
 void RunControl::PbTest_Click() {
     if (!TestIdle_) {
         StopPreview();

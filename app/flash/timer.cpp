@@ -52,6 +52,13 @@ class PreciseTimer : public Timer {
         }
     }
     bool Enabled() const override { return enabled_; }
+    int RemainingMs() const override {
+        if (!enabled_ || interval_ <= 0) {
+            return 0;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now());
+        return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+    }
 
   private:
     using Clock = std::chrono::steady_clock;

@@ -22,6 +22,9 @@ class Timer {
     virtual int Interval() const = 0;
     virtual void SetEnabled(bool enabled) = 0;
     virtual bool Enabled() const = 0;
+    // Milliseconds until the next tick of an enabled timer (0 when it is due now); 0 when
+    // disabled.
+    virtual int RemainingMs() const = 0;
 
     // Lets every count started from now on end this much before its interval is over (never
     // before it began), for work that takes that long to show its result; Interval() is

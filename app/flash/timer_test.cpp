@@ -70,6 +70,13 @@ TEST(PreciseTimer, TicksRepeatNeverEarlyAndFollowRestartsAndStops) {
     timer->Restart(0);
     QCoreApplication::processEvents(QEventLoop::AllEvents, 30);
     EXPECT_EQ(ticks, 0);
+
+    // The time left until the next tick: counts down from the interval, 0 when disabled.
+    timer->Restart(60000);
+    EXPECT_GT(timer->RemainingMs(), 59000);
+    EXPECT_LE(timer->RemainingMs(), 60000);
+    timer->SetEnabled(false);
+    EXPECT_EQ(timer->RemainingMs(), 0);
 }
 
 TEST(PreciseTimer, HandlerMayDestroyItsTimer) {

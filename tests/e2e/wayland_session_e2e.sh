@@ -29,7 +29,9 @@
 #      shape, as the program made before it had a surface of its own, lost every click in its
 #      box there: neither it nor the window beneath saw them.) Under mutter the click is
 #      XTEST's, so it shows XWayland's own picking, which honours the input shape.
-#   6. Stop; --status from a process without an X display reads the state; Close.
+#   6. A screen saver (a stand-in on the session bus, come after the program) locks the session:
+#      the letters go at once and none come until it is unlocked.
+#   7. Stop; --status from a process without an X display reads the state; Close.
 #
 #   dbus-run-session -- bash tests/e2e/wayland_session_e2e.sh mutter|weston <stage> <test_desktop>
 compositor=$1
@@ -243,8 +245,28 @@ flash_id() {
 }
 wait_for 20 flash_id || fail "the flash window is not found"
 letters() { shoot "$fwid" "$work/flash.png" && [ "$(green_pixels "$work/flash.png")" -gt 50 ]; }
+no_letters() { ! letters; }
 wait_for 20 letters || fail "no letters on screen"
 say "flashing: unmanaged, empty input shape, above the panel, letters on screen"
+
+step="locked"
+/usr/bin/python3 "$(dirname "$0")/lock_standin.py" screensaver >"$work/standin.out" \
+    2>"$work/standin.log" &
+procs+=($!)
+wait_for 10 grep -qs ready "$work/standin.out" || fail "the screen saver stand-in did not start"
+saver() {
+    gdbus call --session --dest org.freedesktop.ScreenSaver --object-path \
+        /org/freedesktop/ScreenSaver --method org.freedesktop.ScreenSaver.SetActive "$1" \
+        >/dev/null || fail "SetActive $1 failed"
+}
+wait_for 20 letters || fail "no letters before locking"
+saver true
+wait_for 3 no_letters || fail "the letters stayed after locking"
+end=$((SECONDS + 4))
+while [ "$SECONDS" -lt "$end" ]; do no_letters || fail "letters while locked"; done
+saver false
+wait_for 20 letters || fail "no letters after unlocking"
+say "locked: no letters for 4 s; unlocked: letters again"
 
 step="click on the letters"
 # A window of another program beneath the letters, come up after the panel: it records the

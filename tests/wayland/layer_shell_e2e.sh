@@ -7,7 +7,9 @@
 #
 #   1. A run started at logon: the letters appear above the full-screen native window and go
 #      again, message after message. The display times and pauses the captures saw are printed
-#      (a capture takes about 20 ms, so they are that coarse).
+#      (a capture takes about 20 ms, so they are that coarse). Then the session is locked (a
+#      stand-in logind on a private system bus sets LockedHint): the letters go and none come
+#      until it is unlocked.
 #   2. A click on the letters while they are up, and one at the same point between two
 #      messages, each reach the native window beneath.
 #   3. The output at scale 2 and 1.5 while the run goes on: the letters stay in the middle, at
@@ -99,6 +101,16 @@ procs+=($!)
 wait_for 20 grep -q '^ready' "$work/presses" 2>/dev/null || fail "the native window did not come up"
 presses() { grep -c '^press' "$work/presses" || true; }
 
+# logind, as far as locking goes: a stand-in on a private system bus, there from the start.
+dbus-daemon --session --address="unix:path=$work/system_bus" --nofork >"$work/system_bus.log" 2>&1 &
+procs+=($!)
+wait_for 10 test -S "$work/system_bus" || fail "the private system bus did not start"
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/system_bus"
+/usr/bin/python3 "$(dirname "$0")/../e2e/lock_standin.py" logind >"$work/standin.out" \
+    2>"$work/standin.log" &
+procs+=($!)
+wait_for 10 grep -qs ready "$work/standin.out" || fail "the logind stand-in did not start"
+
 # --- 1. A run ------------------------------------------------------------------------------------
 
 step=run
@@ -148,6 +160,22 @@ say "seen in 9 s:${report:- nothing changed} (display 2000 ms, pause 1000 ms)"
 [ "$state" = up ] || wait_for 5 letters_up || fail "no letters after the last pause"
 wait_for 5 letters_gone || fail "the letters stay"
 say "letters came and went ${ups} times more"
+
+# The session locked and unlocked.
+step=lock
+locked_hint() {
+    gdbus call --system --dest org.freedesktop.login1 --object-path \
+        /org/freedesktop/login1/session/_31 --method org.freedesktop.login1.Session.SetLockedHint \
+        "$1" >/dev/null || fail "SetLockedHint $1 failed"
+}
+wait_for 5 letters_up || fail "no letters before locking"
+locked_hint true
+wait_for 3 letters_gone || fail "the letters stayed after locking"
+end=$((SECONDS + 4))
+while [ "$SECONDS" -lt "$end" ]; do letters_gone || fail "letters while locked"; done
+locked_hint false
+wait_for 5 letters_up || fail "no letters after unlocking"
+say "locked: no letters for 4 s; unlocked: letters again"
 
 # --- 2. Clicks -----------------------------------------------------------------------------------
 
