@@ -178,7 +178,11 @@ try_input_shape() {
     as_user exec env QT_QPA_PLATFORM=xcb "$tools/click_probe" --passing 20 600 200 100 \
         >"$work/passing.log" 2>&1 &
     reference=$!
-    sleep 2
+    shape_shown() {
+        capture "$out/shape" "120,650 1x1" &&
+            [ "$(convert "$out/shape" -format '%[hex:p{0,0}]' info: | cut -c1-6)" = FF00FF ]
+    }
+    wait_for 30 shape_shown || fail "the X window with an empty input shape did not come up"
     before=$(presses)
     click 120 650
     sleep 0.5

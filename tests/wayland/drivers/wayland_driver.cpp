@@ -164,6 +164,8 @@ int watch(CompositorDriver& driver, const QRect& area, int ms, const QString& pa
     bool haveBackground = !colour.isEmpty();
     QRgb background = QColor(u'#' + colour).rgb() & RGB_MASK;
     out.write("# asked_ms arrived_ms differing_pixels new shown_ms\n");
+    if (clicks.enabled)
+        driver.willClick();
     int captures = 0, fresh = 0;
     const double start = monotonicMs();
     double arrived = start;
