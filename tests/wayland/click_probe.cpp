@@ -1,8 +1,12 @@
 // A client of the session's compositor for the session tests: a window filled with one plain
-// colour that writes every pointer press it is given to a file, a line each ("press <x> <y>",
-// window pixels), and "ready" once it is on screen.
+// colour that writes every pointer press it is given to a file, a line each ("press <x> <y>
+// <ms>": window pixels, and when it came in CLOCK_MONOTONIC milliseconds), and "ready" once
+// it is on screen. 1280x800, or with --full-screen the whole screen (where the window manager
+// would otherwise place and frame a window of that size). With --tick as well, the pixel at its
+// bottom left changes every 20 ms, so that a compositor that sends a picture only when the
+// screen changes (mutter's screen cast) sends them all along.
 //
-//   QT_QPA_PLATFORM=wayland click_probe <file> [colour]
+//   QT_QPA_PLATFORM=wayland click_probe [--full-screen [--tick]] <file> [colour]
 //
 // With --passing <x> <y> <w> <h> (on X: QT_QPA_PLATFORM=xcb) it is instead an unmanaged X window
 // of that place and size with an empty input shape, as the flash window is: what a click on it
@@ -13,6 +17,8 @@
 #include <QPainter>
 #include <QRasterWindow>
 #include <QTimer>
+
+#include <time.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,9 +35,17 @@ class Probe : public QRasterWindow {
         setTitle(QStringLiteral("click_probe"));
     }
 
+    void Tick() { startTimer(20); }
+
   protected:
+    void timerEvent(QTimerEvent*) override {
+        ++ticks_;
+        update(QRect(0, height() - 1, 1, 1));
+    }
     void paintEvent(QPaintEvent*) override {
-        QPainter(this).fillRect(QRect(QPoint(0, 0), size()), colour_);
+        QPainter painter(this);
+        painter.fillRect(QRect(QPoint(0, 0), size()), colour_);
+        painter.fillRect(QRect(0, height() - 1, 1, 1), ticks_ % 2 ? Qt::black : Qt::white);
         if (!ready_) {
             ready_ = true;
             // Said after the first frame went to the compositor.
@@ -40,7 +54,10 @@ class Probe : public QRasterWindow {
     }
     void mousePressEvent(QMouseEvent* e) override {
         const QPoint p = e->position().toPoint();
-        Write(QStringLiteral("press %1 %2\n").arg(p.x()).arg(p.y()).toUtf8());
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const double ms = double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+        Write(QStringLiteral("press %1 %2 %3\n").arg(p.x()).arg(p.y()).arg(ms, 0, 'f', 3).toUtf8());
     }
 
   private:
@@ -52,6 +69,7 @@ class Probe : public QRasterWindow {
     QFile log_;
     QColor colour_;
     bool ready_ = false;
+    int ticks_ = 0;
 };
 
 }  // namespace
@@ -67,13 +85,27 @@ int main(int argc, char** argv) {
         probe.show();
         return app.exec();
     }
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: click_probe <file> [colour] | --passing <x> <y> <w> <h>\n");
+    // (argc and argv stay as QGuiApplication was given them.)
+    const bool fullScreen = argc >= 2 && QByteArray(argv[1]) == "--full-screen";
+    const bool tick = fullScreen && argc >= 3 && QByteArray(argv[2]) == "--tick";
+    const int n = argc - int(fullScreen) - int(tick);
+    char** const arg = argv + int(fullScreen) + int(tick);
+    if (n < 2) {
+        std::fprintf(stderr,
+                     "usage: click_probe [--full-screen [--tick]] <file> [colour] | --passing "
+                     "<x> <y> <w> <h>\n");
         return 2;
     }
-    Probe probe(QString::fromLocal8Bit(argv[1]),
-                QColor(argc > 2 ? QString::fromLatin1(argv[2]) : QStringLiteral("#3050a0")));
-    probe.resize(1280, 800);
-    probe.show();
+    Probe probe(QString::fromLocal8Bit(arg[1]),
+                QColor(n > 2 ? QString::fromLatin1(arg[2]) : QStringLiteral("#3050a0")));
+    if (tick) {
+        probe.Tick();
+    }
+    if (fullScreen) {
+        probe.showFullScreen();
+    } else {
+        probe.resize(1280, 800);
+        probe.show();
+    }
     return app.exec();
 }

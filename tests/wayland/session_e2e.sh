@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# kestrane's flashes in a Wayland session as a user meets them: the program on XWayland (the
-# X path, forced with KESTRANE_FLASH_PATH=x11), a native Wayland window of ours beneath the
-# messages (click_probe), the screen as the compositor itself captures it, and clicks that
-# the compositor routes like a real mouse's (never XTEST inside XWayland). Asserted is only
-# what does not depend on the machine's speed, with messages of 300 ms and pauses of 1 s:
+# kestrane's flashes in a Wayland session as a user meets them: a native Wayland window of ours
+# beneath the messages (click_probe), the screen as the compositor itself captures it, and
+# clicks that the compositor routes like a real mouse's (never XTEST inside XWayland). Asserted
+# is only what does not depend on the machine's speed.
+#
+# sway (the program on XWayland, the X path forced with KESTRANE_FLASH_PATH=x11; messages of
+# 300 ms, pauses of 1 s, run at logon; grim and a virtual pointer of ours):
 #
 #   1. every message is seen: no gap between two messages seen is as long as two cycles, and
 #      none lingers: no message is seen for as long as a pause;
@@ -13,9 +15,19 @@
 #      X window of our own with an empty input shape (XWayland 22.1 does not: there the click
 #      is lost, on the letters as on any X window, and the test says so).
 #
-# The session of each kind is set up by session_lib.sh (and drivers/<kind>.sh).
+# KWin and mutter (headless, the program choosing its way: KWin's layer-shell overlay, mutter's
+# XWayland; drivers/): the panel's Start clicked, messages of 100 ms with pauses of 1 s watched
+# with the compositor's capture (KWin's screenshots, mutter's screen cast), which sees a few
+# dozen pictures a second: a message that falls between two of them is unobserved, not lost.
+# Meanwhile clicks where the letters are, in every pause and (KWin) on every message seen,
+# each told from the captures around it to be surely between messages, surely on the letters,
+# or neither. Asserted: letters seen in several messages; none lingering (seen up for longer
+# than 600 ms); no message surely lost (missing where the captures left no gap it could fall
+# in); every click surely between messages reaching the native window, and under KWin every
+# click at all; Stop ends the flashing, and the panel's Close ends the program with status 0,
+# which under the sanitizers means no fault and no leak.
 #
-#   session_e2e.sh <kind> <staged folder> <folder of click_probe and sway_pointer>
+#   session_e2e.sh <kind> <staged folder> <folder of click_probe, sway_pointer, drivers/>
 set -euo pipefail
 kind=$1
 stage=$2
@@ -23,8 +35,153 @@ tools=$3
 name="session_e2e[$kind]"
 source "$(dirname "$0")/session_lib.sh"
 
+# --- KWin and mutter: a run started and ended from the panel ------------------------------------
+
+# What the captures of a watchclick run ($1) saw, and where its clicks fell and whether they
+# reached the native window ($2, the presses it got): a line "name value" each. A capture shows
+# the screen at some moment between its lo and hi: KWin's between the request and its answer,
+# mutter's when it composed that frame (a frame given again, with no new one, is left out).
+runs_seen() {
+    awk -v cycle=1100 -v pause=900 -v display=100 '
+        FNR == NR { if ($1 == "press") press[++np] = $4; next }
+        $1 == "click" { cp[++nc] = $2; cr[nc] = $3; cn[nc] = n; next }
+        $1 !~ /^[0-9]/ { next }
+        $5 != -1 && $4 == 0 { next }
+        { n++; lo[n] = $5 != -1 ? $5 : $1; hi[n] = $5 != -1 ? $5 : $2; up[n] = $3 > 50 }
+        END {
+            for (i = 1; i <= n; i++) {
+                if (up[i] && !up[i - 1]) { first[++f] = i; firstIn[i] = f }
+                if (up[i]) last[f] = i
+            }
+            for (g = 1; g <= f; g++) {
+                # Surely up from the first sighting to the last.
+                if (lo[last[g]] - hi[first[g]] > 600) linger++
+                if (g == f) continue
+                missing = int((lo[first[g + 1]] - lo[first[g]]) / cycle - 0.5)
+                if (missing < 1) continue
+                # Lost only where no message could have fallen between two captures.
+                blind = 0
+                for (i = last[g]; i < first[g + 1]; i++) if (hi[i + 1] - lo[i] > display) blind = 1
+                if (blind) unobserved += missing; else lost += missing
+            }
+            for (k = 1; k <= nc; k++) {
+                for (p = cn[k]; p > 0 && hi[p] > cp[k]; p--) ;
+                for (q = cn[k] + 1; q <= n && lo[q] < cr[k]; q++) ;
+                for (u = p; u > 0 && !up[u]; u--) ;
+                reached = 0
+                for (j = 1; j <= np; j++)
+                    if (press[j] >= cp[k] && (k == nc || press[j] < cp[k + 1])) reached = 1
+                clicks++; reach += reached
+                # Between: the message seen last had gone before the press, and the next could
+                # not have come by the release (a pause is 1 s).
+                if (p && !up[p] && u && lo[p] >= hi[u] && cr[k] < lo[u] + pause) {
+                    between++; betweenReached += reached
+                } else if (p && up[p] && q <= n && up[q] && hi[q] - lo[p] < pause) {
+                    on++; onReached += reached
+                }
+            }
+            printf "captures %d\nseen %d\nlinger %d\nlost %d\nunobserved %d\n", n, f, linger, lost, unobserved
+            printf "clicks %d\nreached %d\nbetween %d\nbetween_reached %d\non %d\non_reached %d\n", clicks, reach, between, betweenReached, on, onReached
+        }' "$2" "$1"
+}
+
+driver_run() {
+    local panel px py mode=between area="1000 0 280 100"
+    [ "$kind" = kwin ] && mode=both
+    start_program 100 1 panel
+    panel_up() {
+        panel=$(as_user xdotool search --onlyvisible --name '^Orvessa$' 2>/dev/null | head -n 1)
+        [ -n "$panel" ]
+    }
+    wait_for 60 panel_up || fail "the panel did not come up"
+    # Brought to the front as from a task bar (the native window, clicked last, is in front of
+    # it), and looked for where the window manager put it. The panel's pictures in its pixels
+    # (15 twips each), clicked in their middles: Start/Stop at 7140,720 (1275 x 450 twips; near
+    # its top left green for Start, red for Stop), Close at 8010,150 (345 x 465).
+    button_is() {
+        as_user xdotool windowactivate "$panel" 2>/dev/null || true
+        read -r px py < <(as_user xwininfo -id "$panel" | awk '/Absolute upper-left X/ { x = $4 }
+            /Absolute upper-left Y/ { y = $4 } END { print x, y }')
+        capture "$out/button.png" "$((px + 486)),$((py + 53)) 1x1" || return 1
+        local red
+        red=$(convert "$out/button.png" -format '%[hex:p{0,0}]' info: | cut -c1-2)
+        [[ "$red" =~ ^[0-9A-F]{2}$ ]] || return 1
+        case $1 in start) [ $((16#$red)) -lt 96 ] ;; stop) [ $((16#$red)) -gt 160 ] ;; esac
+    }
+    # Start or Stop clicked until the picture changes (mutter at times loses a click on a window
+    # it has just brought to the front), and the button in front again for the next click.
+    start_stop() {
+        local now=$1 next=$2
+        wait_for 30 button_is "$now" || fail "no $now button on the screen at $px,$py"
+        for _ in 1 2 3; do
+            click $((px + 518)) $((py + 63))
+            wait_for 5 button_is "$next" && return 0
+            say "the click on $now changed nothing: once more"
+        done
+        fail "$now clicked three times changed nothing"
+    }
+    start_stop start stop
+    say "Start clicked; watching and clicking where the letters come"
+    driver watchclick $area 13000 "$out/watch" 3050a0 "$mode" >"$work/watch.log" 2>&1 ||
+        fail "watchclick failed: $(cat "$work/watch.log")"
+    sleep 1 # the last click's press on its way
+    declare -A r
+    while read -r k v; do r[$k]=$v; done < <(runs_seen "$out/watch" "$out/presses")
+    say "$(cat "$work/watch.log"); messages seen ${r[seen]}, lingering ${r[linger]}, lost" \
+        "${r[lost]}, unobserved ${r[unobserved]} (a capture gap of over 100 ms); clicks at" \
+        "$(grep point "$out/watch" | cut -d' ' -f2-): ${r[clicks]}, reached ${r[reached]};" \
+        "surely between messages ${r[between]}, reached ${r[between_reached]}; surely on the" \
+        "letters ${r[on]}, reached ${r[on_reached]}"
+    [ "${r[seen]}" -ge 3 ] || fail "letters seen in ${r[seen]} messages only"
+    [ "${r[linger]}" -eq 0 ] || fail "${r[linger]} messages lingered (seen over 600 ms)"
+    [ "${r[lost]}" -eq 0 ] || fail "${r[lost]} messages lost"
+    [ "${r[between]}" -ge 1 ] || fail "no click fell surely between two messages"
+    [ "${r[between_reached]}" -eq "${r[between]}" ] ||
+        fail "clicks between messages lost: $((r[between] - r[between_reached])) of ${r[between]}"
+    if [ "$kind" = kwin ]; then
+        [ "${r[reached]}" -eq "${r[clicks]}" ] ||
+            fail "clicks where the letters are lost: $((r[clicks] - r[reached])) of ${r[clicks]}"
+    fi
+
+    start_stop stop start
+    driver watch $area 2500 "$out/after" 3050a0 >/dev/null || fail "watch failed"
+    ! awk '!/^#/ && $3 > 50 { found = 1 } END { exit !found }' "$out/after" ||
+        fail "letters still come after Stop"
+    say "Stop ended the flashing"
+    # Close, clicked again while the panel stays: mutter at times loses a click, and at times
+    # stops answering for a while, the program meanwhile idle and the click never come to it.
+    # Should two clicks not come, the program is ended as a key bound to --quit would, and the
+    # test says so: what is checked then is that it ends cleanly.
+    ended() { ! kill -0 "$program" 2>/dev/null; }
+    for _ in 1 2; do
+        wait_for 30 button_is start || fail "the panel is not in front"
+        driver click $((px + 545)) $((py + 25)) || say "the click on Close was refused"
+        wait_for 20 ended && break
+        panel_up || fail "the panel went at Close, but the program did not end"
+        say "the click on Close changed nothing"
+    done
+    if ! ended; then
+        say "$kind did not bring a click on Close to the program: ended with kestrane --quit"
+        as_user "$app/kestrane" --quit || fail "kestrane --quit failed"
+        wait_for 20 ended || fail "the program did not end at --quit"
+    fi
+    local status=0
+    wait "$program" || status=$?
+    ! grep -E "ERROR: (Address|Leak)Sanitizer|runtime error" "$work/kestrane.log" ||
+        fail "the sanitizers found faults"
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+    say "the program ended with status 0; passed"
+}
+
 start_session
 try_input_shape
+if [ "$kind" != sway ]; then
+    driver_run
+    exit 0
+fi
+
+# --- sway: a run at logon ----------------------------------------------------------------------
+
 start_program 300 1
 
 # --- 1. Every message seen, none lingering -----------------------------------------------------

@@ -5,11 +5,11 @@
 # tools and name.
 #
 # A session kind brings four functions: session_start (the compositor, with XWayland; sets
-# WAYLAND_DISPLAY and DISPLAY), capture <file.ppm> <x,y wxh> (what the compositor shows there),
+# WAYLAND_DISPLAY and DISPLAY), capture <file> <x,y wxh> (what the compositor shows there),
 # click <x> <y> (routed by the compositor) and session_stop; it may bring frames <x> <y> <w> <h>
 # <seconds> too (every frame that changes that part, "<ms> <green pixels>" a line) with
-# frame_ms (the output's refresh period). sway's are here; other kinds come from
-# drivers/<kind>.sh.
+# frame_ms (the output's refresh period). sway (grim, a virtual pointer of ours) and KWin and
+# mutter (headless, through the compositor's own interfaces: drivers/) are here.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 user=kestest # compositors refuse to run as root
@@ -113,8 +113,39 @@ sway_frame_ms() {
     as_user swaymsg -t get_outputs | awk -F'[:,]' '/"refresh"/ { print 1000000 / $2; exit }'
 }
 
-if [ -f "$here/drivers/$kind.sh" ]; then
-    source "$here/drivers/$kind.sh"
+# --- KWin and mutter: headless with XWayland (drivers/session.sh), clicked and captured through
+# their own interfaces (wayland_driver); the program left to choose its way to the screen ----
+
+driver() { as_user "$tools/drivers/wayland_driver" "$kind" "$@"; }
+driver_session_start() {
+    local status=0
+    mkdir "$work/session"
+    chown "$user" "$work/session"
+    as_user env WAYLAND_DRIVER="$tools/drivers/wayland_driver" bash "$here/drivers/session.sh" \
+        start "$kind" "$work/session" >"$work/session.env" 2>"$work/session.log" || status=$?
+    if [ "$status" -eq 77 ]; then
+        echo "$name: SKIP: $(cat "$work/session.log")"
+        exit 77
+    fi
+    [ "$status" -eq 0 ] || fail "the $kind session did not start"
+    eval "$(cat "$work/session.env")"
+    export XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY
+}
+driver_session_stop() {
+    [ -d "$work/session" ] && as_user bash "$here/drivers/session.sh" stop "$work/session"
+}
+
+flash_path=x11
+probe_tick=""
+if [ "$kind" = kwin ] || [ "$kind" = mutter ]; then
+    flash_path=""
+    # mutter's screen cast sends a picture only when the screen changes: a native window that
+    # keeps changing a pixel makes it send them all along, so that its gaps are known.
+    [ "$kind" = mutter ] && probe_tick=1
+    session_start() { driver_session_start; }
+    capture() { local a=${2//[,x]/ }; driver capture "$1" $a; }
+    click() { driver click "$1" "$2" || fail "the click at $1,$2 was refused"; }
+    session_stop() { driver_session_stop; }
 elif [ "$kind" = sway ]; then
     session_start() { sway_session_start; }
     capture() { sway_capture "$@"; }
@@ -130,8 +161,9 @@ fi
 start_session() {
     session_start
     say "Wayland $WAYLAND_DISPLAY, XWayland $DISPLAY"
-    as_user exec env QT_QPA_PLATFORM=wayland "$tools/click_probe" "$out/presses" >"$work/probe.log" 2>&1 &
-procs+=($!)
+    as_user exec env QT_QPA_PLATFORM=wayland "$tools/click_probe" --full-screen ${probe_tick:+--tick} \
+        "$out/presses" >"$work/probe.log" 2>&1 &
+    procs+=($!)
     wait_for 20 grep -q ready "$out/presses" 2>/dev/null || fail "the native window did not come up"
     click 20 20
     wait_for 5 more_presses 0 || fail "the native window gets no clicks at all"
@@ -146,7 +178,11 @@ try_input_shape() {
     as_user exec env QT_QPA_PLATFORM=xcb "$tools/click_probe" --passing 20 600 200 100 \
         >"$work/passing.log" 2>&1 &
     reference=$!
-    sleep 2
+    shape_shown() {
+        capture "$out/shape" "120,650 1x1" &&
+            [ "$(convert "$out/shape" -format '%[hex:p{0,0}]' info: | cut -c1-6)" = FF00FF ]
+    }
+    wait_for 30 shape_shown || fail "the X window with an empty input shape did not come up"
     before=$(presses)
     click 120 650
     sleep 0.5
@@ -159,22 +195,27 @@ try_input_shape() {
         "input shape passed on to the compositor: $passes_shape"
 }
 
-# Starts the program on the X path, flashing green "MMMM" in the middle of the screen for
-# $1 ms with pauses of $2 s (sets program to its process id); stop_program ends it.
+# Starts the program (under sway on the X path), flashing green "MMMM" in the middle of the
+# screen for $1 ms with pauses of $2 s from the start (sets program to its process id);
+# stop_program ends it. With a third argument, "panel", it starts with its panel shown instead,
+# not flashing, the messages to come at the top right (clear of the panel, which the window
+# manager centres).
 start_program() {
     app="$work/app"
     rm -rf "$app" "$work/config" "$work/data"
     mkdir -p "$app" "$work/config" "$work/data"
     cp -r "$stage/Images" "$stage/Data" "$stage/kestrane" "$stage"/*.so "$app/"
     rm -f "$app"/Images/*.txt "$app"/Data/*
-    printf 'Color;65280\r\nMsgduration;%s\r\nTimeBtnMsgs;%s\r\nMsgOption;Center\r\nSelFont;DejaVu Sans\r\nSelFontBold;True\r\nSelFontItalic;False\r\nSelFontSize;30\r\n' \
-        "$1" "$2" >"$app/Images/SelectedOptions.txt"
+    local place=Center autostart=1 # starts hidden, flashing
+    [ "${3:-}" = panel ] && place="Top Right" autostart=0
+    printf 'Color;65280\r\nMsgduration;%s\r\nTimeBtnMsgs;%s\r\nMsgOption;%s\r\nSelFont;DejaVu Sans\r\nSelFontBold;True\r\nSelFontItalic;False\r\nSelFontSize;30\r\n' \
+        "$1" "$2" "$place" >"$app/Images/SelectedOptions.txt"
     printf 'Words;1\r\n' >"$app/Images/SelectedPrograms.txt"
-    printf '1\r\n' >"$app/Images/AutoStart.txt" # starts hidden, flashing
+    printf '%s\r\n' "$autostart" >"$app/Images/AutoStart.txt"
     printf 'MMMM;1\r\n' >"$app/Data/Words.txt"
     chown -R "$user" "$app" "$work/config" "$work/data"
-    as_user exec env XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" KESTRANE_NO_TRAY=1 \
-        KESTRANE_FLASH_PATH=x11 "$app/kestrane" >"$work/kestrane.log" 2>&1 &
+    as_user exec env XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
+        ${flash_path:+KESTRANE_FLASH_PATH=$flash_path} "$app/kestrane" >"$work/kestrane.log" 2>&1 &
     program=$!
     procs+=($program)
 }

@@ -36,6 +36,9 @@ class CompositorDriver {
     // milliseconds, where it says so (mutter's screen cast does); -1 where it does not.
     virtual double lastCaptureShownMs() const { return -1; }
 
+    // Says that clicks will come between captures, before the first capture.
+    virtual void willClick() {}
+
     // Says that capture(area) comes next: a driver may ask the compositor for it now, so that
     // its answer, a frame composed after this call, is on the way while the caller works.
     virtual void askAhead(const QRect&) {}

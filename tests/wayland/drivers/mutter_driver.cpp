@@ -45,35 +45,42 @@ bool MutterDriver::call(const QString& path, const QString& interface, const QSt
 }
 
 bool MutterDriver::start() {
-    if (!session_.isEmpty())
+    if (!cast_.isEmpty())
         return true;
-    QVariant session;
-    if (!call(QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), kRemoteDesktop,
-              QStringLiteral("CreateSession"), {}, &session))
-        return false;
-    session_ = session.value<QDBusObjectPath>().path();
-    QVariant id;
-    if (!call(session_, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-              {kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("SessionId")}, &id))
-        return false;
-    // A screen-cast session tied to the remote-desktop one: its stream gives absolute motion
-    // its coordinates.
+    QVariantMap castProperties;
+    if (input_) {
+        QVariant session;
+        if (!call(QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), kRemoteDesktop,
+                  QStringLiteral("CreateSession"), {}, &session))
+            return false;
+        session_ = session.value<QDBusObjectPath>().path();
+        QVariant id;
+        if (!call(session_, QStringLiteral("org.freedesktop.DBus.Properties"),
+                  QStringLiteral("Get"),
+                  {kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("SessionId")}, &id))
+            return false;
+        // The screen-cast session tied to the remote-desktop one: its stream gives absolute
+        // motion its coordinates.
+        castProperties.insert(QStringLiteral("remote-desktop-session-id"),
+                              id.value<QDBusVariant>().variant());
+    }
     QVariant cast;
-    const QVariantMap castProperties{
-        {QStringLiteral("remote-desktop-session-id"), id.value<QDBusVariant>().variant()}};
     if (!call(QStringLiteral("/org/gnome/Mutter/ScreenCast"), kScreenCast,
               QStringLiteral("CreateSession"), {castProperties}, &cast))
         return false;
+    cast_ = cast.value<QDBusObjectPath>().path();
     QVariant stream;
     // An empty connector names the primary monitor; the cursor is left out of the frames.
     const QVariantMap streamProperties{{QStringLiteral("cursor-mode"), uint(0)}};
-    if (!call(cast.value<QDBusObjectPath>().path(), kScreenCast + QStringLiteral(".Session"),
-              QStringLiteral("RecordMonitor"), {QString(), streamProperties}, &stream))
+    if (!call(cast_, kScreenCast + QStringLiteral(".Session"), QStringLiteral("RecordMonitor"),
+              {QString(), streamProperties}, &stream))
         return false;
     stream_ = stream.value<QDBusObjectPath>().path();
     QDBusConnection::sessionBus().connect(
         kScreenCast, stream_, kScreenCast + QStringLiteral(".Stream"),
         QStringLiteral("PipeWireStreamAdded"), this, SLOT(streamAdded(uint)));
+    if (!input_)
+        return call(cast_, kScreenCast + QStringLiteral(".Session"), QStringLiteral("Start"), {});
     if (!call(session_, kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("Start"), {}))
         return false;
     QThread::msleep(kPointerSettleMs);
@@ -81,6 +88,7 @@ bool MutterDriver::start() {
 }
 
 bool MutterDriver::hold() {
+    input_ = true;
     if (!start())
         return false;
     // mutter ends the session when this process's bus connection goes away.
@@ -89,6 +97,7 @@ bool MutterDriver::hold() {
 }
 
 bool MutterDriver::click(QPoint at) {
+    input_ = true;
     if (!start())
         return false;
     // mutter hands the events to its input thread after it has answered; each gets a moment
@@ -109,7 +118,10 @@ void MutterDriver::stop() {
     frames_.reset();
     if (!session_.isEmpty())
         call(session_, kRemoteDesktop + QStringLiteral(".Session"), QStringLiteral("Stop"), {});
+    else if (!cast_.isEmpty())
+        call(cast_, kScreenCast + QStringLiteral(".Session"), QStringLiteral("Stop"), {});
     session_.clear();
+    cast_.clear();
     stream_.clear();
     node_ = 0;
 }

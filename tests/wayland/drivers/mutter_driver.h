@@ -22,13 +22,16 @@ class MutterDriver : public QObject, public CompositorDriver {
     QImage capture(const QRect& area) override;
     bool lastCaptureWasNew() const override { return lastWasNew_; }
     double lastCaptureShownMs() const override;
+    void willClick() override { input_ = true; }
 
   private slots:
     // mutter names the stream's PipeWire node once the session has started.
     void streamAdded(uint node) { node_ = node; }
 
   private:
-    // Creates a remote-desktop session with a monitor stream, and starts it.
+    // Creates a session with a monitor stream, and starts it: a remote-desktop one where this
+    // driver clicks (a click, hold, willClick), else a screen-cast one alone (a remote-desktop
+    // session that ended just before made mutter lose most next clicks of another).
     bool start();
     // Ends the session, and with it the stream and its frames.
     void stop();
@@ -37,7 +40,9 @@ class MutterDriver : public QObject, public CompositorDriver {
     bool call(const QString& path, const QString& interface, const QString& method,
               const QVariantList& args, QVariant* result = nullptr);
 
-    QString session_;  // the remote-desktop session's object path
+    bool input_ = false;
+    QString session_;  // the remote-desktop session's object path, if any
+    QString cast_;     // the screen-cast session's object path
     QString stream_;   // the screen-cast stream's object path
     uint32_t node_ = 0;
     std::unique_ptr<PipeWireFrames> frames_;

@@ -73,12 +73,14 @@ struct PipeWireCallbacks {
         if (plane.data && plane.chunk->size > 0 && !corrupted &&
             self->format_ != QImage::Format_Invalid) {
             const auto* pixels = static_cast<const uchar*>(plane.data) + plane.chunk->offset;
-            // A copy: the buffer goes back to the source to be filled again.
-            self->latest_ =
-                QImage(pixels, self->width_, self->height_, plane.chunk->stride, self->format_)
-                    .copy();
-            self->latestPts_ = header ? header->pts : -1;
-            ++self->serial_;
+            // A copy: the buffer goes back to the source to be filled again. The oldest frame
+            // not taken goes when too many wait.
+            if (self->waiting_.size() >= PipeWireFrames::kKept)
+                self->waiting_.pop_front();
+            self->waiting_.push_back(
+                {QImage(pixels, self->width_, self->height_, plane.chunk->stride, self->format_)
+                     .copy(),
+                 header ? header->pts : -1});
             pw_thread_loop_signal(self->loop_, false);
         }
         pw_stream_queue_buffer(self->stream_, buffer);
@@ -196,14 +198,14 @@ QImage PipeWireFrames::next(int waitMs, bool* fresh, QString* error) {
     pw_thread_loop_lock(loop_);
     timespec deadline{};
     pw_thread_loop_get_time(loop_, &deadline, int64_t(waitMs) * SPA_NSEC_PER_MSEC);
-    while (serial_ == taken_ && streamError_.isEmpty())
+    while (waiting_.empty() && streamError_.isEmpty())
         if (pw_thread_loop_timed_wait_full(loop_, &deadline) != 0)
             break;
-    *fresh = serial_ != taken_;
+    *fresh = !waiting_.empty();
     if (*fresh) {
-        returned_ = latest_;
-        returnedPts_ = latestPts_;
-        taken_ = serial_;
+        returned_ = waiting_.front().image;
+        returnedPts_ = waiting_.front().pts;
+        waiting_.pop_front();
     }
     if (returned_.isNull())
         *error = streamError_.isEmpty()

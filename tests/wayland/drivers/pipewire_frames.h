@@ -8,7 +8,9 @@
 
 #include <spa/utils/hook.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 
 struct pw_thread_loop;
 struct pw_context;
@@ -18,6 +20,9 @@ struct pw_proxy;
 
 class PipeWireFrames {
   public:
+    // How many frames that came while the caller was busy wait for it (a whole screen's each).
+    static constexpr size_t kKept = 8;
+
     PipeWireFrames();
     ~PipeWireFrames();
     PipeWireFrames(const PipeWireFrames&) = delete;
@@ -26,9 +31,10 @@ class PipeWireFrames {
     // Connects to the daemon of $XDG_RUNTIME_DIR and to `node`.
     bool connect(uint32_t node, QString* error);
 
-    // The first frame that arrives after the one returned before, waiting up to `waitMs`; when
-    // none arrives in that time (the source sends frames only when its picture changes) the
-    // frame returned before (`fresh` false), or a null image with `error` set if there was none.
+    // The frame that arrived next after the one returned before (of those that came meanwhile,
+    // the last kKept are kept), waiting up to `waitMs`; when none arrives in that time (the
+    // source sends frames only when its picture changes) the frame returned before (`fresh`
+    // false), or a null image with `error` set if there was none.
     QImage next(int waitMs, bool* fresh, QString* error);
 
     // When the source made the frame next() returned last, in its buffer header's clock (for
@@ -51,9 +57,11 @@ class PipeWireFrames {
     // The negotiated picture, and the frames: written on PipeWire's thread, under its lock.
     int width_ = 0, height_ = 0;
     QImage::Format format_ = QImage::Format_Invalid;
-    QImage latest_;
-    int64_t latestPts_ = -1;
-    uint64_t serial_ = 0, taken_ = 0;
+    struct Frame {
+        QImage image;
+        int64_t pts;
+    };
+    std::deque<Frame> waiting_;
     QImage returned_;
     int64_t returnedPts_ = -1;
 };

@@ -20,12 +20,20 @@
 //       screen changes: after 100 ms without one the last is counted again), and when the
 //       compositor composed the picture, where it says so (mutter), else -1; prints the rate
 //       of captures and of new pictures achieved
+//   wayland_driver kwin|mutter watchclick X Y W H MS out.txt RRGGBB between|both
+//       watch, and meanwhile clicks where the letters are (over 50 pixels differing; the
+//       point is the first capture's that shows them, on a letter near their middle, written
+//       "point X Y") as the captures cue it: once in each pause, as soon as the last letters
+//       were seen 200 ms before, and with `both` also once in each message, as soon as a
+//       capture shows it; a line "click <pressed_ms> <released_ms> between|on" for each, in
+//       the same clock
 //
 // Exit status: 0 done, 1 the compositor refused or failed (the reason on the error output),
 // 2 wrong arguments.
 #include <QCoreApplication>
 #include <QFile>
 #include <QHash>
+#include <QLineF>
 
 #include <time.h>
 
@@ -50,7 +58,9 @@ int usage() {
                  "usage: wayland_driver kwin|mutter click X Y\n"
                  "       wayland_driver kwin|mutter hold\n"
                  "       wayland_driver kwin|mutter capture out.png [X Y W H]\n"
-                 "       wayland_driver kwin|mutter watch X Y W H MS out.txt [RRGGBB]\n");
+                 "       wayland_driver kwin|mutter watch X Y W H MS out.txt [RRGGBB]\n"
+                 "       wayland_driver kwin|mutter watchclick X Y W H MS out.txt RRGGBB "
+                 "between|both\n");
     return 2;
 }
 
@@ -109,8 +119,43 @@ int differing(const QImage& image, QRgb background) {
     return count;
 }
 
+// Whether watch clicks, and also on the letters.
+struct Clicks {
+    bool enabled = false;
+    bool onLetters = false;
+};
+
+// A pixel of the letters near their middle: of the pixels far off the background (by more than
+// 96 in a channel, not the edges' blend), the one nearest their mean.
+QPoint letterPoint(const QImage& image, QRgb background) {
+    const auto far = [](int a, int b) { return std::abs(a - b) > 96; };
+    QList<QPoint> points;
+    QPointF sum;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            if (far(qRed(p), qRed(background)) || far(qGreen(p), qGreen(background)) ||
+                far(qBlue(p), qBlue(background))) {
+                points.append(QPoint(x, y));
+                sum += QPointF(x, y);
+            }
+        }
+    }
+    if (points.isEmpty())
+        return {-1, -1};
+    const QPointF mean = sum / points.size();
+    return *std::min_element(points.cbegin(), points.cend(), [&](QPoint a, QPoint b) {
+        return QLineF(a, mean).length() < QLineF(b, mean).length();
+    });
+}
+
 int watch(CompositorDriver& driver, const QRect& area, int ms, const QString& path,
-          const QString& colour) {
+          const QString& colour, const Clicks& clicks = {}) {
+    // Letters are up in a capture with more pixels than this off the background; a pause is
+    // clicked once this long after they were last seen.
+    constexpr int kLetterPixels = 50;
+    constexpr double kPauseClickMs = 200;
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::fprintf(stderr, "wayland_driver: cannot write %s\n", qPrintable(path));
@@ -119,34 +164,72 @@ int watch(CompositorDriver& driver, const QRect& area, int ms, const QString& pa
     bool haveBackground = !colour.isEmpty();
     QRgb background = QColor(u'#' + colour).rgb() & RGB_MASK;
     out.write("# asked_ms arrived_ms differing_pixels new shown_ms\n");
+    if (clicks.enabled)
+        driver.willClick();
     int captures = 0, fresh = 0;
     const double start = monotonicMs();
     double arrived = start;
     double asked = start;
+    double lettersSeen = -1;  // when a capture last showed letters
+    QPoint at(-1, -1);        // where clicks go
+    bool flashClicked = false, pauseClicked = false;
     while (arrived - start < ms) {
         const QImage image = driver.capture(area);
         arrived = monotonicMs();
         if (image.isNull())
             return failed(driver);
-        // The next capture is asked for before this one is looked at.
-        const double askedNow = asked;
-        asked = monotonicMs();
-        driver.askAhead(area);
         if (!haveBackground) {
             background = mostCommonColour(image);
             haveBackground = true;
         }
         const bool isNew = driver.lastCaptureWasNew();
         const double shown = driver.lastCaptureShownMs();
+        const int count = differing(image, background);
         out.write(QStringLiteral("%1 %2 %3 %4 %5\n")
-                      .arg(askedNow, 0, 'f', 3)
+                      .arg(asked, 0, 'f', 3)
                       .arg(arrived, 0, 'f', 3)
-                      .arg(differing(image, background))
+                      .arg(count)
                       .arg(int(isNew))
                       .arg(shown < 0 ? QStringLiteral("-1") : QString::number(shown, 'f', 3))
                       .toUtf8());
         ++captures;
         fresh += isNew;
+        const bool letters = count > kLetterPixels;
+        if (letters && clicks.enabled && at.x() < 0) {
+            at = letterPoint(image, background);
+            if (at.x() >= 0) {
+                at += area.topLeft();
+                out.write(QStringLiteral("point %1 %2\n").arg(at.x()).arg(at.y()).toUtf8());
+            }
+        }
+        const char* click = nullptr;
+        if (letters) {
+            lettersSeen = arrived;
+            pauseClicked = false;
+            if (clicks.onLetters && !flashClicked)
+                click = "on";
+            flashClicked = true;
+        } else {
+            flashClicked = false;
+            if (lettersSeen >= 0 && !pauseClicked && arrived - lettersSeen >= kPauseClickMs) {
+                click = "between";
+                pauseClicked = true;
+            }
+        }
+        if (click && clicks.enabled && at.x() >= 0) {
+            const double pressed = monotonicMs();
+            if (!driver.click(at))
+                return failed(driver);
+            out.write(QStringLiteral("click %1 %2 %3\n")
+                          .arg(pressed, 0, 'f', 3)
+                          .arg(monotonicMs(), 0, 'f', 3)
+                          .arg(QLatin1String(click))
+                          .toUtf8());
+        }
+        // The next capture is asked for once this one is counted (a matter of a millisecond)
+        // and a click it cued is made: that capture shows the screen after the click.
+        asked = monotonicMs();
+        driver.askAhead(area);
     }
     const double seconds = (arrived - start) / 1e3;
     std::printf("watch: %d captures (%d new pictures) in %.0f ms: %.1f per second (new: %.1f)\n",
@@ -191,5 +274,10 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("watch") && (args.size() == 9 || args.size() == 10) &&
         numbers(args, 3, 5, &n) && n[2] > 0 && n[3] > 0)
         return watch(*driver, QRect(n[0], n[1], n[2], n[3]), n[4], args[8], args.value(9));
+    const QString mode = args.value(10);
+    if (command == QLatin1String("watchclick") && args.size() == 11 && numbers(args, 3, 5, &n) &&
+        n[2] > 0 && n[3] > 0 && (mode == QLatin1String("between") || mode == QLatin1String("both")))
+        return watch(*driver, QRect(n[0], n[1], n[2], n[3]), n[4], args[8], args[9],
+                     Clicks{true, mode == QLatin1String("both")});
     return usage();
 }
