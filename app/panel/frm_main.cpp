@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QWindow>
 
 #include <cmath>
 #include <exception>
@@ -92,7 +93,7 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
       instance_(std::move(options.instanceLock)) {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(QStringLiteral("Orvessa"));
-    setFixedSize(TwipsToPixels(8535), TwipsToPixels(7635));
+    setFixedSize(DesignSize());
     background_ = LoadAppPicture(appFolder_, QStringLiteral("\\Images\\background.jpg"));
     const QPixmap icon = LoadAppPicture(appFolder_, QStringLiteral("\\Images\\kestrane.png"));
     if (!icon.isNull()) {
@@ -269,6 +270,25 @@ void FrmMain::changeEvent(QEvent* event) {
         SetShowHideEntries(!isMinimized());
     }
     QWidget::changeEvent(event);
+}
+
+QSize FrmMain::DesignSize() {
+    return {TwipsToPixels(8535), TwipsToPixels(7635)};
+}
+
+void FrmMain::showEvent(QShowEvent* event) {
+    // A window of fixed size keeps the size limits the window system was given for the screen
+    // it was made on: on a screen of another scale (a scale per monitor) it would stay at the
+    // old number of pixels and cut the panel off. The limits are given again for each screen.
+    if (QWindow* window = windowHandle(); window != nullptr && !followsScreen_) {
+        followsScreen_ = true;
+        connect(window, &QWindow::screenChanged, this, [this] {
+            setMinimumSize(0, 0);
+            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            setFixedSize(DesignSize());
+        });
+    }
+    QWidget::showEvent(event);
 }
 
 void FrmMain::hide1_Click() {

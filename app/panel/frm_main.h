@@ -134,10 +134,14 @@ class FrmMain : public QWidget {
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     class Panel;
     class Context;
+
+    // The panel's size in device-independent pixels, the same on every screen.
+    static QSize DesignSize();
 
     // The tray menu's Show and Hide for a window that is shown (Show greyed) or not.
     void SetShowHideEntries(bool shown);
@@ -148,6 +152,7 @@ class FrmMain : public QWidget {
     std::filesystem::path runFolder_;
     std::function<void()> endProcess_;
     bool createTray_ = true;
+    bool followsScreen_ = false;
     std::shared_ptr<platform::instance::InstanceLock> instance_;
     QPixmap background_;
     Rnd rnd_;

@@ -131,6 +131,19 @@ for factors in 'Right=1;Left=2' 'Right=2;Left=1'; do
 done
 [ $((heights[1] - 2 * heights[0])) -ge -3 ] && [ $((heights[1] - 2 * heights[0])) -le 3 ] ||
     fail "letters ${heights[0]} high at 1 are ${heights[1]} high at 2"
+# The panel (569x509 at 1) is made on the primary monitor at its 2, and keeps its design at 1
+# on the other monitor when moved there.
+put Images/AutoStart.txt '0\r\n'
+panel_size() { xdotool getwindowgeometry --shell "$(panel)" | awk -F= '/^(WIDTH|HEIGHT)/ { printf "%s ", $2 }'; }
+panel_is() { [ "$(panel_size)" = "$1 $2 " ]; }
+QT_SCREEN_SCALE_FACTORS='Right=2;Left=1' start_program
+wait_for 10 panel_is 1138 1018 || fail "the panel at 2 is $(panel_size)"
+xdotool windowmove "$(panel)" 100 100
+wait_for 10 panel_is 569 509 || fail "the panel moved to 1 is $(panel_size)"
+kill "$pid"
+wait "$pid" || true
+pid=""
+say "panel 1138x1018 on the monitor at 2, 569x509 on the one at 1"
 xrandr --delmonitor Left
 xrandr --delmonitor Right
 
