@@ -4,6 +4,7 @@
 #include "platform/layered/x11_surface.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QImage>
 #include <QPainter>
 #include <QPalette>
@@ -390,6 +391,15 @@ std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {
 QRegion VisibleRegion(HWND hWnd) {
     Entry* e = Find(hWnd);
     return e ? e->visible : QRegion();
+}
+
+std::optional<QPoint> PointerPosition() {
+    const QString platform = QGuiApplication::platformName();
+    if (platform.startsWith(QLatin1String("wayland")) ||
+        (platform == QLatin1String("xcb") && x11::OnXWayland())) {
+        return std::nullopt;
+    }
+    return QCursor::pos();
 }
 
 }  // namespace platform::layered

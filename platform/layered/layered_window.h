@@ -32,6 +32,7 @@
 #pragma once
 
 #include <QColor>
+#include <QPoint>
 #include <QRegion>
 
 #include <chrono>
@@ -126,5 +127,11 @@ QRegion VisibleRegion(HWND hWnd);
 // The content of a window as the colour key shows it: a pixel whose colour (unpremultiplied)
 // equals the key, or whose alpha is below 96, is transparent; everything else is opaque.
 QRegion KeyedRegion(const class QImage& content, std::uint32_t crKey, bool useKey);
+
+// Where the pointer is on the desktop, in the toolkit's (device-independent) pixels; nothing
+// where the program is not told. In a Wayland session a client learns where the pointer is only
+// while it is over one of the client's own surfaces, and XWayland's idea of it is as stale
+// whenever the pointer is over a Wayland window, so there the answer is always nothing.
+std::optional<QPoint> PointerPosition();
 
 }  // namespace platform::layered

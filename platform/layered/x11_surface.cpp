@@ -35,6 +35,11 @@ bool Available() {
     return TheDisplay() != nullptr;
 }
 
+bool OnXWayland() {
+    Display* dpy = TheDisplay();
+    return dpy != nullptr && IsXWayland(dpy);
+}
+
 bool Compositing() {
     Display* dpy = TheDisplay();
     if (dpy == nullptr) {

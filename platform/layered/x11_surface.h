@@ -66,6 +66,9 @@ using Clock = std::chrono::steady_clock;
 // Whether the application runs on an X server (Qt's xcb platform).
 bool Available();
 
+// Whether the X server is XWayland, a Wayland compositor's X server.
+bool OnXWayland();
+
 // Whether a compositing manager runs on the screen; asked of the server at most once a second.
 bool Compositing();
 
