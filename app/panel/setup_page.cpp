@@ -3,6 +3,7 @@
 #include "app/flash/numbers.h"
 #include "app/flash/run_control.h"
 #include "app/panel/picture_button.h"
+#include "app/panel/screen_choice_box.h"
 #include "app/panel/timing_box.h"
 #include "app/panel/twips.h"
 #include "app/store/category_file.h"
@@ -97,6 +98,8 @@ SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), c
     ChbTopRight = PositionOption("ChbTopRight", TwipsRect(4560, 3180, 165, 195), this);
     ChbRandomize = PositionOption("ChbRandomize", TwipsRect(5685, 3180, 165, 195), this);
     ChbCenter->setChecked(true);
+    CboScreen = new ScreenChoiceBox(ctx_, this);
+    CboScreen->setGeometry(TwipsRect(5340, 2565, 2370, 330));
 
     PbViewScript = Picture("PbViewScript", tr("View Script"), TwipsRect(420, 3465, 915, 315), this);
     PbColor = Picture("PbColor", tr("Color"), TwipsRect(1455, 3465, 915, 315), this);
