@@ -90,20 +90,21 @@ void ScreenCopies::Follow(const QLabel& label, std::string_view option, Rnd& rnd
             continue;
         }
         QLabel* l = c.flash.label;
+        if (label.text().isEmpty()) {
+            // Nothing shows; the window keeps its place and size, as the flash window does.
+            l->clear();
+            continue;
+        }
         l->setFont(label.font());
         l->setPalette(label.palette());
         l->setText(label.text());
         l->adjustSize();
-        QWidget* w = c.flash.window.get();
         const QRect screen = c.screen->geometry();
-        const int width = l->width() * kTwipsPerPixel;
-        const int height = l->height() * kTwipsPerPixel;
-        if (!label.text().isEmpty()) {
-            c.place = PlaceMessage(option, screen.width() * kTwipsPerPixel,
-                                   screen.height() * kTwipsPerPixel, width, height, c.place, rnd);
-        }
-        w->setGeometry(screen.x() + ToPixels(c.place.left), screen.y() + ToPixels(c.place.top),
-                       l->width(), l->height());
+        c.place =
+            PlaceMessage(option, screen.width() * kTwipsPerPixel, screen.height() * kTwipsPerPixel,
+                         l->width() * kTwipsPerPixel, l->height() * kTwipsPerPixel, c.place, rnd);
+        c.flash.window->setGeometry(screen.x() + ToPixels(c.place.left),
+                                    screen.y() + ToPixels(c.place.top), l->width(), l->height());
     }
 }
 

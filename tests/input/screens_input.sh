@@ -3,7 +3,9 @@
 # by side, which the program sees as two screens.
 #
 #   1. "Every screen" (from the screen choice file, started hidden and flashing): each message
-#      shows on both halves in the same screenshot, centred on each, and leaves both together.
+#      shows on both halves in the same screenshot, centred on each, and leaves both together;
+#      with the right monitor taken away it shows on the left one alone, and on both again once
+#      the monitor is back.
 #   2. "Pointer's screen", chosen on the Setup tab with a real click and keys (the choice file
 #      then says so and the options file is as it was): each message shows on the half where
 #      xdotool put the pointer before it came, and on that half only.
@@ -60,6 +62,16 @@ for round in 1 2; do
     wait_for 10 any_dark || fail "the message stayed"
     ! lit "$L" && ! lit "$R" || fail "round $round: a message left one screen only ($L/$R)"
 done
+# A monitor taken away while messages show, and put back: the program goes on, on what is there.
+xrandr --delmonitor Right >/dev/null
+wait_for 10 both_dark || fail "a message stayed up"
+wait_for 10 any_lit || fail "no message on the one screen left"
+lit "$L" && ! lit "$R" || fail "one screen left: $L/$R pixels left/right"
+xrandr --setmonitor Right 1280/338x800/211+1280+0 none >/dev/null
+wait_for 10 both_dark || fail "a message stayed up"
+wait_for 10 any_lit || fail "no message once the monitor came back"
+lit "$L" && lit "$R" || fail "monitor back: a message on one screen only ($L/$R pixels)"
+running || fail "the program ended when a monitor went or came"
 bytes_are Images/SelectedScreen.txt 'Screen;Every\r\n' || fail "the choice file changed"
 kill "$pid"
 wait_for 10 ended || fail "the program did not end"
