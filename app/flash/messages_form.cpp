@@ -246,7 +246,8 @@ void MessagesForm::Timer1_Timer() {
         const std::optional<std::chrono::steady_clock::time_point> due =
             showing ? std::nullopt : hideDue_;
         hideDue_.reset();
-        const auto seen = pl::Present(hWnd_, due);
+        // The copies on the other screens change in the same moment.
+        const auto seen = pl::Present(hWnd_, due, copies_.Handles());
         if (!due) {
             latency_.Record(showing, tickStart, seen);
         }
@@ -289,7 +290,6 @@ void MessagesForm::Timer1_Timer() {
         top_ = place.top + origin.y();
         ApplyGeometry();
         copies_.Follow(*Label1_, o.MsgOption, rnd_);
-        copies_.Present();
 
         if (MsgIndex_ < INT16_MAX) {
             ++MsgIndex_;
@@ -300,7 +300,6 @@ void MessagesForm::Timer1_Timer() {
         Label1_->setText(QString());
         AutoSizeLabel();
         copies_.Follow(*Label1_, o.MsgOption, rnd_);
-        copies_.Present();
         countFromNow(false, SecondsToInterval(o.TimeBtnMsgs));
         MsgShown_ = false;
         PrepareNext();

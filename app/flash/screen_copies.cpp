@@ -108,10 +108,12 @@ void ScreenCopies::Follow(const QLabel& label, std::string_view option, Rnd& rnd
     }
 }
 
-void ScreenCopies::Present() {
-    for (Copy& c : copies_) {
-        pl::Present(c.flash.hWnd);
+std::vector<pl::HWND> ScreenCopies::Handles() const {
+    std::vector<pl::HWND> handles;
+    for (const Copy& c : copies_) {
+        handles.push_back(c.flash.hWnd);
     }
+    return handles;
 }
 
 }  // namespace kestrane

@@ -1,9 +1,8 @@
 // The flash window's copies on the other screens, while messages go to every screen at once:
 // one borderless, click-through, colour-keyed window per screen, each showing the same text in
 // the same font and colour as the flash window's label, placed by the position option on its
-// own screen. The copies are shown and emptied together with the flash window; the owner puts
-// them on screen (Present) just before its own window, so that all show the change in the
-// same moment.
+// own screen. The copies are shown and emptied together with the flash window: its Present
+// hands their changes to the window system with its own, so that all show in the same moment.
 //
 // Screens come and go while the program runs: the copies follow the list of screens they are
 // given at every message, and a copy whose screen is removed is emptied at once.
@@ -52,8 +51,8 @@ class ScreenCopies {
     // nothing.
     void Follow(const QLabel& label, std::string_view option, Rnd& rnd);
 
-    // Puts every copy's content on screen.
-    void Present();
+    // The copies' windows, for the flash window's Present to put on screen with its own.
+    std::vector<platform::layered::HWND> Handles() const;
 
     size_t Count() const { return copies_.size(); }
     QWidget* Window(size_t i) const { return copies_[i].flash.window.get(); }

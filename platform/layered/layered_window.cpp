@@ -342,12 +342,12 @@ void Prepare(HWND hWnd) {
     }
 }
 
-std::optional<std::chrono::steady_clock::time_point> Present(
-    HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due) {
-    Entry* e = Find(hWnd);
-    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
-        return std::nullopt;
-    }
+namespace {
+
+// Present for one window; `justBefore` runs once, right before its change is handed over.
+std::optional<std::chrono::steady_clock::time_point> PresentWindow(
+    Entry* e, std::optional<std::chrono::steady_clock::time_point> due, bool wait,
+    const std::function<void()>& justBefore) {
     QWidget* w = e->window;
     const bool onX = x11::Available();
     if (!onX && !w->mask().isEmpty()) {
@@ -364,16 +364,39 @@ std::optional<std::chrono::steady_clock::time_point> Present(
     const bool topmost = (e->exStyle & WS_EX_TOPMOST) != 0;
     if (wayland::Available()) {
         const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
-        return wayland::Present(w, keyed, shape.isEmpty(), usePrepared, due);
+        return wayland::Present(w, keyed, shape.isEmpty(), usePrepared, due, wait, justBefore);
+    }
+    if (justBefore) {
+        justBefore();
     }
     if (onX) {
         const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
-        return x11::Present(w, keyed, shape, usePrepared, topmost);
+        return x11::Present(w, keyed, shape, usePrepared, topmost, wait);
     }
     // Elsewhere the toolkit's own shape does the job; an empty region must still hide
     // everything, and Qt reads an empty mask as no mask at all.
     w->setMask(shape.isEmpty() ? QRegion(-2, -2, 1, 1) : shape);
     return std::chrono::steady_clock::now();
+}
+
+}  // namespace
+
+std::optional<std::chrono::steady_clock::time_point> Present(
+    HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due,
+    const std::vector<HWND>& together) {
+    auto others = [&together] {
+        for (const HWND h : together) {
+            if (Entry* o = Find(h); o != nullptr && (o->exStyle & WS_EX_LAYERED) != 0) {
+                PresentWindow(o, std::nullopt, false, {});
+            }
+        }
+    };
+    Entry* e = Find(hWnd);
+    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
+        others();
+        return std::nullopt;
+    }
+    return PresentWindow(e, due, true, together.empty() ? std::function<void()>() : others);
 }
 
 std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {

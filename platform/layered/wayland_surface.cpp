@@ -14,9 +14,11 @@
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace platform::layered::wayland {
 namespace {
@@ -34,6 +36,23 @@ constexpr int kTimeoutsBeforeNoWait = 3;
 constexpr int kMissesBeforeNoAsking = 2;
 // Present is called this much earlier than strictly needed, for a timer that fires late.
 constexpr milliseconds kCallMargin(2);
+
+// A step run once: when asked, or else when it goes out of scope.
+class OnceStep {
+  public:
+    explicit OnceStep(std::function<void()> step) : step_(std::move(step)) {}
+    ~OnceStep() { Run(); }
+    OnceStep(const OnceStep&) = delete;
+    OnceStep& operator=(const OnceStep&) = delete;
+    void Run() {
+        if (auto step = std::exchange(step_, nullptr)) {
+            step();
+        }
+    }
+
+  private:
+    std::function<void()> step_;
+};
 
 class Surface {
   public:
@@ -73,7 +92,10 @@ class Surface {
     }
 
     std::optional<Clock::time_point> Present(const QImage& content, bool blank, bool usePrepared,
-                                             std::optional<Clock::time_point> due) {
+                                             std::optional<Clock::time_point> due, bool wait,
+                                             const std::function<void()>& justBefore) {
+        // The step that goes with this change runs once, whatever way the change takes.
+        OnceStep before(justBefore);
         if (!c_->Ok()) {
             return std::nullopt;
         }
@@ -124,9 +146,13 @@ class Surface {
         zwlr_layer_surface_v1_set_margin(layer_, at.y(), 0, 0, at.x());
         zwlr_layer_surface_v1_set_size(layer_, static_cast<uint32_t>(next->pixels.width() / scale),
                                        static_cast<uint32_t>(next->pixels.height() / scale));
+        before.Run();
         Feedback& fb = Send(std::move(next));
         blank_ = blank;
         firstShown_.reset();
+        if (!wait) {
+            return std::nullopt;
+        }
         const std::optional<Clock::time_point> seen = Await(fb, 2);
         if (!seen) {
             return std::nullopt;  // not seen in time, or never (discarded)
@@ -355,9 +381,16 @@ void Prepare(QWidget* window, const QImage& content) {
 }
 
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content, bool blank,
-                                         bool usePrepared, std::optional<Clock::time_point> due) {
+                                         bool usePrepared, std::optional<Clock::time_point> due,
+                                         bool wait, const std::function<void()>& justBefore) {
     Surface* s = SurfaceOf(window);
-    return s ? s->Present(content, blank, usePrepared, due) : std::nullopt;
+    if (s == nullptr) {
+        if (justBefore) {
+            justBefore();
+        }
+        return std::nullopt;
+    }
+    return s->Present(content, blank, usePrepared, due, wait, justBefore);
 }
 
 std::optional<Clock::duration> Ahead(QWidget* window) {

@@ -83,12 +83,13 @@ void Prepare(QWidget* window, const QImage& content, const QRegion& shape) {
 }
 
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
-                                         const QRegion& shape, bool usePrepared, bool raise) {
+                                         const QRegion& shape, bool usePrepared, bool raise,
+                                         bool wait) {
     Surface* s = SurfaceOf(window);
     if (s == nullptr) {
         return std::nullopt;
     }
-    return s->Present(content, shape, usePrepared, raise);
+    return s->Present(content, shape, usePrepared, raise, wait);
 }
 
 }  // namespace platform::layered::x11
