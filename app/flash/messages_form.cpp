@@ -279,7 +279,10 @@ void MessagesForm::Timer1_Timer() {
         // Left", the top of "Top Right") is kept on the screen, not on the desktop.
         const std::vector<QScreen*> targets = TargetScreensNow();
         copies_.Keep(OtherScreens(targets));
-        const QScreen* screen = targets.empty() ? nullptr : targets.front();
+        QScreen* screen = targets.empty() ? nullptr : targets.front();
+        if (screen != nullptr && window_->screen() != screen) {
+            window_->setScreen(screen);
+        }
         const QSize size = screen ? screen->geometry().size() * kTwipsPerPixel : QSize(0, 0);
         const QPoint origin = screen ? screen->geometry().topLeft() * kTwipsPerPixel : QPoint(0, 0);
         const WindowPlace place =

@@ -24,7 +24,7 @@ int ToPixels(int twips) {
 
 }  // namespace
 
-FlashWindow MakeFlashWindow(const QRect& geometry, std::uint32_t key) {
+FlashWindow MakeFlashWindow(const QRect& geometry, std::uint32_t key, QScreen* screen) {
     FlashWindow f;
     f.window = std::make_unique<QWidget>(
         nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
@@ -36,6 +36,9 @@ FlashWindow MakeFlashWindow(const QRect& geometry, std::uint32_t key) {
                  QColor(static_cast<int>(key & 0xFF), static_cast<int>((key >> 8) & 0xFF),
                         static_cast<int>((key >> 16) & 0xFF)));
     w->setPalette(pal);
+    if (screen != nullptr) {
+        w->setScreen(screen);
+    }
     w->setGeometry(geometry);
 
     f.label = new QLabel(w);
@@ -70,7 +73,8 @@ void ScreenCopies::Keep(const std::vector<QScreen*>& screens) {
         }
         Copy c;
         c.screen = screen;
-        c.flash = MakeFlashWindow(QRect(screen->geometry().topLeft(), QSize(184, 40)), key_);
+        c.flash =
+            MakeFlashWindow(QRect(screen->geometry().topLeft(), QSize(184, 40)), key_, screen);
         Trans::MakeTransparent(c.flash.hWnd, key_, 255);
         // A removed screen's copy is emptied at once, since its window would be moved to a
         // screen that shows the message already; it goes at the next message.

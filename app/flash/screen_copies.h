@@ -32,7 +32,9 @@ struct FlashWindow {
     QLabel* label = nullptr;
     platform::layered::HWND hWnd = 0;
 };
-FlashWindow MakeFlashWindow(const QRect& geometry, std::uint32_t key);
+// The window belongs to `screen` (where given): the overlay of a Wayland compositor goes on the
+// output of the window's screen.
+FlashWindow MakeFlashWindow(const QRect& geometry, std::uint32_t key, QScreen* screen = nullptr);
 
 class ScreenCopies {
   public:
