@@ -139,8 +139,8 @@ bool FrmMain::Form_Load() {
                 break;
         }
     });
-    // The screen choice, from its own file beside the options (made with the primary screen
-    // when it is missing); showing it writes nothing.
+    // The screen choice, from its own file beside the options (the primary screen when it is
+    // missing); showing it writes nothing.
     Try([&] {
         state_.screenChoice = ReadScreenChoice(appFolder_);
         setup->CboScreen->ShowChoice(state_.screenChoice);

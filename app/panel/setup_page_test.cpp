@@ -157,14 +157,14 @@ TEST_F(SetupPageTest, EachPositionOptionStoresItsWordAndSaves) {
 }
 
 TEST_F(SetupPageTest, ScreenChoiceIsReadAtStartWrittenWhenChangedAndNotLostAtClose) {
-    // Start-up made the missing file with the primary screen; the options file is untouched.
-    EXPECT_EQ(File("Images/SelectedScreen.txt"), "Screen;Primary\r\n");
-    EXPECT_EQ(File("Images/SelectedOptions.txt"), kDefaultOptions);
+    // Without its file the choice is the primary screen; start-up makes no file for it.
+    EXPECT_FALSE(fs::exists(dir / "Images/SelectedScreen.txt"));
     EXPECT_EQ(setup->CboScreen->currentText(), "Primary screen");
 
     setup->CboScreen->setCurrentIndex(2);
     EXPECT_EQ(state.screenChoice, ScreenChoice::Every);
     EXPECT_EQ(File("Images/SelectedScreen.txt"), "Screen;Every\r\n");
+    EXPECT_EQ(File("Images/SelectedOptions.txt"), kDefaultOptions);
     EXPECT_TRUE(dialogs.shown.empty());
 
     // A file that cannot be written is said, and the choice is used all the same; Close says

@@ -62,15 +62,7 @@ std::string FormatScreenChoice(ScreenChoice choice) {
 ScreenChoice ReadScreenChoice(const fs::path& appFolder) {
     try {
         const fs::path path = ResolvePath(appFolder, kScreenFileSuffix);
-        if (!FileExists(path)) {
-            try {
-                SaveScreenChoice(appFolder, ScreenChoice::Primary);
-            } catch (const StoreError&) {
-                // The choice then lives in memory only.
-            }
-            return ScreenChoice::Primary;
-        }
-        return ParseScreenChoice(ReadFileBytes(path));
+        return FileExists(path) ? ParseScreenChoice(ReadFileBytes(path)) : ScreenChoice::Primary;
     } catch (const StoreError&) {
         return ScreenChoice::Primary;
     }
@@ -84,7 +76,8 @@ void SaveScreenChoice(const fs::path& appFolder, ScreenChoice choice) {
 void SaveScreenChoiceIfChanged(const fs::path& appFolder, ScreenChoice choice) {
     try {
         const fs::path path = ResolvePath(appFolder, kScreenFileSuffix);
-        if (FileExists(path) && ReadFileBytes(path) == FormatScreenChoice(choice)) {
+        const std::string bytes = FileExists(path) ? ReadFileBytes(path) : std::string();
+        if (ParseScreenChoice(bytes) == choice) {
             return;
         }
     } catch (const StoreError&) {

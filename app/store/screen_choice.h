@@ -22,17 +22,17 @@ ScreenChoice ParseScreenChoice(std::string_view bytes);
 // The file's bytes for a choice.
 std::string FormatScreenChoice(ScreenChoice choice);
 
-// Reads the file. A missing file is created with the primary screen (when that fails, the
-// choice lives in memory only); a file that cannot be read gives the primary screen and is left
-// alone. Never throws.
+// Reads the file. A missing file, or one that cannot be read, gives the primary screen; reading
+// never writes (the file is made when the user first makes a choice). Never throws.
 ScreenChoice ReadScreenChoice(const std::filesystem::path& appFolder);
 
 // Writes the choice, replacing the file as a whole (or creating it). Throws StoreError naming
 // the file and the reason when it cannot be written; the file then keeps what it held.
 void SaveScreenChoice(const std::filesystem::path& appFolder, ScreenChoice choice);
 
-// The same, but only when the file does not already hold the choice (it is missing, or an
-// earlier save failed): what Close uses, so that a file that is up to date is never touched.
+// The same, but only when the file does not already say the choice (an earlier save failed; a
+// missing file says the primary screen): what Close uses, so that a file that is up to date,
+// or hand-written in its own spelling, is never touched.
 void SaveScreenChoiceIfChanged(const std::filesystem::path& appFolder, ScreenChoice choice);
 
 }  // namespace kestrane

@@ -19,9 +19,10 @@ TEST(ScreenChoiceFile, ReadsWritesAndFallsBack) {
     fs::create_directory(app / "Images");
     const fs::path file = app / "Images/SelectedScreen.txt";
 
-    // Missing: the primary screen, and the file is made with it.
+    // Missing: the primary screen; neither reading nor Close makes the file for it.
     EXPECT_EQ(ReadScreenChoice(app.path()), ScreenChoice::Primary);
-    EXPECT_EQ(ReadBytes(file), "Screen;Primary\r\n");
+    SaveScreenChoiceIfChanged(app.path(), ScreenChoice::Primary);
+    EXPECT_FALSE(fs::exists(file));
 
     // Each choice round-trips, byte for byte.
     for (const auto& [choice, bytes] : {std::pair{ScreenChoice::Pointer, "Screen;Pointer\r\n"},
@@ -48,7 +49,11 @@ TEST(ScreenChoiceFile, ReadsWritesAndFallsBack) {
         EXPECT_EQ(ReadBytes(file), bytes);
     }
 
-    // Close writes only what is not on disk yet.
+    // Close writes only a choice the file does not say yet, in whatever spelling.
+    WriteBytes(file, "screen;EVERY");
+    fs::permissions(file, fs::perms::owner_read);
+    EXPECT_NO_THROW(SaveScreenChoiceIfChanged(app.path(), ScreenChoice::Every));
+    fs::permissions(file, fs::perms::owner_all);
     WriteBytes(file, "Screen;Every\r\n");
     const auto stamp = fs::last_write_time(file);
     fs::permissions(file, fs::perms::owner_read);
