@@ -93,13 +93,14 @@ SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), c
         SetPicture(down, ctx_.AppFolder(), QStringLiteral("\\Images\\spindown.gif"));
     }
 
+    // The screen choice comes before the position options in the Tab order, as on the page.
+    CboScreen = new ScreenChoiceBox(ctx_, this);
+    CboScreen->setGeometry(TwipsRect(5340, 2565, 2370, 330));
     ChbCenter = PositionOption("ChbCenter", TwipsRect(4560, 2955, 165, 195), this);
     ChbTopLeft = PositionOption("ChbTopLeft", TwipsRect(5685, 2955, 165, 195), this);
     ChbTopRight = PositionOption("ChbTopRight", TwipsRect(4560, 3180, 165, 195), this);
     ChbRandomize = PositionOption("ChbRandomize", TwipsRect(5685, 3180, 165, 195), this);
     ChbCenter->setChecked(true);
-    CboScreen = new ScreenChoiceBox(ctx_, this);
-    CboScreen->setGeometry(TwipsRect(5340, 2565, 2370, 330));
 
     PbViewScript = Picture("PbViewScript", tr("View Script"), TwipsRect(420, 3465, 915, 315), this);
     PbColor = Picture("PbColor", tr("Color"), TwipsRect(1455, 3465, 915, 315), this);
