@@ -17,6 +17,8 @@ namespace pl = platform::layered;
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+constexpr int kDesignWidth = 2760;  // twips, as the flash window is designed
+constexpr int kDesignHeight = 600;
 
 int ToPixels(int twips) {
     return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
@@ -73,8 +75,9 @@ void ScreenCopies::Keep(const std::vector<QScreen*>& screens) {
         }
         Copy c;
         c.screen = screen;
-        c.flash =
-            MakeFlashWindow(QRect(screen->geometry().topLeft(), QSize(184, 40)), key_, screen);
+        c.flash = MakeFlashWindow(QRect(screen->geometry().topLeft(),
+                                        QSize(ToPixels(kDesignWidth), ToPixels(kDesignHeight))),
+                                  key_, screen);
         Trans::MakeTransparent(c.flash.hWnd, key_, 255);
         // A removed screen's copy is emptied at once, since its window would be moved to a
         // screen that shows the message already; it goes at the next message.

@@ -1,6 +1,7 @@
 #include "platform/layered/wayland_surface.h"
 
 #include "platform/layered/frame_timing.h"
+#include "platform/layered/once_step.h"
 #include "platform/layered/protocols/wlr-layer-shell-unstable-v1-client.h"
 #include "platform/layered/wayland_buffer.h"
 #include "platform/layered/wayland_connection.h"
@@ -18,7 +19,6 @@
 #include <list>
 #include <map>
 #include <memory>
-#include <utility>
 
 namespace platform::layered::wayland {
 namespace {
@@ -36,23 +36,6 @@ constexpr int kTimeoutsBeforeNoWait = 3;
 constexpr int kMissesBeforeNoAsking = 2;
 // Present is called this much earlier than strictly needed, for a timer that fires late.
 constexpr milliseconds kCallMargin(2);
-
-// A step run once: when asked, or else when it goes out of scope.
-class OnceStep {
-  public:
-    explicit OnceStep(std::function<void()> step) : step_(std::move(step)) {}
-    ~OnceStep() { Run(); }
-    OnceStep(const OnceStep&) = delete;
-    OnceStep& operator=(const OnceStep&) = delete;
-    void Run() {
-        if (auto step = std::exchange(step_, nullptr)) {
-            step();
-        }
-    }
-
-  private:
-    std::function<void()> step_;
-};
 
 class Surface {
   public:
