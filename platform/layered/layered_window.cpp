@@ -5,7 +5,6 @@
 #include "platform/layered/x11_surface.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QImage>
 #include <QPainter>
 #include <QPalette>
@@ -295,38 +294,58 @@ void Prepare(HWND hWnd) {
 
 namespace {
 
-// Present for one window; `justBefore` runs once, right before its change is handed over.
-std::optional<std::chrono::steady_clock::time_point> PresentWindow(
-    Entry* e, std::optional<std::chrono::steady_clock::time_point> due, bool wait,
-    const std::function<void()>& justBefore) {
+// A window's content as Present hands it over: rendered, its visible shape, and with the key
+// colour made transparent where the window system takes it so.
+struct Ready {
+    Entry* e = nullptr;
+    QImage content;
+    QRegion shape;
+    bool usePrepared = false;
+};
+
+// Renders a window for Present; all the work that takes time happens here, before anything is
+// handed to the window system.
+Ready RenderForPresent(Entry* e) {
     QWidget* w = e->window;
     const bool onX = x11::Available();
     if (!onX && !w->mask().isEmpty()) {
         w->clearMask();  // rendering is clipped to the mask, which belongs to the old content
     }
-    const QImage content = Render(w);
+    Ready r;
+    r.e = e;
+    r.content = Render(w);
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
     // Content prepared ahead is used when the window still looks exactly like it.
-    const bool usePrepared = !e->prepared.isNull() && e->prepared == content;
-    const QRegion shape = usePrepared ? e->preparedShape : KeyedRegion(content, e->key, useKey);
+    r.usePrepared = !e->prepared.isNull() && e->prepared == r.content;
+    r.shape = r.usePrepared ? e->preparedShape : KeyedRegion(r.content, e->key, useKey);
     e->prepared = QImage();
     e->preparedShape = QRegion();
-    e->visible = shape;
-    const bool topmost = (e->exStyle & WS_EX_TOPMOST) != 0;
+    e->visible = r.shape;
+    if ((onX || wayland::Available()) && !r.usePrepared && useKey) {
+        r.content = WithoutKey(r.content, e->key);
+    }
+    return r;
+}
+
+// Hands a rendered window to the window system; `justBefore` runs once, right before.
+std::optional<std::chrono::steady_clock::time_point> Send(
+    const Ready& r, std::optional<std::chrono::steady_clock::time_point> due, bool wait,
+    const std::function<void()>& justBefore) {
+    QWidget* w = r.e->window;
     if (wayland::Available()) {
-        const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
-        return wayland::Present(w, keyed, shape.isEmpty(), usePrepared, due, wait, justBefore);
+        return wayland::Present(w, r.content, r.shape.isEmpty(), r.usePrepared, due, wait,
+                                justBefore);
     }
     if (justBefore) {
         justBefore();
     }
-    if (onX) {
-        const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
-        return x11::Present(w, keyed, shape, usePrepared, topmost, wait);
+    if (x11::Available()) {
+        const bool topmost = (r.e->exStyle & WS_EX_TOPMOST) != 0;
+        return x11::Present(w, r.content, r.shape, r.usePrepared, topmost, wait);
     }
     // Elsewhere the toolkit's own shape does the job; an empty region must still hide
     // everything, and Qt reads an empty mask as no mask at all.
-    w->setMask(shape.isEmpty() ? QRegion(-2, -2, 1, 1) : shape);
+    w->setMask(r.shape.isEmpty() ? QRegion(-2, -2, 1, 1) : r.shape);
     return std::chrono::steady_clock::now();
 }
 
@@ -335,19 +354,26 @@ std::optional<std::chrono::steady_clock::time_point> PresentWindow(
 std::optional<std::chrono::steady_clock::time_point> Present(
     HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due,
     const std::vector<HWND>& together) {
-    auto others = [&together] {
-        for (const HWND h : together) {
-            if (Entry* o = Find(h); o != nullptr && (o->exStyle & WS_EX_LAYERED) != 0) {
-                PresentWindow(o, std::nullopt, false, {});
-            }
+    // Every window is rendered first, so that the changes reach the window system close
+    // together.
+    std::vector<Ready> others;
+    for (const HWND h : together) {
+        if (Entry* o = Find(h); o != nullptr && (o->exStyle & WS_EX_LAYERED) != 0) {
+            others.push_back(RenderForPresent(o));
+        }
+    }
+    auto sendOthers = [&others] {
+        for (const Ready& r : others) {
+            Send(r, std::nullopt, false, {});
         }
     };
     Entry* e = Find(hWnd);
     if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
-        others();
+        sendOthers();
         return std::nullopt;
     }
-    return PresentWindow(e, due, true, together.empty() ? std::function<void()>() : others);
+    const Ready mine = RenderForPresent(e);
+    return Send(mine, due, true, others.empty() ? std::function<void()>() : sendOthers);
 }
 
 std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {
@@ -365,15 +391,6 @@ std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {
 QRegion VisibleRegion(HWND hWnd) {
     Entry* e = Find(hWnd);
     return e ? e->visible : QRegion();
-}
-
-std::optional<QPoint> PointerPosition() {
-    const QString platform = QGuiApplication::platformName();
-    if (platform.startsWith(QLatin1String("wayland")) ||
-        (platform == QLatin1String("xcb") && x11::OnXWayland())) {
-        return std::nullopt;
-    }
-    return QCursor::pos();
 }
 
 }  // namespace platform::layered

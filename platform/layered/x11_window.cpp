@@ -208,6 +208,10 @@ std::optional<Clock::time_point> Surface::Present(const QImage& content, const Q
             });
         }
     }
+    if (!wait) {
+        XFlush(dpy_);  // a change waited for comes right after this one
+        return std::nullopt;
+    }
     if (!watch) {
         // Without a compositor the content is on screen once the server has done this.
         // Under one that was not waited for, nobody knows when it is.

@@ -68,9 +68,9 @@ wait_for 10 both_dark || fail "a message stayed up"
 wait_for 10 any_lit || fail "no message on the one screen left"
 lit "$L" && ! lit "$R" || fail "one screen left: $L/$R pixels left/right"
 xrandr --setmonitor Right 1280/338x800/211+1280+0 none >/dev/null
-wait_for 10 both_dark || fail "a message stayed up"
-wait_for 10 any_lit || fail "no message once the monitor came back"
-lit "$L" && lit "$R" || fail "monitor back: a message on one screen only ($L/$R pixels)"
+# The toolkit takes in the monitors one by one: a message may come while it has one of them.
+both_lit() { count && lit "$L" && lit "$R"; }
+wait_for 15 both_lit || fail "monitor back: messages on one screen only ($L/$R pixels)"
 running || fail "the program ended when a monitor went or came"
 bytes_are Images/SelectedScreen.txt 'Screen;Every\r\n' || fail "the choice file changed"
 kill "$pid"
