@@ -280,10 +280,10 @@ wait_for 20 flash_has "Event Tester" "above Event Tester yes" ||
     fail "the flash window is not above a window that came up after it"
 # A pure green pixel of the letters while they are shown, then a click there.
 read -r fx fy < <(xwininfo -id "$fwid" | awk '/Absolute upper-left X/ {x = $4}
-    /Absolute upper-left Y/ {y = $4} END {print x, y}')
+    /Absolute upper-left Y/ {y = $4} END {print x, y}') || fail "the flash window has no place"
 wait_for 20 letters || fail "no letters above the probe window"
 read -r lx ly < <(convert "$work/flash.png" -depth 8 txt:- | awk -F'[,: ()]+' \
-    'NR > 1 && $3 < 40 && $4 > 230 && $5 < 40 && !n++ { print $1, $2 }')
+    'NR > 1 && $3 < 40 && $4 > 230 && $5 < 40 && !n++ { print $1, $2 }') || true
 [ -n "$lx" ] || fail "no letter pixel to click"
 clicked=""
 pointer_to $((fx + lx)) $((fy + ly))
@@ -301,7 +301,8 @@ presses=$(grep -c ButtonPress "$work/xev.log" || true)
 [ "$presses" -ge 1 ] || fail "the click on the letters did not reach the window beneath"
 # Beside the letters, in the probe window's top left corner: it sees that click.
 read -r px py < <(xwininfo -id "$(xdotool search --onlyvisible --name '^Event Tester$' | head -n 1)" |
-    awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x, y}')
+    awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x, y}') ||
+    fail "the probe window is not found"
 click_at $((px + 10)) $((py + 10))
 wait_for 5 test "$(grep -c ButtonPress "$work/xev.log")" -gt "$presses" ||
     fail "the probe window does not see clicks at all"
