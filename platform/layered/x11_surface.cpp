@@ -35,11 +35,6 @@ bool Available() {
     return TheDisplay() != nullptr;
 }
 
-bool OnXWayland() {
-    Display* dpy = TheDisplay();
-    return dpy != nullptr && IsXWayland(dpy);
-}
-
 bool Compositing() {
     Display* dpy = TheDisplay();
     if (dpy == nullptr) {
@@ -83,13 +78,12 @@ void Prepare(QWidget* window, const QImage& content, const QRegion& shape) {
 }
 
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
-                                         const QRegion& shape, bool usePrepared, bool raise,
-                                         bool wait) {
+                                         const QRegion& shape, bool usePrepared, bool raise) {
     Surface* s = SurfaceOf(window);
     if (s == nullptr) {
         return std::nullopt;
     }
-    return s->Present(content, shape, usePrepared, raise, wait);
+    return s->Present(content, shape, usePrepared, raise);
 }
 
 }  // namespace platform::layered::x11
