@@ -14,6 +14,7 @@
 #   tests/e2e/with-x.sh dbus-run-session -- bash tests/e2e/lock_screen_e2e.sh <stage>
 name=lock_screen_e2e
 source "$(dirname "$0")/../input/lib.sh"
+source "$(dirname "$0")/lock_lib.sh"
 standin="/usr/bin/python3 $(dirname "$0")/lock_standin.py"
 
 make_app
@@ -38,17 +39,6 @@ start_standin() {
     services+=($!)
     wait_for 10 grep -qs ready "$work/standin-$1.out" || fail "the $1 stand-in did not start"
 }
-saver() {
-    gdbus call --session --dest org.freedesktop.ScreenSaver --object-path \
-        /org/freedesktop/ScreenSaver --method org.freedesktop.ScreenSaver.SetActive "$1" \
-        >/dev/null || fail "SetActive $1 failed"
-}
-logind() {
-    gdbus call --system --dest org.freedesktop.login1 --object-path \
-        /org/freedesktop/login1/session/_31 --method "org.freedesktop.login1.Session.$1" "$2" \
-        >/dev/null || fail "$1 $2 failed"
-}
-
 # Green letters somewhere on the screen (the panel is hidden, nothing else is green).
 letters() {
     screenshot
@@ -56,13 +46,6 @@ letters() {
         -format '%[fx:int(mean*w*h)]' info:)" -gt 50 ]
 }
 no_letters() { ! letters; }
-# No letters on any screenshot for $1 seconds.
-quiet_for() {
-    local end=$((SECONDS + $1))
-    while [ "$SECONDS" -lt "$end" ]; do
-        no_letters || fail "letters on the screen while locked"
-    done
-}
 running_on_bus() {
     [ "$(gdbus call --session --dest org.kestrane.kestrane --object-path /org/kestrane/kestrane \
         --method org.freedesktop.DBus.Properties.Get org.kestrane.kestrane.Control Running \
@@ -88,7 +71,7 @@ start_hidden
 wait_for 15 letters || fail "no letters before locking"
 saver true
 wait_for 3 no_letters || fail "the message stayed up after locking"
-quiet_for 5
+quiet_for letters 5
 running_on_bus || fail "the run ended when the screen saver locked"
 saver false
 wait_for 6 letters || fail "no letters after unlocking"
@@ -103,7 +86,7 @@ step="LockedHint at start"
 start_standin logind
 logind SetLockedHint true
 start_hidden
-quiet_for 5
+quiet_for letters 5
 logind SetLockedHint false
 wait_for 6 letters || fail "no letters after LockedHint turned false"
 
@@ -111,7 +94,7 @@ step="Lock signal"
 wait_for 5 letters || fail "no letters before the Lock signal"
 logind SendLock true
 wait_for 3 no_letters || fail "the message stayed up after the Lock signal"
-quiet_for 5
+quiet_for letters 5
 logind SendLock false
 wait_for 6 letters || fail "no letters after the Unlock signal"
 say "logind: quiet from the start while LockedHint, and from Lock to Unlock"

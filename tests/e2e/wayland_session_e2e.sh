@@ -38,6 +38,7 @@ compositor=$1
 shift
 name="wayland_session_e2e[$compositor]"
 source "$(dirname "$0")/../input/lib.sh"
+source "$(dirname "$0")/lock_lib.sh"
 desktop=$2
 procs=()
 trap 'for p in "${procs[@]}"; do kill "$p" 2>/dev/null || true; done; cleanup' EXIT
@@ -254,18 +255,7 @@ step="locked"
     2>"$work/standin.log" &
 procs+=($!)
 wait_for 10 grep -qs ready "$work/standin.out" || fail "the screen saver stand-in did not start"
-saver() {
-    gdbus call --session --dest org.freedesktop.ScreenSaver --object-path \
-        /org/freedesktop/ScreenSaver --method org.freedesktop.ScreenSaver.SetActive "$1" \
-        >/dev/null || fail "SetActive $1 failed"
-}
-wait_for 20 letters || fail "no letters before locking"
-saver true
-wait_for 3 no_letters || fail "the letters stayed after locking"
-end=$((SECONDS + 4))
-while [ "$SECONDS" -lt "$end" ]; do no_letters || fail "letters while locked"; done
-saver false
-wait_for 20 letters || fail "no letters after unlocking"
+lock_cycle letters saver
 say "locked: no letters for 4 s; unlocked: letters again"
 
 step="click on the letters"

@@ -59,6 +59,7 @@ wait_for() {
     done
 }
 ms() { echo $(($(date +%s%N) / 1000000)); }
+source "$(dirname "$0")/../e2e/lock_lib.sh"
 
 # --- The session ---------------------------------------------------------------------------------
 
@@ -163,18 +164,7 @@ say "letters came and went ${ups} times more"
 
 # The session locked and unlocked.
 step=lock
-locked_hint() {
-    gdbus call --system --dest org.freedesktop.login1 --object-path \
-        /org/freedesktop/login1/session/_31 --method org.freedesktop.login1.Session.SetLockedHint \
-        "$1" >/dev/null || fail "SetLockedHint $1 failed"
-}
-wait_for 5 letters_up || fail "no letters before locking"
-locked_hint true
-wait_for 3 letters_gone || fail "the letters stayed after locking"
-end=$((SECONDS + 4))
-while [ "$SECONDS" -lt "$end" ]; do letters_gone || fail "letters while locked"; done
-locked_hint false
-wait_for 5 letters_up || fail "no letters after unlocking"
+lock_cycle letters_up logind SetLockedHint
 say "locked: no letters for 4 s; unlocked: letters again"
 
 # --- 2. Clicks -----------------------------------------------------------------------------------
