@@ -38,6 +38,8 @@ if [ ! -s "$work/display" ]; then
     exit 1
 fi
 export DISPLAY=":$(head -n1 "$work/display")"
+# The server's process, for a benchmark that measures how much of a delay is the server's.
+export KESTRANE_XSERVER_PID="${pids[0]}"
 # libxkbcommon-x11 copies keymap names out of X replies with strndup(name, length), where the
 # names are not NUL-terminated; that is valid C, but AddressSanitizer's strict string checks
 # report it as an overflow in every Qt client. The checks stay on for the tests without X.
