@@ -18,6 +18,7 @@
 
 #include "platform/win/ansi_text.h"
 #include "platform/win/handles.h"
+#include "platform/win/window_state.h"
 
 namespace platform::win {
 
@@ -25,109 +26,21 @@ namespace {
 
 inline constexpr DWORD kErrorAccessDenied = 5;
 
-struct Window {
-    std::string className;
-    std::string caption;
-    LONG style = 0;
-    LONG exStyle = 0;
-    LONG id = 0;
-    LONG userData = 0;
-    HWND parent = 0;
-    LONG wndProc = 0;
-    std::thread::id owner;
-    QObject* dispatcher = nullptr;  // lives on the owner thread; receives posted messages
-    QPointer<QWidget> widget;
-    QMetaObject::Connection widgetGone;
-    bool destroying = false;
-};
-
-struct State {
-    std::mutex mutex;
-    std::map<HWND, Window> windows;  // handles grow, so this is creation order
-    HandleSpace windowHandles{HandleKind::Window};
-    HandleSpace procedureHandles{HandleKind::Procedure};
-    std::map<LONG, WNDPROC> procedures;
-    std::map<WNDPROC, LONG> procedureNumbers;
-    std::map<std::string, LONG> classes;  // lower-case name -> procedure number
-    std::map<std::thread::id, std::unique_ptr<QObject>> dispatchers;
-};
-
-State& state() {
-    static State s;
-    return s;
-}
-
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return out;
-}
-
-// Numbers a procedure; the caller holds the lock.
-LONG NumberLocked(State& s, WNDPROC procedure) {
-    if (procedure == nullptr) {
-        return 0;
-    }
-    auto found = s.procedureNumbers.find(procedure);
-    if (found != s.procedureNumbers.end()) {
-        return found->second;
-    }
-    const LONG number = s.procedureHandles.Next();
-    if (number == 0) {
-        return 0;
-    }
-    s.procedureNumbers.emplace(procedure, number);
-    s.procedures.emplace(number, procedure);
-    return number;
-}
-
-WNDPROC ProcedureLocked(State& s, LONG value) {
-    auto found = s.procedures.find(value);
-    return found == s.procedures.end() ? nullptr : found->second;
-}
-
-void EnsureStaticClassLocked(State& s) {
-    if (s.classes.find("static") == s.classes.end()) {
-        s.classes.emplace("static", NumberLocked(s, &DefWindowProcA));
-    }
-}
-
-// The dispatcher object of the calling thread, created on first use on that thread.
-QObject* DispatcherLocked(State& s) {
-    auto& slot = s.dispatchers[std::this_thread::get_id()];
-    if (!slot) {
-        slot = std::make_unique<QObject>();
-    }
-    return slot.get();
-}
-
-Window* FindLocked(State& s, HWND hWnd) {
-    auto found = s.windows.find(hWnd);
-    return found == s.windows.end() ? nullptr : &found->second;
-}
-
-std::string CaptionLocked(const Window& w) {
-    if (w.widget) {
-        return EncodeAnsi(w.widget->windowTitle());
-    }
-    return w.caption;
-}
-
-void Forget(HWND hWnd) {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    auto found = s.windows.find(hWnd);
-    if (found != s.windows.end()) {
-        QObject::disconnect(found->second.widgetGone);
-        s.windows.erase(found);
-    }
-}
-
 }  // namespace
+
+using detail::CaptionLocked;
+using detail::DispatcherLocked;
+using detail::EnsureStaticClassLocked;
+using detail::FindLocked;
+using detail::Forget;
+using detail::Lower;
+using detail::NumberLocked;
+using detail::ProcedureLocked;
+using detail::State;
+using detail::state;
+using detail::Window;
 
 DWORD GetLastError() {
     return t_lastError;
@@ -327,61 +240,6 @@ LONG SetClassLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
         return 0;
     }
     return std::exchange(cls->second, dwNewLong);
-}
-
-LRESULT CallWindowProcA(LONG lpPrevWndFunc, HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    const WNDPROC procedure = ProcedureFromLong(lpPrevWndFunc);
-    if (procedure == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    return procedure(hWnd, uMsg, wParam, lParam);
-}
-
-LRESULT SendMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    State& s = state();
-    WNDPROC procedure = nullptr;
-    QObject* dispatcher = nullptr;
-    bool sameThread = false;
-    {
-        std::lock_guard lock(s.mutex);
-        const Window* w = FindLocked(s, hWnd);
-        if (w == nullptr) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
-        procedure = ProcedureLocked(s, w->wndProc);
-        dispatcher = w->dispatcher;
-        sameThread = w->owner == std::this_thread::get_id();
-    }
-    if (sameThread) {
-        return procedure != nullptr ? procedure(hWnd, uMsg, wParam, lParam) : 0;
-    }
-    // Another thread owns the window: its procedure runs there while this thread waits.
-    LRESULT result = 0;
-    QMetaObject::invokeMethod(
-        dispatcher, [&] { result = SendMessageA(hWnd, uMsg, wParam, lParam); },
-        Qt::BlockingQueuedConnection);
-    return result;
-}
-
-BOOL PostMessageA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    State& s = state();
-    QObject* dispatcher = nullptr;
-    {
-        std::lock_guard lock(s.mutex);
-        const Window* w = FindLocked(s, hWnd);
-        if (w == nullptr) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
-        dispatcher = w->dispatcher;
-    }
-    // The handle is never reused, so a window destroyed before delivery simply drops the
-    // message (SendMessageA finds no window).
-    QMetaObject::invokeMethod(
-        dispatcher, [=] { SendMessageA(hWnd, uMsg, wParam, lParam); }, Qt::QueuedConnection);
-    return TRUE;
 }
 
 HWND FindWindowExA(HWND hWndParent, HWND hWndChildAfter, const char* lpszClass,
