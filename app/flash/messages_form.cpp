@@ -21,8 +21,6 @@ namespace {
 
 constexpr int kDesignWidth = 2760;  // twips
 constexpr int kDesignHeight = 600;
-constexpr int kLabelLeft = 30;
-constexpr int kLabelTop = -45;
 
 int ToPixels(int twips) {
     return static_cast<int>(std::lround(static_cast<double>(twips) / MessagesForm::kTwipsPerPixel));
@@ -79,6 +77,7 @@ void MessagesForm::Unload() {
     }
     Timer1_->SetEnabled(false);
     Timer1_.reset();
+    copies_.Clear();
     Label1_ = nullptr;
     window_.reset();
     hWnd_ = 0;
@@ -87,39 +86,24 @@ void MessagesForm::Unload() {
 void MessagesForm::Form_Load() {
     // The window as designed: no frame, not in the taskbar, never activated; a transparent
     // label at (30, -45) in Arial 12 pt blue; the timer enabled at 150 ms.
-    window_ = std::make_unique<QWidget>(
-        nullptr, Qt::FramelessWindowHint | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
-    window_->setAttribute(Qt::WA_ShowWithoutActivating);
-    window_->setWindowTitle(QStringLiteral("messagesform"));
-    QPalette pal = window_->palette();
-    pal.setColor(QPalette::Window, FromColorRef(kBackColor));
-    window_->setPalette(pal);
     // The default place of a new window here: the primary screen's top left corner.
     const QPoint origin = ScreenOriginTwips();
+    screenOrigin_ = origin;
     left_ = origin.x();
     top_ = origin.y();
     width_ = kDesignWidth;
     height_ = kDesignHeight;
-    ApplyGeometry();
-
-    Label1_ = new QLabel(window_.get());
-    Label1_->setTextFormat(Qt::PlainText);
-    Label1_->setAttribute(Qt::WA_TranslucentBackground);
-    Label1_->setAutoFillBackground(false);
-    Label1_->setWordWrap(false);
-    Label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QFont designFont(QStringLiteral("Arial"));
-    designFont.setPointSize(12);
-    Label1_->setFont(designFont);
-    SetLabelColor(Label1_, QColor(0, 0, 255));
-    Label1_->move(ToPixels(kLabelLeft), ToPixels(kLabelTop));
+    FlashWindow made = MakeFlashWindow(
+        QRect(ToPixels(left_), ToPixels(top_), ToPixels(width_), ToPixels(height_)), kBackColor);
+    window_ = std::move(made.window);
+    Label1_ = made.label;
     labelAutoSize_ = false;
 
     Timer1_ = timers_();
     Timer1_->OnTick([this] { Timer1_Timer(); });
     Timer1_->SetInterval(150);
 
-    hWnd_ = pl::HandleOf(window_.get());
+    hWnd_ = made.hWnd;
 
     // The load step.
     state_.RunWanted = true;
@@ -149,6 +133,9 @@ void MessagesForm::Form_Load() {
     }
     Timer1_->SetEnabled(true);
     Trans::MakeTransparent(hWnd_, kBackColor, 255);
+    // The copies for every screen are made now, so that the first message does not wait for
+    // them.
+    copies_.Keep(OtherScreens(TargetScreensNow()));
     PrepareNext();
     if (suspended_) {
         HoldPause();
@@ -179,6 +166,33 @@ void MessagesForm::HoldPause() {
     }
     pauseLeft_ = Timer1_->RemainingMs();
     Timer1_->SetEnabled(false);
+}
+
+std::vector<QScreen*> MessagesForm::TargetScreensNow() const {
+    const QList<QScreen*> all = QGuiApplication::screens();
+    std::vector<ScreenArea> areas;
+    for (const QScreen* s : all) {
+        const QRect g = s->geometry();
+        areas.push_back({g.x(), g.y(), g.width(), g.height()});
+    }
+    const auto primary = all.indexOf(QGuiApplication::primaryScreen());
+    std::optional<std::pair<int, int>> pointer;
+    if (state_.screenChoice == ScreenChoice::Pointer) {
+        if (const auto at = pl::PointerPosition()) {
+            pointer = std::pair{at->x(), at->y()};
+        }
+    }
+    std::vector<QScreen*> out;
+    for (const size_t i :
+         TargetScreens(state_.screenChoice, areas, primary < 0 ? 0 : size_t(primary), pointer)) {
+        out.push_back(all[static_cast<qsizetype>(i)]);
+    }
+    return out;
+}
+
+std::vector<QScreen*> MessagesForm::OtherScreens(const std::vector<QScreen*>& targets) {
+    return targets.size() > 1 ? std::vector<QScreen*>(targets.begin() + 1, targets.end())
+                              : std::vector<QScreen*>{};
 }
 
 void MessagesForm::PrepareNext() {
@@ -232,7 +246,8 @@ void MessagesForm::Timer1_Timer() {
         const std::optional<std::chrono::steady_clock::time_point> due =
             showing ? std::nullopt : hideDue_;
         hideDue_.reset();
-        const auto seen = pl::Present(hWnd_, due);
+        // The copies on the other screens change in the same moment.
+        const auto seen = pl::Present(hWnd_, due, copies_.Handles());
         if (!due) {
             latency_.Record(showing, tickStart, seen);
         }
@@ -259,15 +274,25 @@ void MessagesForm::Timer1_Timer() {
 
         width_ = Label1_->width() * kTwipsPerPixel;
         height_ = Label1_->height() * kTwipsPerPixel;
-        // Placed within the primary screen, wherever that lies on the desktop.
-        const QSize screen = ScreenTwips();
-        const QPoint origin = ScreenOriginTwips();
+        // Placed within the screen chosen (the primary one, the pointer's, or every screen:
+        // the copies on the others), wherever that lies on the desktop. A place kept ("Top
+        // Left", the top of "Top Right") is kept on the screen, not on the desktop.
+        const std::vector<QScreen*> targets = TargetScreensNow();
+        copies_.Keep(OtherScreens(targets));
+        QScreen* screen = targets.empty() ? nullptr : targets.front();
+        if (screen != nullptr && window_->screen() != screen) {
+            window_->setScreen(screen);
+        }
+        const QSize size = screen ? screen->geometry().size() * kTwipsPerPixel : QSize(0, 0);
+        const QPoint origin = screen ? screen->geometry().topLeft() * kTwipsPerPixel : QPoint(0, 0);
         const WindowPlace place =
-            PlaceMessage(o.MsgOption, screen.width(), screen.height(), width_, height_,
-                         {left_ - origin.x(), top_ - origin.y()}, rnd_);
+            PlaceMessage(o.MsgOption, size.width(), size.height(), width_, height_,
+                         {left_ - screenOrigin_.x(), top_ - screenOrigin_.y()}, rnd_);
+        screenOrigin_ = origin;
         left_ = place.left + origin.x();
         top_ = place.top + origin.y();
         ApplyGeometry();
+        copies_.Follow(*Label1_, o.MsgOption, rnd_);
 
         if (MsgIndex_ < INT16_MAX) {
             ++MsgIndex_;
@@ -277,6 +302,7 @@ void MessagesForm::Timer1_Timer() {
     } else {
         Label1_->setText(QString());
         AutoSizeLabel();
+        copies_.Follow(*Label1_, o.MsgOption, rnd_);
         countFromNow(false, SecondsToInterval(o.TimeBtnMsgs));
         MsgShown_ = false;
         PrepareNext();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "app/flash/placement.h"
+#include "app/flash/screen_copies.h"
 #include "app/flash/shared_state.h"
 #include "app/flash/show_latency.h"
 #include "app/flash/timer.h"
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QWidget;
@@ -72,12 +74,18 @@ class MessagesForm {
     int Height() const { return height_; }
 
     // The primary screen's size in twips, and its top left corner in twips from the origin of
-    // the whole desktop (which holds every screen). Messages are placed on the primary screen.
+    // the whole desktop (which holds every screen).
     static QSize ScreenTwips();
     static QPoint ScreenOriginTwips();
 
+    // While messages go to every screen: the window's copies on the other screens.
+    const ScreenCopies& Copies() const { return copies_; }
+
   private:
     void Form_Load();
+    // The screens the next message goes to by the screen choice, the window's own first.
+    std::vector<QScreen*> TargetScreensNow() const;
+    static std::vector<QScreen*> OtherScreens(const std::vector<QScreen*>& targets);
     void ApplyGeometry();
     // Label1 sized to its text, as automatic sizing does.
     void AutoSizeLabel();
@@ -104,6 +112,8 @@ class MessagesForm {
     // When the message up now is due to go, where changes are shown in whole frames.
     std::optional<std::chrono::steady_clock::time_point> hideDue_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    QPoint screenOrigin_;  // twips: the top left corner of the screen the window is placed on
+    ScreenCopies copies_{kBackColor};
 };
 
 }  // namespace kestrane

@@ -34,4 +34,30 @@ WindowPlace PlaceMessage(std::string_view option, int sw, int sh, int w, int h, 
     return place;
 }
 
+std::vector<size_t> TargetScreens(ScreenChoice choice, const std::vector<ScreenArea>& screens,
+                                  size_t primary, std::optional<std::pair<int, int>> pointer) {
+    if (screens.empty()) {
+        return {};
+    }
+    if (primary >= screens.size()) {
+        primary = 0;
+    }
+    std::vector<size_t> out{primary};
+    if (choice == ScreenChoice::Every) {
+        for (size_t i = 0; i < screens.size(); ++i) {
+            if (i != primary) {
+                out.push_back(i);
+            }
+        }
+    } else if (choice == ScreenChoice::Pointer && pointer) {
+        for (size_t i = 0; i < screens.size(); ++i) {
+            if (screens[i].Holds(pointer->first, pointer->second)) {
+                out.front() = i;
+                break;
+            }
+        }
+    }
+    return out;
+}
+
 }  // namespace kestrane

@@ -4,9 +4,13 @@
 // "Random" could not reach the far side of it.
 #pragma once
 
+#include "app/store/screen_choice.h"
+
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string_view>
+#include <vector>
 
 namespace kestrane {
 
@@ -35,5 +39,22 @@ struct WindowPlace {
 // it is. A result that does not fit 32 bits leaves that coordinate as it was.
 WindowPlace PlaceMessage(std::string_view option, int sw, int sh, int w, int h, WindowPlace current,
                          Rnd& rnd);
+
+// A screen's area on the desktop (any one unit for all screens and the pointer).
+struct ScreenArea {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool Holds(int x, int y) const {
+        return x >= left && y >= top && x - left < width && y - top < height;
+    }
+};
+
+// The screens (indexes into `screens`) that a message goes to by the choice: the primary one;
+// the one that holds the pointer (the primary one when the pointer's place is not known or
+// lies on no screen); or every screen, the primary one first. Nothing when there is no screen.
+std::vector<size_t> TargetScreens(ScreenChoice choice, const std::vector<ScreenArea>& screens,
+                                  size_t primary, std::optional<std::pair<int, int>> pointer);
 
 }  // namespace kestrane

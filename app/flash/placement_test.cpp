@@ -108,5 +108,24 @@ TEST(Numbers, ColourValues) {
     EXPECT_FALSE(ColorValue(""));
 }
 
+TEST(Placement, TargetScreens) {
+    // Two side by side, the primary one on the right; a third below with a gap above it.
+    const std::vector<ScreenArea> screens{
+        {0, 0, 1280, 800}, {1280, 0, 1280, 800}, {0, 900, 1024, 768}};
+    using V = std::vector<size_t>;
+    EXPECT_EQ(TargetScreens(ScreenChoice::Primary, screens, 1, std::pair{10, 10}), V{1});
+    EXPECT_EQ(TargetScreens(ScreenChoice::Pointer, screens, 1, std::pair{10, 10}), V{0});
+    EXPECT_EQ(TargetScreens(ScreenChoice::Pointer, screens, 1, std::pair{1279, 799}), V{0});
+    EXPECT_EQ(TargetScreens(ScreenChoice::Pointer, screens, 1, std::pair{1280, 0}), V{1});
+    EXPECT_EQ(TargetScreens(ScreenChoice::Pointer, screens, 1, std::pair{5, 1667}), V{2});
+    // In the gap, beyond every screen, or not known: the primary screen.
+    EXPECT_EQ(TargetScreens(ScreenChoice::Pointer, screens, 1, std::pair{5, 850}), V{1});
+    EXPECT_EQ(TargetScreens(ScreenChoice::Pointer, screens, 1, std::pair{-1, 5}), V{1});
+    EXPECT_EQ(TargetScreens(ScreenChoice::Pointer, screens, 1, std::nullopt), V{1});
+    EXPECT_EQ(TargetScreens(ScreenChoice::Every, screens, 1, std::nullopt), (V{1, 0, 2}));
+    EXPECT_EQ(TargetScreens(ScreenChoice::Every, {}, 0, std::nullopt), V{});
+    EXPECT_EQ(TargetScreens(ScreenChoice::Primary, screens, 7, std::nullopt), V{0});
+}
+
 }  // namespace
 }  // namespace kestrane

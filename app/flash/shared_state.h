@@ -5,11 +5,14 @@
 
 #include "app/flash/run_list.h"
 #include "app/store/flash_options.h"
+#include "app/store/screen_choice.h"
 
 namespace kestrane {
 
 struct SharedState {
     FlashOptions flashOptions;
+    // Which screen the messages go to (kept in a file of its own beside the options).
+    ScreenChoice screenChoice = ScreenChoice::Primary;
     RunList runList;
     // True while no run is in progress, so that the Start/Stop button means Start.
     bool Idle = true;

@@ -4,12 +4,14 @@
 #include "app/panel/frm_main.h"
 #include "app/panel/help_panels.h"
 #include "app/panel/picture_button.h"
+#include "app/panel/screen_choice_box.h"
 #include "app/panel/setup_page.h"
 #include "app/panel/twips.h"
 #include "app/store/autostart.h"
 #include "app/store/catalogue.h"
 #include "app/store/category_file.h"
 #include "app/store/options_file.h"
+#include "app/store/screen_choice.h"
 #include "app/store/selection_file.h"
 #include "app/store/store_error.h"
 #include "app/store/text_file.h"
@@ -136,6 +138,12 @@ bool FrmMain::Form_Load() {
             case PositionButton::None:
                 break;
         }
+    });
+    // The screen choice, from its own file beside the options (the primary screen when it is
+    // missing); showing it writes nothing.
+    Try([&] {
+        state_.screenChoice = ReadScreenChoice(appFolder_);
+        setup->CboScreen->ShowChoice(state_.screenChoice);
     });
 
     // 11. Pages.

@@ -5,6 +5,7 @@
 #include "app/panel/twips.h"
 #include "app/store/category_file.h"
 #include "app/store/options_file.h"
+#include "app/store/screen_choice.h"
 #include "platform/instance/instance_lock.h"
 #include "platform/shell/notify_icon.h"
 #include "platform/win/window.h"
@@ -301,6 +302,8 @@ void FrmMain::close1_Click() {
         // with the process: the failure is reported and the program stays open, as for any
         // failing step of Close. A file removed meanwhile is not written, as at every save.
         SaveOptionsReporting(appFolder_, state_.flashOptions);
+        // The screen choice, when an earlier write of it failed: it is not lost either.
+        SaveScreenChoiceIfChanged(appFolder_, state_.screenChoice);
         tray_.Release();
     } catch (const std::exception& e) {
         dialogs_.MsgBox(QString::fromLocal8Bit(e.what()), platform::MsgBoxStyle::OkOnly,

@@ -3,6 +3,7 @@
 #include "app/flash/numbers.h"
 #include "app/flash/run_control.h"
 #include "app/panel/picture_button.h"
+#include "app/panel/screen_choice_box.h"
 #include "app/panel/timing_box.h"
 #include "app/panel/twips.h"
 #include "app/store/category_file.h"
@@ -92,6 +93,9 @@ SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), c
         SetPicture(down, ctx_.AppFolder(), QStringLiteral("\\Images\\spindown.gif"));
     }
 
+    // The screen choice comes before the position options in the Tab order, as on the page.
+    CboScreen = new ScreenChoiceBox(ctx_, this);
+    CboScreen->setGeometry(TwipsRect(5340, 2565, 2370, 330));
     ChbCenter = PositionOption("ChbCenter", TwipsRect(4560, 2955, 165, 195), this);
     ChbTopLeft = PositionOption("ChbTopLeft", TwipsRect(5685, 2955, 165, 195), this);
     ChbTopRight = PositionOption("ChbTopRight", TwipsRect(4560, 3180, 165, 195), this);

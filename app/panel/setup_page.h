@@ -1,7 +1,7 @@
 // The Setup tab's page (PanelOptions): the category check list with its count, the autostart
-// box, the two timing boxes with their spin pictures, the four position options, the View
-// Script pop-up, the Color and Font pictures, the Test picture and the preview label. The
-// control labels are painted on the page's background picture Image1.
+// box, the two timing boxes with their spin pictures, the four position options with the
+// choice of screen, the View Script pop-up, the Color and Font pictures, the Test picture and
+// the preview label. The control labels are painted on the page's background picture Image1.
 //
 // Every change is written at once: options through the panel's SaveOptions, ticks to the
 // selection file, the autostart box to the flag file and the Run value. Changing a tick, an
@@ -24,6 +24,7 @@ class QRadioButton;
 namespace kestrane {
 
 class PictureButton;
+class ScreenChoiceBox;
 
 // The item data under which both category lists keep a category's name as the bytes the
 // selection file holds (the text shown may be decoded differently).
@@ -59,6 +60,7 @@ class SetupPage : public QFrame, public CategoryCatalogue {
     QRadioButton* ChbTopLeft = nullptr;
     QRadioButton* ChbTopRight = nullptr;
     QRadioButton* ChbRandomize = nullptr;
+    ScreenChoiceBox* CboScreen = nullptr;  // which screen: beside the positions' heading
     PictureButton* PbViewScript = nullptr;
     PictureButton* PbColor = nullptr;
     PictureButton* PBFont = nullptr;

@@ -1,5 +1,6 @@
 #include "app/panel/panel_test_fixture.h"
 
+#include "app/panel/screen_choice_box.h"
 #include "app/store/options_file.h"
 
 #include <QApplication>
@@ -153,6 +154,43 @@ TEST_F(SetupPageTest, EachPositionOptionStoresItsWordAndSaves) {
         EXPECT_EQ(state.flashOptions.MsgOption, word);
         EXPECT_EQ(Saved().MsgOption, word);
     }
+}
+
+TEST_F(SetupPageTest, ScreenChoiceIsReadAtStartWrittenWhenChangedAndNotLostAtClose) {
+    // Without its file the choice is the primary screen; start-up makes no file for it.
+    EXPECT_FALSE(fs::exists(dir / "Images/SelectedScreen.txt"));
+    EXPECT_EQ(setup->CboScreen->currentText(), "Primary screen");
+
+    setup->CboScreen->setCurrentIndex(2);
+    EXPECT_EQ(state.screenChoice, ScreenChoice::Every);
+    EXPECT_EQ(File("Images/SelectedScreen.txt"), "Screen;Every\r\n");
+    EXPECT_EQ(File("Images/SelectedOptions.txt"), kDefaultOptions);
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    // A file that cannot be written is said, and the choice is used all the same; Close says
+    // it again and stays open until the file takes it.
+    fs::permissions(dir / "Images/SelectedScreen.txt", fs::perms::owner_read);
+    setup->CboScreen->setCurrentIndex(1);
+    EXPECT_EQ(state.screenChoice, ScreenChoice::Pointer);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].prompt.contains("SelectedScreen.txt"))
+        << dialogs.shown[0].prompt.toStdString();
+    form->close1_Click();
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(File("Images/SelectedScreen.txt"), "Screen;Every\r\n");
+    fs::permissions(dir / "Images/SelectedScreen.txt", fs::perms::owner_all);
+    form->close1_Click();
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(File("Images/SelectedScreen.txt"), "Screen;Pointer\r\n");
+
+    // The next start shows what the file holds and writes nothing.
+    WriteBytes(dir / "Images/SelectedScreen.txt", "screen;every");
+    state = SharedState();
+    ASSERT_TRUE(Load());
+    EXPECT_EQ(setup->CboScreen->currentText(), "Every screen");
+    EXPECT_EQ(state.screenChoice, ScreenChoice::Every);
+    EXPECT_EQ(File("Images/SelectedScreen.txt"), "screen;every");
 }
 
 TEST_F(SetupPageTest, ColourDialogTakesItsColourOnConfirmAndOnCancel) {

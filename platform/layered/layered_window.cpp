@@ -1,5 +1,6 @@
 #include "platform/layered/layered_window.h"
 
+#include "platform/layered/keyed_image.h"
 #include "platform/layered/wayland_surface.h"
 #include "platform/layered/x11_surface.h"
 
@@ -255,56 +256,6 @@ bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std
 
 namespace {
 
-// Whether a pixel (unpremultiplied ARGB) is the key colour. Antialiased edges lose a little
-// precision when premultiplied; allow for that rounding so a key-coloured text stays
-// invisible throughout.
-bool IsKey(QRgb p, std::uint32_t crKey) {
-    const int tol = qAlpha(p) == 255 ? 0 : 3;
-    return std::abs(qRed(p) - static_cast<int>(crKey & 0xFF)) <= tol &&
-           std::abs(qGreen(p) - static_cast<int>((crKey >> 8) & 0xFF)) <= tol &&
-           std::abs(qBlue(p) - static_cast<int>((crKey >> 16) & 0xFF)) <= tol;
-}
-
-// The content with every key-coloured pixel made fully transparent.
-QImage WithoutKey(const QImage& content, std::uint32_t crKey) {
-    QImage img = content.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < img.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < img.width(); ++x) {
-            if (qAlpha(line[x]) != 0 && IsKey(line[x], crKey)) {
-                line[x] = 0;
-            }
-        }
-    }
-    return img;
-}
-
-}  // namespace
-
-QRegion KeyedRegion(const QImage& content, std::uint32_t crKey, bool useKey) {
-    const QImage img = content.convertToFormat(QImage::Format_ARGB32);
-    std::vector<QRect> runs;  // one pixel high, in y-x order: already banded
-    for (int y = 0; y < img.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
-        int runStart = -1;
-        for (int x = 0; x <= img.width(); ++x) {
-            const bool opaque =
-                x < img.width() && qAlpha(line[x]) >= 96 && !(useKey && IsKey(line[x], crKey));
-            if (opaque && runStart < 0) {
-                runStart = x;
-            } else if (!opaque && runStart >= 0) {
-                runs.emplace_back(runStart, y, x - runStart, 1);
-                runStart = -1;
-            }
-        }
-    }
-    QRegion region;
-    region.setRects(runs.data(), static_cast<int>(runs.size()));
-    return region;
-}
-
-namespace {
-
 // The window's content as it looks now, rendered on a transparent background at the device
 // pixel ratio of what shows it: on the layer-shell path the output's scale (wayland_surface.h);
 // on X the widget's ratio, pixel for pixel in the server's pixels (the widget's size times its
@@ -341,38 +292,88 @@ void Prepare(HWND hWnd) {
     }
 }
 
-std::optional<std::chrono::steady_clock::time_point> Present(
-    HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due) {
-    Entry* e = Find(hWnd);
-    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
-        return std::nullopt;
-    }
+namespace {
+
+// A window's content as Present hands it over: rendered, its visible shape, and with the key
+// colour made transparent where the window system takes it so.
+struct Ready {
+    Entry* e = nullptr;
+    QImage content;
+    QRegion shape;
+    bool usePrepared = false;
+};
+
+// Renders a window for Present; all the work that takes time happens here, before anything is
+// handed to the window system.
+Ready RenderForPresent(Entry* e) {
     QWidget* w = e->window;
     const bool onX = x11::Available();
     if (!onX && !w->mask().isEmpty()) {
         w->clearMask();  // rendering is clipped to the mask, which belongs to the old content
     }
-    const QImage content = Render(w);
+    Ready r;
+    r.e = e;
+    r.content = Render(w);
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
     // Content prepared ahead is used when the window still looks exactly like it.
-    const bool usePrepared = !e->prepared.isNull() && e->prepared == content;
-    const QRegion shape = usePrepared ? e->preparedShape : KeyedRegion(content, e->key, useKey);
+    r.usePrepared = !e->prepared.isNull() && e->prepared == r.content;
+    r.shape = r.usePrepared ? e->preparedShape : KeyedRegion(r.content, e->key, useKey);
     e->prepared = QImage();
     e->preparedShape = QRegion();
-    e->visible = shape;
-    const bool topmost = (e->exStyle & WS_EX_TOPMOST) != 0;
-    if (wayland::Available()) {
-        const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
-        return wayland::Present(w, keyed, shape.isEmpty(), usePrepared, due);
+    e->visible = r.shape;
+    if ((onX || wayland::Available()) && !r.usePrepared && useKey) {
+        r.content = WithoutKey(r.content, e->key);
     }
-    if (onX) {
-        const QImage keyed = usePrepared || !useKey ? content : WithoutKey(content, e->key);
-        return x11::Present(w, keyed, shape, usePrepared, topmost);
+    return r;
+}
+
+// Hands a rendered window to the window system; `justBefore` runs once, right before.
+std::optional<std::chrono::steady_clock::time_point> Send(
+    const Ready& r, std::optional<std::chrono::steady_clock::time_point> due, bool wait,
+    const std::function<void()>& justBefore) {
+    QWidget* w = r.e->window;
+    if (wayland::Available()) {
+        return wayland::Present(w, r.content, r.shape.isEmpty(), r.usePrepared, due, wait,
+                                justBefore);
+    }
+    if (justBefore) {
+        justBefore();
+    }
+    if (x11::Available()) {
+        const bool topmost = (r.e->exStyle & WS_EX_TOPMOST) != 0;
+        return x11::Present(w, r.content, r.shape, r.usePrepared, topmost, wait);
     }
     // Elsewhere the toolkit's own shape does the job; an empty region must still hide
     // everything, and Qt reads an empty mask as no mask at all.
-    w->setMask(shape.isEmpty() ? QRegion(-2, -2, 1, 1) : shape);
+    w->setMask(r.shape.isEmpty() ? QRegion(-2, -2, 1, 1) : r.shape);
     return std::chrono::steady_clock::now();
+}
+
+}  // namespace
+
+std::optional<std::chrono::steady_clock::time_point> Present(
+    HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due,
+    const std::vector<HWND>& together) {
+    // Every window is rendered first, so that the changes reach the window system close
+    // together.
+    std::vector<Ready> others;
+    for (const HWND h : together) {
+        if (Entry* o = Find(h); o != nullptr && (o->exStyle & WS_EX_LAYERED) != 0) {
+            others.push_back(RenderForPresent(o));
+        }
+    }
+    auto sendOthers = [&others] {
+        for (const Ready& r : others) {
+            Send(r, std::nullopt, false, {});
+        }
+    };
+    Entry* e = Find(hWnd);
+    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0) {
+        sendOthers();
+        return std::nullopt;
+    }
+    const Ready mine = RenderForPresent(e);
+    return Send(mine, due, true, others.empty() ? std::function<void()>() : sendOthers);
 }
 
 std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {

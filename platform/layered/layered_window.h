@@ -32,11 +32,14 @@
 #pragma once
 
 #include <QColor>
+#include <QPoint>
 #include <QRegion>
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -105,8 +108,13 @@ bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std
 // goes in the frame nearest to it, counted in whole frames from the frame that first showed
 // what is up now and at least one frame after it; the call waits for the moment to send it.
 // Elsewhere the due time is not looked at.
+//
+// The layered windows in `together` show their current content in the same moment: each is
+// handed to the window system right before this window's change (after any wait for the due
+// time) and not waited for, so that a compositor takes all of them into the same frame.
 std::optional<std::chrono::steady_clock::time_point> Present(
-    HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due = std::nullopt);
+    HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due = std::nullopt,
+    const std::vector<HWND>& together = {});
 
 // Where changes are shown in whole frames and what is up now was seen in one: how long before
 // its due time Present must be called for a change to land in the frame due. Nothing
@@ -126,5 +134,11 @@ QRegion VisibleRegion(HWND hWnd);
 // The content of a window as the colour key shows it: a pixel whose colour (unpremultiplied)
 // equals the key, or whose alpha is below 96, is transparent; everything else is opaque.
 QRegion KeyedRegion(const class QImage& content, std::uint32_t crKey, bool useKey);
+
+// Where the pointer is on the desktop, in the toolkit's (device-independent) pixels; nothing
+// where the program is not told. In a Wayland session a client learns where the pointer is only
+// while it is over one of the client's own surfaces, and XWayland's idea of it is as stale
+// whenever the pointer is over a Wayland window, so there the answer is always nothing.
+std::optional<QPoint> PointerPosition();
 
 }  // namespace platform::layered

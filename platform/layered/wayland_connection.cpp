@@ -19,9 +19,14 @@
 namespace platform::layered::wayland {
 namespace {
 
+// The layout description's place wins over this one: wlroots compositors send 0, 0 here for
+// every output.
 void OutputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t,
                     const char*, const char*, int32_t) {
-    static_cast<Connection::Output*>(data)->position = QPoint(x, y);
+    auto* o = static_cast<Connection::Output*>(data);
+    if (!o->placed) {
+        o->position = QPoint(x, y);
+    }
 }
 
 void OutputMode(void* data, wl_output*, uint32_t flags, int32_t, int32_t, int32_t refresh) {
@@ -39,7 +44,11 @@ const wl_output_listener kOutputListener = {OutputGeometry, OutputMode, OutputDo
                                             OutputScale,    nullptr,    nullptr};
 
 const zxdg_output_v1_listener kLayoutListener = {
-    [](void*, zxdg_output_v1*, int32_t, int32_t) {},
+    [](void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+        auto* o = static_cast<Connection::Output*>(data);
+        o->position = QPoint(x, y);
+        o->placed = true;
+    },
     [](void* data, zxdg_output_v1*, int32_t width, int32_t height) {
         static_cast<Connection::Output*>(data)->logicalSize = QSize(width, height);
     },

@@ -3,10 +3,10 @@
 //
 // It relies on the compositor offering wl_compositor, wl_shm and zwlr_layer_shell_v1 (the
 // wlroots compositors such as sway, and KDE's KWin); wp_presentation (when the compositor
-// showed a frame) and zxdg_output_manager_v1 (an output's size in layout coordinates) are used
-// where offered. Events are read on the GUI thread: a socket notifier
-// dispatches what arrives while the event loop runs, and Wait reads them itself for a bounded
-// time while a caller waits for an answer.
+// showed a frame) and zxdg_output_manager_v1 (an output's place and size in layout coordinates) are
+// used where offered. Events are read on the GUI thread: a socket notifier dispatches what arrives
+// while the event loop runs, and Wait reads them itself for a bounded time while a caller waits for
+// an answer.
 #pragma once
 
 #include <QPoint>
@@ -79,6 +79,7 @@ class Connection {
         wl_output* output = nullptr;
         std::uint32_t name = 0;
         QPoint position;
+        bool placed = false;  // the position came from the layout description
         int refreshMhz = 0;
         int scale = 1;
         QSize logicalSize;

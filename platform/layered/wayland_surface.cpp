@@ -1,6 +1,7 @@
 #include "platform/layered/wayland_surface.h"
 
 #include "platform/layered/frame_timing.h"
+#include "platform/layered/once_step.h"
 #include "platform/layered/protocols/wlr-layer-shell-unstable-v1-client.h"
 #include "platform/layered/wayland_buffer.h"
 #include "platform/layered/wayland_connection.h"
@@ -14,6 +15,7 @@
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -73,7 +75,10 @@ class Surface {
     }
 
     std::optional<Clock::time_point> Present(const QImage& content, bool blank, bool usePrepared,
-                                             std::optional<Clock::time_point> due) {
+                                             std::optional<Clock::time_point> due, bool wait,
+                                             const std::function<void()>& justBefore) {
+        // The step that goes with this change runs once, whatever way the change takes.
+        OnceStep before(justBefore);
         if (!c_->Ok()) {
             return std::nullopt;
         }
@@ -124,9 +129,13 @@ class Surface {
         zwlr_layer_surface_v1_set_margin(layer_, at.y(), 0, 0, at.x());
         zwlr_layer_surface_v1_set_size(layer_, static_cast<uint32_t>(next->pixels.width() / scale),
                                        static_cast<uint32_t>(next->pixels.height() / scale));
+        before.Run();
         Feedback& fb = Send(std::move(next));
         blank_ = blank;
         firstShown_.reset();
+        if (!wait) {
+            return std::nullopt;
+        }
         const std::optional<Clock::time_point> seen = Await(fb, 2);
         if (!seen) {
             return std::nullopt;  // not seen in time, or never (discarded)
@@ -355,9 +364,16 @@ void Prepare(QWidget* window, const QImage& content) {
 }
 
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content, bool blank,
-                                         bool usePrepared, std::optional<Clock::time_point> due) {
+                                         bool usePrepared, std::optional<Clock::time_point> due,
+                                         bool wait, const std::function<void()>& justBefore) {
     Surface* s = SurfaceOf(window);
-    return s ? s->Present(content, blank, usePrepared, due) : std::nullopt;
+    if (s == nullptr) {
+        if (justBefore) {
+            justBefore();
+        }
+        return std::nullopt;
+    }
+    return s->Present(content, blank, usePrepared, due, wait, justBefore);
 }
 
 std::optional<Clock::duration> Ahead(QWidget* window) {

@@ -33,6 +33,7 @@
 #include <QImage>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -55,9 +56,14 @@ void Prepare(QWidget* window, const QImage& content);
 // Puts content (premultiplied ARGB the size of the window, key colour already transparent) on
 // screen, or nothing when blank; the prepared content when usePrepared is set and there is some.
 // Returns the moment it was seen, or nothing when the window has no surface or the compositor
-// did not say in time (a timeout: no measured time).
+// did not say in time (a timeout: no measured time). `justBefore`, when given, runs once in
+// every case, right before the change is committed (after the wait for the due time): other
+// surfaces' changes made there reach the compositor with this one. Without `wait` the change
+// is committed and not waited for (nothing is returned).
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content, bool blank,
-                                         bool usePrepared, std::optional<Clock::time_point> due);
+                                         bool usePrepared, std::optional<Clock::time_point> due,
+                                         bool wait = true,
+                                         const std::function<void()>& justBefore = {});
 
 // How long before a due time Present must be called to put the change in the frame due;
 // nothing while the window has no frame to count from.

@@ -35,6 +35,11 @@ bool Available() {
     return TheDisplay() != nullptr;
 }
 
+bool OnXWayland() {
+    Display* dpy = TheDisplay();
+    return dpy != nullptr && IsXWayland(dpy);
+}
+
 bool Compositing() {
     Display* dpy = TheDisplay();
     if (dpy == nullptr) {
@@ -78,12 +83,13 @@ void Prepare(QWidget* window, const QImage& content, const QRegion& shape) {
 }
 
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
-                                         const QRegion& shape, bool usePrepared, bool raise) {
+                                         const QRegion& shape, bool usePrepared, bool raise,
+                                         bool wait) {
     Surface* s = SurfaceOf(window);
     if (s == nullptr) {
         return std::nullopt;
     }
-    return s->Present(content, shape, usePrepared, raise);
+    return s->Present(content, shape, usePrepared, raise, wait);
 }
 
 }  // namespace platform::layered::x11

@@ -66,6 +66,9 @@ using Clock = std::chrono::steady_clock;
 // Whether the application runs on an X server (Qt's xcb platform).
 bool Available();
 
+// Whether the X server is XWayland, a Wayland compositor's X server.
+bool OnXWayland();
+
 // Whether a compositing manager runs on the screen; asked of the server at most once a second.
 bool Compositing();
 
@@ -82,8 +85,11 @@ void Prepare(QWidget* window, const QImage& content, const QRegion& shape);
 // of the window with the key colour already made transparent; shape is its visible part (keyed,
 // without faint edges) for the way without a compositor; an empty shape shows nothing. The window
 // is raised when raise is set. Returns the moment the content was seen on screen, or nothing when
-// the window has no surface or that moment is not known (above).
+// the window has no surface or that moment is not known (above). Without `wait` the change is
+// handed to the server and not waited for: it goes on screen with a change that is waited for
+// right after it (a compositor paints both in one frame).
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
-                                         const QRegion& shape, bool usePrepared, bool raise);
+                                         const QRegion& shape, bool usePrepared, bool raise,
+                                         bool wait = true);
 
 }  // namespace platform::layered::x11

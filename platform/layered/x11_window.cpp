@@ -133,10 +133,10 @@ void Surface::Prepare(const QImage& content, const QRegion& shape) {
 }
 
 std::optional<Clock::time_point> Surface::Present(const QImage& content, const QRegion& shape,
-                                                  bool usePrepared, bool raise) {
+                                                  bool usePrepared, bool raise, bool wait) {
     usePrepared = usePrepared && prepared_ != 0;
     if (xwayland_) {
-        return PresentOnXWayland(content, shape, usePrepared, raise);
+        return PresentOnXWayland(content, shape, usePrepared, raise, wait);
     }
     Follow();
     const bool compositing = Compositing();
@@ -153,7 +153,7 @@ std::optional<Clock::time_point> Surface::Present(const QImage& content, const Q
 
     // Wait for the compositor only when there is something new for it to paint.
     ScreenDamage& damage = Damages(dpy_);
-    bool watch = composited_ && damage.Ok() && widgetShown_ && !(blank && blank_);
+    bool watch = wait && composited_ && damage.Ok() && widgetShown_ && !(blank && blank_);
     if (watch && timeouts_ >= 3 && ++skipped_ % 16 != 0) {
         watch = false;
     }
@@ -207,6 +207,10 @@ std::optional<Clock::time_point> Surface::Present(const QImage& content, const Q
                 }
             });
         }
+    }
+    if (!wait) {
+        XFlush(dpy_);  // a change waited for comes right after this one
+        return std::nullopt;
     }
     if (!watch) {
         // Without a compositor the content is on screen once the server has done this.

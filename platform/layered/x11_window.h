@@ -46,7 +46,7 @@ class Surface : public QObject {
     void Prepare(const QImage& content, const QRegion& shape);
 
     std::optional<Clock::time_point> Present(const QImage& content, const QRegion& shape,
-                                             bool usePrepared, bool raise);
+                                             bool usePrepared, bool raise, bool wait);
 
   protected:
     bool eventFilter(QObject*, QEvent* e) override;
@@ -57,7 +57,7 @@ class Surface : public QObject {
     // are taken away by showing the emptied box and only then unmapping the window, so that
     // the compositor draws the moment they go as well, not only the window's disappearance.
     std::optional<Clock::time_point> PresentOnXWayland(const QImage& content, const QRegion& shape,
-                                                       bool usePrepared, bool raise);
+                                                       bool usePrepared, bool raise, bool wait);
 
     // The window's place and size: the widget's, or under XWayland the box of the content in it.
     QRect Geometry() const;

@@ -107,7 +107,7 @@ std::optional<unsigned long long> XWaylandFrames::WaitComplete(unsigned serial,
 
 std::optional<Clock::time_point> Surface::PresentOnXWayland(const QImage& content,
                                                             const QRegion& shape, bool usePrepared,
-                                                            bool raise) {
+                                                            bool raise, bool wait) {
     const bool blank = shape.isEmpty() || (content.isNull() && !usePrepared);
     if (blank && !mapped_) {
         DropPrepared();
@@ -145,9 +145,9 @@ std::optional<Clock::time_point> Surface::PresentOnXWayland(const QImage& conten
     }
     const QPoint origin = blank ? QPoint(0, 0) : box_.topLeft();
     std::optional<Clock::time_point> seen;
-    const bool wait =
-        mapped_ && frames_ && frames_->Ok() && (timeouts_ < 3 || ++skipped_ % 16 == 0);
-    if (wait) {
+    const bool waitFrame =
+        wait && mapped_ && frames_ && frames_->Ok() && (timeouts_ < 3 || ++skipped_ % 16 == 0);
+    if (waitFrame) {
         XSync(dpy_, False);  // the pixmap and the mapping exist for the other connection
         seen = frames_->PresentAndWait(pm, -origin.x(), -origin.y(), !blank, kLongestWait);
         timeouts_ = seen ? 0 : timeouts_ + 1;

@@ -5,6 +5,7 @@
 #include "app/store/catalogue.h"
 #include "app/store/category_file.h"
 #include "app/store/category_name.h"
+#include "app/store/screen_choice.h"
 #include "app/store/selection_file.h"
 #include "app/store/text_file.h"
 #include "platform/dialogs/scripted_dialogs.h"
@@ -47,6 +48,9 @@ std::vector<Operation> Operations() {
                        o.MsgOption = "Top Left";
                        o.SelFontSize = 22;
                        SaveOptions(app, o);
+                   }});
+    ops.push_back({"choose a screen", [](const fs::path& app, const fs::path&) {
+                       SaveScreenChoice(app, ScreenChoice::Every);
                    }});
     ops.push_back({"tick a category", [](const fs::path& app, const fs::path&) {
                        CategoryList c = kCatalogue;

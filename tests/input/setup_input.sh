@@ -9,8 +9,8 @@
 #   2. Timings set by the program are shown whole ("1000", "120"), and Start refuses the 120.
 #   3. Keys in the timing boxes: Home, End, arrows, Delete, Backspace, letters refused, the
 #      typing limit, Tab and Shift+Tab leaving the box and committing it.
-#   4. Tab and Shift+Tab through the page: position options by arrow keys, the autostart box
-#      by Space, the category list by arrows and Space.
+#   4. Tab and Shift+Tab through the page: the screen choice and the position options by arrow
+#      keys, the autostart box by Space, the category list by arrows and Space.
 #   5. Every other handler: spin pictures, View Script, Color and Font dialogs (Escape and
 #      Return), Test, Start and Stop, the tabs, Hide, the tray menu's Start, Hide, Show, Stop
 #      and "No Messages Selected!", Close.
@@ -104,8 +104,12 @@ say "Home, End, arrows, Delete, Backspace, limits, Tab and Shift+Tab in the timi
 # --- 4. Tab and Shift+Tab through the page -----------------------------------------------------
 
 step="tab through the page"
-# From the pause box: the position options (Center has the focus), then the autostart box,
-# then round to the category list.
+# From the pause box: the screen choice, the position options (Center has the focus), then the
+# autostart box, then round to the category list.
+keys Down                  # the screen choice: the pointer's screen, written at once
+expect_file Images/SelectedScreen.txt 'Screen;Pointer\r\n'
+keys Up Tab                # the primary screen again, then on to the position options
+expect_file Images/SelectedScreen.txt 'Screen;Primary\r\n'
 keys Right                 # the next option: Top Left
 expect_options 255 470 1 "Top Left"
 keys Down                  # the one below it: Random
@@ -122,7 +126,7 @@ keys shift+Tab space       # back to the autostart box
 expect_file Images/AutoStart.txt '1\r\n'
 keys space shift+Tab Left  # back to the options: Random to Top Right
 expect_options 255 470 1 "Top Right"
-keys shift+Tab             # the pause box
+keys shift+Tab shift+Tab   # past the screen choice to the pause box
 expect_box 1
 say "Tab and Shift+Tab through the page; arrows and Space in the lists and options"
 

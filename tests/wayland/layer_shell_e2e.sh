@@ -5,9 +5,10 @@
 # (wlr-screencopy), and clicks are routed by sway itself (its seat's cursor, as a user's mouse
 # is), never XTEST inside XWayland.
 #
-#   1. A run started at logon: the letters appear above the full-screen native window and go
-#      again, message after message. The display times and pauses the captures saw are printed
-#      (a capture takes about 20 ms, so they are that coarse). Then the session is locked (a
+#   1. A run started at logon, on every screen of two outputs: the letters appear above the
+#      full-screen native window and on the second output in the same capture, and go again,
+#      message after message. The display times and pauses the captures saw are printed (a
+#      capture takes about 20 ms, so they are that coarse). Then the session is locked (a
 #      stand-in logind on a private system bus sets LockedHint): the letters go and none come
 #      until it is unlocked.
 #   2. A click on the letters while they are up, and one at the same point between two
@@ -70,8 +71,9 @@ unset DISPLAY WAYLAND_DISPLAY SWAYSOCK QT_QPA_PLATFORM
 if [ -n "${ASAN_OPTIONS:-}" ]; then # as with-x.sh: libxkbcommon-x11 and strict string checks
     export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 fi
-printf 'output HEADLESS-1 resolution 1280x800 position 0 0\nxwayland enable\n' >"$work/sway.cfg"
-WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+printf 'output HEADLESS-1 resolution 1280x800 position 0 0
+output HEADLESS-2 resolution 1280x800 position 1280 0\nxwayland enable\n' >"$work/sway.cfg"
+WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=2 WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$work/sway.cfg" >"$work/sway.log" 2>&1 &
 procs+=($!)
 ipc_up() { compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*.sock" >/dev/null; }
@@ -94,6 +96,15 @@ green() {
             -opaque '#00FF00' -format '%[fx:int(mean*w*h)]' info:
 }
 letters_up() { [ "$(green)" -gt 50 ]; }
+# The same middle of both outputs in one capture: the green pixels of each.
+green_both() {
+    grim -g "340,300 1880x200" -t ppm "$work/both.ppm" &&
+        for x in 0 1280; do
+            convert "$work/both.ppm" -crop "600x200+$x+0" +repage -fuzz 22% -fill black \
+                +opaque '#00FF00' -fill white -opaque '#00FF00' -format '%[fx:int(mean*w*h)] ' info:
+        done
+}
+both_up() { read -r g1 g2 <<<"$(green_both)" && [ "$g1" -gt 50 ] && [ "$g2" -gt 50 ]; }
 letters_gone() { [ "$(green)" -eq 0 ]; }
 
 # A native window of its own beneath everything the program shows.
@@ -125,11 +136,13 @@ put Images/SelectedOptions.txt 'Color;65280\r\nMsgduration;2000\r\nTimeBtnMsgs;1
 put Images/SelectedPrograms.txt 'Words;1\r\n'
 put Data/Words.txt 'MMMM;1\r\n'
 put Images/AutoStart.txt '1\r\n' # a run at logon: flashing from the start
+put Images/SelectedScreen.txt 'Screen;Every\r\n'
 (cd "$app" && exec ./kestrane) >"$work/kestrane.log" 2>&1 &
 kestrane=$!
 procs+=($kestrane)
 wait_for 30 letters_up || fail "no letters on screen"
-say "letters up above the full-screen native window"
+wait_for 5 both_up || fail "the letters on one output only: $g1/$g2 green pixels"
+say "letters up above the full-screen native window, and on the second output with them"
 
 # Up and down, as the captures see it: the moments each state was first seen.
 since=$(ms)
@@ -202,14 +215,14 @@ say "a click at the same point between two messages reached it too"
 # --- 3. Scaled outputs ----------------------------------------------------------------------------
 
 step=scale
-# The letters in a capture of the whole output, in its own pixels: "width height left top
+# The letters in a capture of the whole first output, in its own pixels: "width height left top
 # edges", edges being the half-tone pixels at their edges per 1000 solid ones (green over the
 # native window's (40,40,60): a solid pixel's green is above 87 %, a half-tone's between 28 and
 # 87 %). Letters drawn at the output's scale have half as many edges per solid pixel as ones
 # drawn at 1 and magnified.
 letters_at() {
     local w h x y solid
-    grim -t ppm "$work/out.ppm" || return 1
+    grim -o HEADLESS-1 -t ppm "$work/out.ppm" || return 1
     read -r w h x y < <(convert "$work/out.ppm" -fuzz 22% -fill black +opaque '#00FF00' \
         -fill white -opaque '#00FF00' -trim -format '%w %h %X %Y\n' info: 2>/dev/null | tr -d +)
     [ "${h:-0}" -gt 4 ] || return 1

@@ -199,7 +199,7 @@ void SetupBackground() {
         Label(p, 284, at(0, 1920).y() + 12, "Time between", 11);
         Label(p, 284, at(0, 1920).y() + 26, "messages (s)", 10, false, kGreyInk);
 
-        SectionBox(p, QRectF(272, 166, 255, 70), "Message position");
+        SectionBox(p, QRectF(272, 166, 255, 70), "Position");
         const QPoint center = at(4560, 2955), topLeft = at(5685, 2955);
         const QPoint topRight = at(4560, 3180), random = at(5685, 3180);
         Label(p, center.x() + 15, center.y() + 11, "Center");
