@@ -1,11 +1,8 @@
-// VariantChangeType: conversions between the variant types the library supports (integers of
-// every width, floating point, booleans, strings, objects), with the automation rounding and
-// range rules.
+// VariantChangeType: conversions between the variant types the library supports (integers,
+// floating point, booleans, strings, objects) by the automation rounding and range rules.
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -15,9 +12,6 @@
 namespace platform::com {
 
 namespace {
-
-using detail::CopyValue;
-using detail::IsSupportedType;
 
 // A number as the conversions see it: an integer or a floating-point value.
 struct Number {
@@ -197,7 +191,7 @@ std::u16string NumberText(const Number& n) {
 
 HRESULT Convert(const VARIANT& v, VARTYPE vt, VARIANT* out) {
     if (v.vt == vt) {
-        return CopyValue(out, v);
+        return detail::CopyValue(out, v);
     }
     if (v.vt == VT_NULL || v.vt == VT_ERROR) {
         return DISP_E_TYPEMISMATCH;
@@ -374,7 +368,7 @@ HRESULT VariantChangeType(VARIANT* pvargDest, const VARIANT* pvarSrc, WORD /*wFl
     if (!pvargDest || !pvarSrc) {
         return E_INVALIDARG;
     }
-    if (!IsSupportedType(vt) || (vt & VT_BYREF) || vt == VT_VARIANT) {
+    if (!detail::IsSupportedType(vt) || (vt & VT_BYREF) || vt == VT_VARIANT) {
         return DISP_E_BADVARTYPE;
     }
     try {
