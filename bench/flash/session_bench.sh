@@ -63,14 +63,18 @@ for ms in ${times//,/ }; do
                 else if (sampled && blind(lastOn, c, ms)) unobserved += missing
                 else lost += missing
             }
-            start = $1; n++
+            start = $1; n++; firstOn = c
         }
         $2 > 50 { lastOn = c }
-        $2 <= 50 && on { on = 0; off = $1; dur[++nd] = $1 - from }
+        # Held: surely up for over a frame past due (from the first capture that showed it to
+        # the last, each at its time the farthest in).
+        $2 <= 50 && on {
+            on = 0; off = $1; dur[++nd] = $1 - from
+            if ((sampled ? lo[lastOn] - hi[firstOn] : dur[nd]) > ms + frame * 1.5) linger++
+        }
         END {
             for (i = 1; i <= nd; i++) {
                 f = int(dur[i] / frame + 0.5); frames[f]++
-                if (dur[i] > ms + frame * 1.5) linger++
                 err[i] = dur[i] - ms
             }
             printf "%d ms: %d flashes seen, %d lost, %d unobserved, %d held over a frame past due, %s at the end (frame %.2f ms)\n",

@@ -214,11 +214,11 @@ driver_frame_ms() {
             --object-path /org/gnome/Mutter/DisplayConfig \
             --method org.gnome.Mutter.DisplayConfig.GetCurrentState |
             grep -o "([^()]*'is-current': <true>" |
-            awk -F', ' '{ printf "%.3f\n", 1000 / $4; exit }'
+            awk -F', ' '!done++ { printf "%.3f\n", 1000 / $4 }'
     else
         as_user gdbus call --session --dest org.kde.KWin --object-path /KWin \
             --method org.kde.KWin.supportInformation | sed 's/\\n/\n/g' |
-            awk -F': ' '/Refresh Rate/ { printf "%.3f\n", 1000000 / $2; exit }'
+            awk -F': ' '/Refresh Rate/ && !done++ { printf "%.3f\n", 1000000 / $2 }'
     fi
 }
 
