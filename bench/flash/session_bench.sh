@@ -77,8 +77,8 @@ for ms in ${times//,/ }; do
                 f = int(dur[i] / frame + 0.5); frames[f]++
                 err[i] = dur[i] - ms
             }
-            printf "%d ms: %d flashes seen, %d lost, %d unobserved, %d held over a frame past due, %s at the end (frame %.2f ms)\n",
-                ms, n, lost, unobserved, linger, on ? "letters up" : "nothing up", frame
+            printf "%d ms: %d flashes seen of about %d due, %d lost, %d unobserved, %d held over a frame past due, %s at the end (frame %.2f ms)\n",
+                ms, n, int(s * 1000 / (1000 + ms)), lost, unobserved, linger, on ? "letters up" : "nothing up", frame
             if (sampled) {
                 for (i = 2; i <= c; i++) if (hi[i] - lo[i - 1] > widest) widest = hi[i] - lo[i - 1]
                 printf "  capture: %s; widest gap %.0f ms\n", rate, widest
