@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Flash timing and clicks in a Wayland session, as the session's compositor shows and routes
-# them: the real program on XWayland (KESTRANE_FLASH_PATH=x11) above a native window, set up as
-# the session tests do (tests/wayland/session_lib.sh). For each display time, with pauses of 1 s,
+# them: the real program (under sway on XWayland, KESTRANE_FLASH_PATH=x11) above a native
+# window, set up as the session tests do (tests/wayland/session_lib.sh). For each display time, with pauses of 1 s,
 # what the compositor shows of the middle of the screen is taken and printed: flashes seen,
 # lost (a gap of a whole cycle or more), held (shown more than a frame past due), on-screen
 # durations in frames of the output's refresh period (a frame that changed nothing may come
@@ -11,8 +11,8 @@
 # screen) are captured a few dozen times a second (their rate is printed), so that durations
 # and errors are good to about a capture's interval, and a flash missing where a gap between
 # two captures was longer than the display time counts as unobserved, not lost; their clicks
-# are made by the driver as its captures cue them, and counted where the captures around
-# them show them surely between messages or surely on the letters. Nothing fails on time; the
+# are made by the driver as its captures cue them, before the timing runs, and counted where
+# the captures around them show them surely between messages or surely on the letters. Nothing fails on time; the
 # figures are for reading. Build with the benchmarks' options (a release build without
 # sanitizers) for figures of the processor share.
 #
