@@ -37,54 +37,6 @@ source "$(dirname "$0")/session_lib.sh"
 
 # --- KWin and mutter: a run started and ended from the panel ------------------------------------
 
-# What the captures of a watchclick run ($1) saw, and where its clicks fell and whether they
-# reached the native window ($2, the presses it got): a line "name value" each. A capture shows
-# the screen at some moment between its lo and hi: KWin's between the request and its answer,
-# mutter's when it composed that frame (a frame given again, with no new one, is left out).
-runs_seen() {
-    awk -v cycle=1100 -v pause=900 -v display=100 '
-        FNR == NR { if ($1 == "press") press[++np] = $4; next }
-        $1 == "click" { cp[++nc] = $2; cr[nc] = $3; cn[nc] = n; next }
-        $1 !~ /^[0-9]/ { next }
-        $5 != -1 && $4 == 0 { next }
-        { n++; lo[n] = $5 != -1 ? $5 : $1; hi[n] = $5 != -1 ? $5 : $2; up[n] = $3 > 50 }
-        END {
-            for (i = 1; i <= n; i++) {
-                if (up[i] && !up[i - 1]) { first[++f] = i; firstIn[i] = f }
-                if (up[i]) last[f] = i
-            }
-            for (g = 1; g <= f; g++) {
-                # Surely up from the first sighting to the last.
-                if (lo[last[g]] - hi[first[g]] > 600) linger++
-                if (g == f) continue
-                missing = int((lo[first[g + 1]] - lo[first[g]]) / cycle - 0.5)
-                if (missing < 1) continue
-                # Lost only where no message could have fallen between two captures.
-                blind = 0
-                for (i = last[g]; i < first[g + 1]; i++) if (hi[i + 1] - lo[i] > display) blind = 1
-                if (blind) unobserved += missing; else lost += missing
-            }
-            for (k = 1; k <= nc; k++) {
-                for (p = cn[k]; p > 0 && hi[p] > cp[k]; p--) ;
-                for (q = cn[k] + 1; q <= n && lo[q] < cr[k]; q++) ;
-                for (u = p; u > 0 && !up[u]; u--) ;
-                reached = 0
-                for (j = 1; j <= np; j++)
-                    if (press[j] >= cp[k] && (k == nc || press[j] < cp[k + 1])) reached = 1
-                clicks++; reach += reached
-                # Between: the message seen last had gone before the press, and the next could
-                # not have come by the release (a pause is 1 s).
-                if (p && !up[p] && u && lo[p] >= hi[u] && cr[k] < lo[u] + pause) {
-                    between++; betweenReached += reached
-                } else if (p && up[p] && q <= n && up[q] && hi[q] - lo[p] < pause) {
-                    on++; onReached += reached
-                }
-            }
-            printf "captures %d\nseen %d\nlinger %d\nlost %d\nunobserved %d\n", n, f, linger, lost, unobserved
-            printf "clicks %d\nreached %d\nbetween %d\nbetween_reached %d\non %d\non_reached %d\n", clicks, reach, between, betweenReached, on, onReached
-        }' "$2" "$1"
-}
-
 driver_run() {
     local panel px py mode=between area="1000 0 280 100"
     [ "$kind" = kwin ] && mode=both
@@ -126,7 +78,7 @@ driver_run() {
         fail "watchclick failed: $(cat "$work/watch.log")"
     sleep 1 # the last click's press on its way
     declare -A r
-    while read -r k v; do r[$k]=$v; done < <(runs_seen "$out/watch" "$out/presses")
+    while read -r k v; do r[$k]=$v; done < <(runs_seen 100 "$out/watch" "$out/presses")
     say "$(cat "$work/watch.log"); messages seen ${r[seen]}, lingering ${r[linger]}, lost" \
         "${r[lost]}, unobserved ${r[unobserved]} (a capture gap of over 100 ms); clicks at" \
         "$(grep point "$out/watch" | cut -d' ' -f2-): ${r[clicks]}, reached ${r[reached]};" \

@@ -6,10 +6,14 @@
 #
 # A session kind brings four functions: session_start (the compositor, with XWayland; sets
 # WAYLAND_DISPLAY and DISPLAY), capture <file> <x,y wxh> (what the compositor shows there),
-# click <x> <y> (routed by the compositor) and session_stop; it may bring frames <x> <y> <w> <h>
-# <seconds> too (every frame that changes that part, "<ms> <green pixels>" a line) with
-# frame_ms (the output's refresh period). sway (grim, a virtual pointer of ours) and KWin and
-# mutter (headless, through the compositor's own interfaces: drivers/) are here.
+# click <x> <y> (routed by the compositor) and session_stop; and frames <x> <y> <w> <h>
+# <seconds> (what the compositor shows of that part, "<ms> <letter pixels>" a line, ms of
+# CLOCK_MONOTONIC) with frame_ms (the output's refresh period). sway's frames are every frame
+# that changes the part; KWin's and mutter's are captures at a few dozen a second, each line
+# with a third field, the earliest moment its picture may show (it shows one moment between
+# that and the first), so that what came and went between two captures is known unseen, and
+# a first line "# watch: ..." with the rate achieved. sway (grim, a virtual pointer of ours)
+# and KWin and mutter (headless, through the compositor's own interfaces: drivers/) are here.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 user=kestest # compositors refuse to run as root
@@ -135,6 +139,89 @@ driver_session_stop() {
     [ -d "$work/session" ] && as_user bash "$here/drivers/session.sh" stop "$work/session"
 }
 
+# The captures of a watch file ($1) as lines "<hi> <pixels> <lo>": the picture shows the screen
+# at one moment between lo and hi (KWin's between the request and its answer, mutter's when it
+# composed the frame); a frame mutter gave again, with no new one, is left out. Its click lines
+# are passed on as they are.
+watch_captures() {
+    awk '$1 == "click" { print; next }
+        $1 !~ /^[0-9]/ || ($5 != -1 && $4 == 0) { next }
+        { if ($5 != -1) print $5, $3, $5; else print $2, $3, $1 }' "$1"
+}
+# An awk function over captures i..j (their moments in lo[] and hi[]): whether two of them leave
+# a gap longer than `display` ms, in which a message could have come and gone unseen.
+blind_awk='function blind(i, j, display,   k) {
+    for (k = i; k < j; k++) if (hi[k + 1] - lo[k] > display) return 1
+    return 0
+}'
+driver_frames() {
+    driver watch "$1" "$2" "$3" "$4" $(($5 * 1000)) "$out/watch-frames" 3050a0 \
+        >"$work/watch-frames.log" 2>&1 || fail "watch failed: $(cat "$work/watch-frames.log")"
+    echo "# $(cat "$work/watch-frames.log")"
+    watch_captures "$out/watch-frames"
+}
+# What the captures of a watchclick run ($2) of messages of $1 ms with pauses of 1 s saw, and
+# where its clicks fell and whether they reached the native window ($3, the presses it got): a
+# line "name value" each. A message missing between two seen counts as lost only where no gap
+# between captures could hide it, else as unobserved.
+runs_seen() {
+    awk -v display="$1" -v pause=1000 "$blind_awk"'
+        FNR == NR { if ($1 == "press") press[++np] = $4; next }
+        $1 == "click" { cp[++nc] = $2; cr[nc] = $3; cn[nc] = n; next }
+        { n++; hi[n] = $1; up[n] = $2 > 50; lo[n] = $3 }
+        END {
+            # The next message may come this much before a pause is over (the timer late on the
+            # one before).
+            cycle = display + pause; early = 100
+            for (i = 1; i <= n; i++) {
+                if (up[i] && !up[i - 1]) first[++f] = i
+                if (up[i]) last[f] = i
+            }
+            for (g = 1; g <= f; g++) {
+                # Surely up from the first sighting to the last.
+                if (lo[last[g]] - hi[first[g]] > display + 500) linger++
+                if (g == f) continue
+                missing = int((lo[first[g + 1]] - lo[first[g]]) / cycle - 0.5)
+                if (missing < 1) continue
+                if (blind(last[g], first[g + 1], display)) unobserved += missing
+                else lost += missing
+            }
+            for (k = 1; k <= nc; k++) {
+                for (p = cn[k]; p > 0 && hi[p] > cp[k]; p--) ;
+                for (q = cn[k] + 1; q <= n && lo[q] < cr[k]; q++) ;
+                for (u = p; u > 0 && !up[u]; u--) ;
+                reached = 0
+                for (j = 1; j <= np; j++)
+                    if (press[j] >= cp[k] && (k == nc || press[j] < cp[k + 1])) reached = 1
+                clicks++; reach += reached
+                # Between: the message seen last had gone before the press, and the next could
+                # not have come by the release.
+                if (p && !up[p] && u && lo[p] >= hi[u] && cr[k] < lo[u] + pause - early) {
+                    between++; betweenReached += reached
+                } else if (p && up[p] && q <= n && up[q] && hi[q] - lo[p] < pause - early) {
+                    on++; onReached += reached
+                }
+            }
+            printf "captures %d\nseen %d\nlinger %d\nlost %d\nunobserved %d\n", n, f, linger, lost, unobserved
+            printf "clicks %d\nreached %d\nbetween %d\nbetween_reached %d\non %d\non_reached %d\n", clicks, reach, between, betweenReached, on, onReached
+        }' "$3" <(watch_captures "$2")
+}
+# The output's refresh period in ms, as the compositor reports it on D-Bus.
+driver_frame_ms() {
+    if [ "$kind" = mutter ]; then
+        # The current mode of each monitor: (id, width, height, refresh, ...{'is-current': <true>}).
+        as_user gdbus call --session --dest org.gnome.Mutter.DisplayConfig \
+            --object-path /org/gnome/Mutter/DisplayConfig \
+            --method org.gnome.Mutter.DisplayConfig.GetCurrentState |
+            grep -o "([^()]*'is-current': <true>" |
+            awk -F', ' '!done++ { printf "%.3f\n", 1000 / $4 }'
+    else
+        as_user gdbus call --session --dest org.kde.KWin --object-path /KWin \
+            --method org.kde.KWin.supportInformation | sed 's/\\n/\n/g' |
+            awk -F': ' '/Refresh Rate/ && !done++ { printf "%.3f\n", 1000000 / $2 }'
+    fi
+}
+
 flash_path=x11
 probe_tick=""
 if [ "$kind" = kwin ] || [ "$kind" = mutter ]; then
@@ -146,6 +233,8 @@ if [ "$kind" = kwin ] || [ "$kind" = mutter ]; then
     capture() { local a=${2//[,x]/ }; driver capture "$1" $a; }
     click() { driver click "$1" "$2" || fail "the click at $1,$2 was refused"; }
     session_stop() { driver_session_stop; }
+    frames() { driver_frames "$@"; }
+    frame_ms() { driver_frame_ms; }
 elif [ "$kind" = sway ]; then
     session_start() { sway_session_start; }
     capture() { sway_capture "$@"; }

@@ -22,6 +22,9 @@ constexpr unsigned long kEventGapMs = 50;
 constexpr int kFrameWaitMs = 100;
 constexpr int kFirstFrameWaitMs = 3000;
 constexpr int kFirstFrameAttempts = 3;
+// How long a call waits for mutter's answer: on a loaded machine it has taken 5 s to answer
+// a click's events.
+constexpr int kReplyWaitMs = 20000;
 const QString kRemoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
 const QString kScreenCast = QStringLiteral("org.gnome.Mutter.ScreenCast");
 }  // namespace
@@ -35,7 +38,8 @@ bool MutterDriver::call(const QString& path, const QString& interface, const QSt
     const QString service = interface.startsWith(kScreenCast) ? kScreenCast : kRemoteDesktop;
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(args);
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
+    const QDBusMessage reply =
+        QDBusConnection::sessionBus().call(message, QDBus::Block, kReplyWaitMs);
     if (reply.type() != QDBusMessage::ReplyMessage)
         return fail(QStringLiteral("mutter refused %1.%2: %3 (%4)")
                         .arg(interface, method, reply.errorMessage(), reply.errorName()));
