@@ -77,7 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         .write(store.data(), static_cast<std::streamsize>(store.size()));
 
     (void)reg::SubKeys("HKCU\\Software");
-    SaveTwice();
     if (reg::SetValue(key, name, value)) {
         if (reg::GetValue(key, name) != value || !reg::KeyExists(key)) {
             std::abort();
