@@ -117,13 +117,8 @@ void FinishPendingChange(const fs::path& appFolder) {
     }
     const CategoryList listed =
         FileExists(selection) ? ParseSelection(ReadFileBytes(selection)) : CategoryList{};
-    std::vector<fs::path> files;
-    ForEachLine(ReadFileBytes(record), [&](std::string_view name) {
-        if (!name.empty() && name != "." && name != ".." &&
-            name.find_first_of("/\\") == std::string_view::npos) {
-            files.push_back(record.parent_path() / std::string(name));
-        }
-    });
+    const std::vector<fs::path> files =
+        PendingRecordFiles(record.parent_path(), ReadFileBytes(record));
     auto owned = [&](const fs::path& file) {
         return std::any_of(listed.begin(), listed.end(), [&](const auto& entry) {
             try {
@@ -188,6 +183,18 @@ bool IsSeedFolder(const std::string& name) {
 }
 
 }  // namespace
+
+std::vector<fs::path> PendingRecordFiles(const fs::path& dataFolder, std::string_view bytes) {
+    std::vector<fs::path> files;
+    ForEachLine(bytes, [&](std::string_view name) {
+        // A NUL byte ends the name the system sees: "..\0" would be the application folder.
+        if (!name.empty() && name != "." && name != ".." &&
+            name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos) {
+            files.push_back(dataFolder / std::string(name));
+        }
+    });
+    return files;
+}
 
 void CreateCategory(const fs::path& appFolder, const CategoryList& catalogue,
                     std::string_view name) {

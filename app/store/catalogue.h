@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrane {
 
@@ -44,6 +45,11 @@ void RenameCategory(const std::filesystem::path& appFolder, const CategoryList& 
 // its file is removed. The file must exist.
 void DeleteCategory(const std::filesystem::path& appFolder, const CategoryList& catalogue,
                     size_t index);
+
+// The files that a record of a change cut short names, one file name a line, each directly in
+// dataFolder. A line that could name anything else is skipped.
+std::vector<std::filesystem::path> PendingRecordFiles(const std::filesystem::path& dataFolder,
+                                                      std::string_view bytes);
 
 // Start-up, only while this process holds the data's single-instance lock (another process's
 // files in the making would look like leftovers): finishes or undoes a change of the

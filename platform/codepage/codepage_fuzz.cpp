@@ -1,6 +1,6 @@
 // Fuzzes the display decoding: every byte becomes at least one character, valid UTF-8 comes
-// back byte for byte through the typed-text encoding, and anything else decodes one character
-// per byte.
+// back byte for byte through the typed-text encoding (a leading byte-order mark included, which
+// is a character of the text), and anything else decodes one character per byte.
 #include "platform/codepage/codepage.h"
 
 #include <cstdint>

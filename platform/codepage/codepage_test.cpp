@@ -65,6 +65,9 @@ TEST(Codepage, LeadingByteOrderMarkIsKept) {
     EXPECT_EQ(shown, QString(QChar(0xFEFF)) + QStringLiteral("Calm ") + QChar(0xFEFF));
     EXPECT_EQ(EncodeTyped(shown), bytes);
     EXPECT_EQ(EncodeTyped(DecodeForDisplay("\xEF\xBB\xBF")), "\xEF\xBB\xBF");
+    const std::string_view controls("\xEF\xBB\xBF\x00\x10", 5);
+    EXPECT_EQ(DecodeForDisplay(controls), QString(QChar(0xFEFF)) + QChar(0) + QChar(0x10));
+    EXPECT_EQ(EncodeTyped(DecodeForDisplay(controls)), controls);
 }
 
 }  // namespace

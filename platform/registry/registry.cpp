@@ -330,9 +330,18 @@ std::filesystem::path ConfigHome() {
     return std::filesystem::path(home ? home : ".") / ".config";
 }
 
-// The data of a Run value as a file to execute on this system.
+// The data of a Run value as a file to execute on this system. The value is a folder, "\" and
+// the program's file name. When the folder is a path of this system (it begins with "/"), a
+// backslash in it is part of a folder's name and only the last one separates the file name;
+// otherwise every backslash is a separator.
 std::string RunTarget(std::string data) {
-    std::replace(data.begin(), data.end(), '\\', '/');
+    if (data.rfind('/', 0) == 0) {
+        if (const size_t last = data.rfind('\\'); last != std::string::npos) {
+            data[last] = '/';
+        }
+    } else {
+        std::replace(data.begin(), data.end(), '\\', '/');
+    }
     constexpr std::string_view exe = ".exe";
     if (data.size() > exe.size() && Lower(data.substr(data.size() - exe.size())) == exe) {
         const std::string bare = data.substr(0, data.size() - exe.size());

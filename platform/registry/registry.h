@@ -65,8 +65,9 @@ std::vector<std::string> SubKeys(std::string_view key);
 //
 // A value written directly under HKCU\Software\Microsoft\Windows\CurrentVersion\Run is also
 // written as the XDG autostart entry <value name>.desktop, so that the desktop starts the
-// program at logon: Type=Application, Exec= the path the data names (Windows separators "\"
-// turned into "/", and a trailing ".exe" dropped when only the file without it exists),
+// program at logon: Type=Application, Exec= the path the data names (the separator "\" before
+// the file name turned into "/", every "\" when the data does not begin with "/", and a
+// trailing ".exe" dropped when only the file without it exists),
 // quoted as the desktop-entry rules need, and Hidden=true when the data is empty. The entry
 // is replaced atomically and never deleted.
 bool RegWrite(std::string_view valuePath, std::string_view data, std::string_view type,

@@ -110,6 +110,11 @@ TEST_F(RegistryTest, ExecQuotingEscapesShellAndEntrySpecialCharacters) {
     EXPECT_EQ(ReadBytes(config / "autostart" / "Odd.desktop"),
               "[Desktop Entry]\nType=Application\nName=Odd\n"
               "Exec=\"/opt/a\\nExec=evil\\tb/run\"\n");
+    // A backslash in a folder's name stays; only the one before the program's name separates.
+    ASSERT_TRUE(reg::RegWrite(path, "/opt/a\\b\\kestrane.exe", "REG_SZ"));
+    EXPECT_EQ(ReadBytes(config / "autostart" / "Odd.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Odd\n"
+              "Exec=\"/opt/a\\\\\\\\b/kestrane.exe\"\n");
 }
 
 TEST_F(RegistryTest, ALockLeftByAKilledProcessIsTakenOverAndALiveOneWaitedFor) {
