@@ -1,4 +1,5 @@
 #include "platform/registry/registry.h"
+#include "platform/registry/registry_internal.h"
 
 #include <QByteArray>
 #include <QLockFile>
@@ -24,27 +25,23 @@
 #endif
 
 namespace platform::registry {
+
+using detail::ConfigHome;
+using detail::EnsureKey;
+using detail::Key;
+using detail::Load;
+using detail::Lower;
+using detail::Save;
+using detail::SetError;
+using detail::Store;
+using detail::WriteAutostartEntry;
+
 namespace {
 
-constexpr std::string_view kHeader = "kestrane-registry 1";
 constexpr std::string_view kUserRoot = "HKEY_CURRENT_USER";
 constexpr std::string_view kMachineRoot = "HKEY_LOCAL_MACHINE";
 constexpr std::string_view kRunKey =
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return out;
-}
-
-void SetError(std::string* error, std::string text) {
-    if (error) {
-        *error = std::move(text);
-    }
-}
 
 // The two stores: the current user's and the machine's.
 enum class Hive { User, Machine };
@@ -104,133 +101,6 @@ bool NormalizeKey(std::string_view key, std::string* out, std::string* error,
 
 std::filesystem::path StoreFile(Hive hive) {
     return hive == Hive::User ? StorePath() : MachineStorePath();
-}
-
-struct Key {
-    std::string spelled;
-    std::map<std::string, std::pair<std::string, std::string>> values;  // lower name -> name, data
-};
-
-using Store = std::map<std::string, Key>;  // lower key -> key
-
-std::string Escape(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-std::string Unescape(std::string_view s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) {
-            ++i;
-            switch (s[i]) {
-                case 't':
-                    out += '\t';
-                    break;
-                case 'n':
-                    out += '\n';
-                    break;
-                case 'r':
-                    out += '\r';
-                    break;
-                default:
-                    out += s[i];
-            }
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string current;
-    for (char c : line) {
-        if (c == '\t') {
-            fields.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    fields.push_back(current);
-    return fields;
-}
-
-void EnsureKey(Store& store, const std::string& key) {
-    // Parents first, so that every key on the path exists.
-    size_t pos = 0;
-    while (true) {
-        pos = key.find('\\', pos);
-        const std::string prefix = pos == std::string::npos ? key : key.substr(0, pos);
-        auto& entry = store[Lower(prefix)];
-        if (entry.spelled.empty()) {
-            entry.spelled = prefix;
-        }
-        if (pos == std::string::npos) {
-            break;
-        }
-        ++pos;
-    }
-}
-
-Store Load(const std::filesystem::path& path) {
-    Store store;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto fields = SplitTabs(line);
-        if (fields.size() == 2 && fields[0] == "K") {
-            EnsureKey(store, Unescape(fields[1]));
-        } else if (fields.size() == 4 && fields[0] == "V") {
-            const std::string key = Unescape(fields[1]);
-            const std::string name = Unescape(fields[2]);
-            EnsureKey(store, key);
-            store[Lower(key)].values[Lower(name)] = {name, Unescape(fields[3])};
-        }
-    }
-    return store;
-}
-
-bool Save(const std::filesystem::path& path, const Store& store, std::string* error) {
-    std::string text(kHeader);
-    text += '\n';
-    for (const auto& [lower, key] : store) {
-        text += "K\t" + Escape(key.spelled) + "\n";
-        for (const auto& [lowerName, value] : key.values) {
-            text += "V\t" + Escape(key.spelled) + "\t" + Escape(value.first) + "\t" +
-                    Escape(value.second) + "\n";
-        }
-    }
-    QSaveFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        SetError(error, "registry: cannot write " + path.string() + ": " +
-                            file.errorString().toStdString());
-        return false;
-    }
-    return true;
 }
 
 // A store's lock, shared by every process that writes the store (the program, regsvr). It is
@@ -322,112 +192,6 @@ bool IsTemporaryOf(const std::string& name, const std::string& base) {
                        [](unsigned char c) { return std::isalnum(c) != 0; });
 }
 
-std::filesystem::path ConfigHome() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-        return xdg;
-    }
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home ? home : ".") / ".config";
-}
-
-// The data of a Run value as a file to execute on this system. The value is a folder, "\" and
-// the program's file name. When the folder is a path of this system (it begins with "/"), a
-// backslash in it is part of a folder's name and only the last one separates the file name;
-// otherwise every backslash is a separator.
-std::string RunTarget(std::string data) {
-    if (data.rfind('/', 0) == 0) {
-        if (const size_t last = data.rfind('\\'); last != std::string::npos) {
-            data[last] = '/';
-        }
-    } else {
-        std::replace(data.begin(), data.end(), '\\', '/');
-    }
-    constexpr std::string_view exe = ".exe";
-    if (data.size() > exe.size() && Lower(data.substr(data.size() - exe.size())) == exe) {
-        const std::string bare = data.substr(0, data.size() - exe.size());
-        std::error_code ec;
-        if (!std::filesystem::exists(data, ec) && std::filesystem::exists(bare, ec)) {
-            return bare;
-        }
-    }
-    return data;
-}
-
-// Quotes one argument of a desktop entry's Exec key: inside double quotes the characters
-// '"', '`', '$' and '\' are escaped with a backslash; then the value is escaped as every
-// string value of an entry is (a backslash doubled, a line break, tab or carriage return as
-// \n, \t, \r), so a folder path holding a line break stays on the one Exec line; '%' becomes
-// "%%".
-std::string QuoteExecArgument(const std::string& arg) {
-    std::string quoted = "\"";
-    for (char c : arg) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    quoted += '"';
-    std::string out;
-    for (char c : quoted) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '%':
-                out += "%%";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-bool WriteAutostartEntry(const std::string& name, const std::string& data, std::string* error) {
-    const auto path = AutostartFolder() / (name + ".desktop");
-    std::string previousExec;
-    if (data.empty()) {
-        // Keep the Exec line of the entry being hidden so the file stays a complete entry.
-        std::ifstream in(path, std::ios::binary);
-        std::string line;
-        while (std::getline(in, line)) {
-            if (line.rfind("Exec=", 0) == 0) {
-                previousExec = line;
-            }
-        }
-    }
-    std::string text = "[Desktop Entry]\nType=Application\nName=" + name + "\n";
-    if (!data.empty()) {
-        text += "Exec=" + QuoteExecArgument(RunTarget(data)) + "\n";
-    } else {
-        if (!previousExec.empty()) {
-            text += previousExec + "\n";
-        }
-        text += "Hidden=true\n";
-    }
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    QSaveFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        SetError(error, "registry: cannot write the autostart entry " + path.string() + ": " +
-                            file.errorString().toStdString());
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::filesystem::path StorePath() {
@@ -459,10 +223,6 @@ std::filesystem::path MachineStorePath() {
         }
     }
     return dirs.front() / "kestrane" / "registry.txt";
-}
-
-std::filesystem::path AutostartFolder() {
-    return ConfigHome() / "autostart";
 }
 
 bool SetValue(std::string_view key, std::string_view name, std::string_view data,
