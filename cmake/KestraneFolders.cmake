@@ -29,3 +29,22 @@ function(kestrane_folder_library target)
                              PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
     endif()
 endfunction()
+
+# The libFuzzer targets of a folder (only with KESTRANE_FUZZ, built with clang): every
+# <name>_fuzz.cpp becomes the target <name>_fuzz linked to the folder's library, which is built
+# with the fuzzer's coverage instrumentation. The targets are listed for scripts/test.sh.
+function(kestrane_fuzz_targets library)
+    if(NOT KESTRANE_FUZZ)
+        return()
+    endif()
+    target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
+    file(GLOB fuzz_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*_fuzz.cpp")
+    foreach(src ${fuzz_sources})
+        get_filename_component(name ${src} NAME_WE)
+        add_executable(${name} ${src})
+        target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+        target_link_libraries(${name} PRIVATE ${library})
+        set_property(GLOBAL APPEND PROPERTY KESTRANE_FUZZ_TARGETS ${name})
+    endforeach()
+endfunction()

@@ -6,6 +6,7 @@
 // Hidden=true.
 #include "app/store/autostart.h"
 #include "platform/registry/registry.h"
+#include "tests/support/fuzz_scratch.h"
 
 #include <unistd.h>
 #include <cstdint>
@@ -22,26 +23,13 @@ namespace fs = std::filesystem;
 namespace {
 
 // A scratch configuration folder, and a folder that holds the program without ".exe".
-struct Scratch {
-    Scratch() {
-        const fs::path base =
-            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        path = base / ("kestrane-autostart-fuzz-" + std::to_string(getpid()));
+struct Scratch : kestrane::fuzz::FuzzScratch {
+    Scratch() : FuzzScratch("autostart") {
         fs::create_directories(path / "My Apps");
         std::ofstream(path / "My Apps" / "kestrane");
         setenv("XDG_CONFIG_HOME", (path / "config").c_str(), 1);
     }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    fs::path path;
 };
-
-std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The argument of an Exec value that is one quoted argument, or nothing when the value breaks
 // a rule of desktop entries or is anything else.
@@ -132,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         std::abort();
     }
     const std::string head = "[Desktop Entry]\nType=Application\nName=MyVBApp1\nExec=";
-    const std::string on = Read(entry);
+    const std::string on = kestrane::fuzz::ReadAll(entry);
     if (on.compare(0, head.size(), head) != 0 || on.back() != '\n') {
         std::abort();
     }
@@ -141,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         std::abort();
     }
     if (!platform::registry::RegWrite(kestrane::kRunValuePath, "", "REG_SZ") ||
-        Read(entry) != on + "Hidden=true\n") {
+        kestrane::fuzz::ReadAll(entry) != on + "Hidden=true\n") {
         std::abort();
     }
     return 0;

@@ -5,6 +5,7 @@
 // (up to a NUL byte), and the files beside the Data folder must still be there afterwards.
 #include "app/store/catalogue.h"
 #include "app/store/text_file.h"
+#include "tests/support/fuzz_scratch.h"
 
 #include <unistd.h>
 #include <cstdint>
@@ -19,17 +20,8 @@ using namespace kestrane;
 namespace {
 
 // The scratch application folder, removed when the fuzzer ends.
-struct Scratch {
-    Scratch() {
-        const fs::path base =
-            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        path = base / ("kestrane-pending-fuzz-" + std::to_string(getpid()));
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    fs::path path;
+struct Scratch : kestrane::fuzz::FuzzScratch {
+    Scratch() : FuzzScratch("pending") {}
 };
 
 void Put(const fs::path& file, std::string_view bytes) {

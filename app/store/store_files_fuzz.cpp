@@ -7,6 +7,7 @@
 #include "app/store/options_file.h"
 #include "app/store/selection_file.h"
 #include "app/store/text_file.h"
+#include "tests/support/fuzz_scratch.h"
 
 #include <unistd.h>
 #include <cstdint>
@@ -20,20 +21,11 @@ using namespace kestrane;
 namespace {
 
 // The scratch application folder, removed when the fuzzer ends.
-struct Scratch {
-    Scratch() {
-        // A memory file system where there is one: every write is synced to the disk.
-        const fs::path base =
-            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        path = base / ("kestrane-fuzz-" + std::to_string(getpid()));
+struct Scratch : kestrane::fuzz::FuzzScratch {
+    Scratch() : FuzzScratch("store") {
         fs::create_directories(path / "Data");
         fs::create_directories(path / "Images");
     }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    fs::path path;
 };
 
 int Included(const MessageList& messages) {

@@ -4,6 +4,7 @@
 // store read and written back writes the same bytes again, a value set reads back exactly, and
 // the tidying at start-up changes nothing in the store.
 #include "platform/registry/registry.h"
+#include "tests/support/fuzz_scratch.h"
 
 #include <unistd.h>
 #include <cstdint>
@@ -20,26 +21,13 @@ namespace reg = platform::registry;
 namespace {
 
 // Scratch configuration folders for the user's and the machine's stores, removed at the end.
-struct Scratch {
-    Scratch() {
-        const fs::path base =
-            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        path = base / ("kestrane-registry-fuzz-" + std::to_string(getpid()));
+struct Scratch : kestrane::fuzz::FuzzScratch {
+    Scratch() : FuzzScratch("registry") {
         fs::create_directories(path / "user" / "kestrane");
         setenv("XDG_CONFIG_HOME", (path / "user").c_str(), 1);
         setenv("XDG_CONFIG_DIRS", (path / "machine").c_str(), 1);
     }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    fs::path path;
 };
-
-std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // The part of `rest` before the next NUL byte; `rest` keeps what follows it.
 std::string_view Field(std::string_view& rest) {
@@ -55,8 +43,9 @@ void SaveTwice() {
     if (!reg::CreateKey("HKCU\\Software\\Kestrane")) {
         std::abort();
     }
-    const std::string once = Read(reg::StorePath());
-    if (!reg::CreateKey("HKCU\\Software\\Kestrane") || Read(reg::StorePath()) != once) {
+    const std::string once = kestrane::fuzz::ReadAll(reg::StorePath());
+    if (!reg::CreateKey("HKCU\\Software\\Kestrane") ||
+        kestrane::fuzz::ReadAll(reg::StorePath()) != once) {
         std::abort();
     }
 }
@@ -82,9 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
             std::abort();
         }
     }
-    const std::string saved = Read(reg::StorePath());
+    const std::string saved = kestrane::fuzz::ReadAll(reg::StorePath());
     reg::RemoveLeftovers();
-    if (Read(reg::StorePath()) != saved) {
+    if (kestrane::fuzz::ReadAll(reg::StorePath()) != saved) {
         std::abort();
     }
     return 0;
