@@ -336,12 +336,12 @@ std::optional<std::chrono::steady_clock::time_point> Send(
         return wayland::Present(w, r.content, r.shape.isEmpty(), r.usePrepared, due, wait,
                                 justBefore);
     }
-    if (justBefore) {
-        justBefore();
-    }
     if (x11::Available()) {
         const bool topmost = (r.e->exStyle & WS_EX_TOPMOST) != 0;
-        return x11::Present(w, r.content, r.shape, r.usePrepared, topmost, wait);
+        return x11::Present(w, r.content, r.shape, r.usePrepared, topmost, wait, due, justBefore);
+    }
+    if (justBefore) {
+        justBefore();
     }
     // Elsewhere the toolkit's own shape does the job; an empty region must still hide
     // everything, and Qt reads an empty mask as no mask at all.
@@ -381,7 +381,7 @@ std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {
     if (e == nullptr) {
         return std::nullopt;
     }
-    const auto ahead = wayland::Ahead(e->window);
+    const auto ahead = wayland::Available() ? wayland::Ahead(e->window) : x11::Ahead(e->window);
     if (!ahead) {
         return std::nullopt;
     }

@@ -84,12 +84,21 @@ void Prepare(QWidget* window, const QImage& content, const QRegion& shape) {
 
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
                                          const QRegion& shape, bool usePrepared, bool raise,
-                                         bool wait) {
+                                         bool wait, std::optional<Clock::time_point> due,
+                                         const std::function<void()>& justBefore) {
     Surface* s = SurfaceOf(window);
     if (s == nullptr) {
+        if (justBefore) {
+            justBefore();
+        }
         return std::nullopt;
     }
-    return s->Present(content, shape, usePrepared, raise, wait);
+    return s->Present(content, shape, usePrepared, raise, wait, due, justBefore);
+}
+
+std::optional<Clock::duration> Ahead(QWidget* window) {
+    Surface* s = SurfaceOf(window);
+    return s ? s->Ahead() : std::nullopt;
 }
 
 }  // namespace platform::layered::x11

@@ -55,6 +55,7 @@
 #include <QRegion>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -88,8 +89,18 @@ void Prepare(QWidget* window, const QImage& content, const QRegion& shape);
 // the window has no surface or that moment is not known (above). Without `wait` the change is
 // handed to the server and not waited for: it goes on screen with a change that is waited for
 // right after it (a compositor paints both in one frame).
+//
+// A change with a due time that takes away content known to be shown (under XWayland) waits
+// until that content has been up the whole frames nearest to its due time; `justBefore` runs
+// once, right before the change is handed over (after that wait).
 std::optional<Clock::time_point> Present(QWidget* window, const QImage& content,
                                          const QRegion& shape, bool usePrepared, bool raise,
-                                         bool wait = true);
+                                         bool wait = true,
+                                         std::optional<Clock::time_point> due = std::nullopt,
+                                         const std::function<void()>& justBefore = {});
+
+// How long before its due time Present must be called for a change to land in the frame due;
+// nothing where due times are not looked at.
+std::optional<Clock::duration> Ahead(QWidget* window);
 
 }  // namespace platform::layered::x11

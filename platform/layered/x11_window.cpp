@@ -133,10 +133,15 @@ void Surface::Prepare(const QImage& content, const QRegion& shape) {
 }
 
 std::optional<Clock::time_point> Surface::Present(const QImage& content, const QRegion& shape,
-                                                  bool usePrepared, bool raise, bool wait) {
+                                                  bool usePrepared, bool raise, bool wait,
+                                                  std::optional<Clock::time_point> due,
+                                                  const std::function<void()>& justBefore) {
     usePrepared = usePrepared && prepared_ != 0;
     if (xwayland_) {
-        return PresentOnXWayland(content, shape, usePrepared, raise, wait);
+        return PresentOnXWayland(content, shape, usePrepared, raise, wait, due, justBefore);
+    }
+    if (justBefore) {
+        justBefore();
     }
     Follow();
     const bool compositing = Compositing();

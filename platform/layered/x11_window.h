@@ -20,6 +20,7 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -46,7 +47,13 @@ class Surface : public QObject {
     void Prepare(const QImage& content, const QRegion& shape);
 
     std::optional<Clock::time_point> Present(const QImage& content, const QRegion& shape,
-                                             bool usePrepared, bool raise, bool wait);
+                                             bool usePrepared, bool raise, bool wait,
+                                             std::optional<Clock::time_point> due,
+                                             const std::function<void()>& justBefore);
+
+    // How long before a change's due time Present must be called for it to end the content
+    // that is up in the frame due (under XWayland, while that content is known to be shown).
+    std::optional<Clock::duration> Ahead() const;
 
   protected:
     bool eventFilter(QObject*, QEvent* e) override;
@@ -57,7 +64,9 @@ class Surface : public QObject {
     // are taken away by showing the emptied box and only then unmapping the window, so that
     // the compositor draws the moment they go as well, not only the window's disappearance.
     std::optional<Clock::time_point> PresentOnXWayland(const QImage& content, const QRegion& shape,
-                                                       bool usePrepared, bool raise, bool wait);
+                                                       bool usePrepared, bool raise, bool wait,
+                                                       std::optional<Clock::time_point> due,
+                                                       const std::function<void()>& justBefore);
 
     // The window's place and size: the widget's, or under XWayland the box of the content in it.
     QRect Geometry() const;

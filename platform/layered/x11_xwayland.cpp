@@ -1,5 +1,6 @@
 #include "platform/layered/x11_xwayland.h"
 
+#include "platform/layered/frame_timing.h"
 #include "platform/layered/x11_window.h"
 
 #include <X11/Xlib.h>
@@ -10,6 +11,7 @@
 
 #include <cstring>
 #include <map>
+#include <thread>
 
 namespace platform::layered::x11 {
 
@@ -37,6 +39,43 @@ bool IsXWayland(Display* dpy) {
     return xwayland;
 }
 
+namespace {
+
+// The refresh period of the first output that has a mode, or nothing.
+std::optional<Clock::duration> RefreshPeriod(Display* dpy) {
+    int event = 0, error = 0;
+    if (XRRQueryExtension(dpy, &event, &error) == 0) {
+        return std::nullopt;
+    }
+    XRRScreenResources* res = XRRGetScreenResourcesCurrent(dpy, DefaultRootWindow(dpy));
+    if (res == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<Clock::duration> period;
+    for (int c = 0; c < res->ncrtc && !period; ++c) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(dpy, res, res->crtcs[c]);
+        for (int m = 0; crtc != nullptr && m < res->nmode && !period; ++m) {
+            const XRRModeInfo& mode = res->modes[m];
+            const double dots = static_cast<double>(mode.hTotal) * mode.vTotal;
+            if (mode.id == crtc->mode && dots > 0 && mode.dotClock > 0) {
+                period = std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double>(dots / static_cast<double>(mode.dotClock)));
+            }
+        }
+        if (crtc != nullptr) {
+            XRRFreeCrtcInfo(crtc);
+        }
+    }
+    XRRFreeScreenResources(res);
+    // Anything outside 20 to 500 Hz is not a refresh a compositor paints at.
+    if (period && (*period < milliseconds(2) || *period > milliseconds(50))) {
+        period.reset();
+    }
+    return period;
+}
+
+}  // namespace
+
 XWaylandFrames::XWaylandFrames(Display* like, unsigned long window) : window_(window) {
     dpy_ = XOpenDisplay(DisplayString(like));
     int event = 0, error = 0;
@@ -45,6 +84,7 @@ XWaylandFrames::XWaylandFrames(Display* like, unsigned long window) : window_(wi
         dpy_ = nullptr;
     }
     if (dpy_ != nullptr) {
+        frame_ = RefreshPeriod(dpy_).value_or(frame_);
         XPresentSelectInput(dpy_, window_, PresentCompleteNotifyMask);
         XFlush(dpy_);
     }
@@ -60,21 +100,45 @@ std::optional<XWaylandFrames::Clock::time_point> XWaylandFrames::PresentAndWait(
     unsigned long pixmap, int xOff, int yOff, bool nextFrame, milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
     const unsigned copied = ++serial_;
-    XPresentPixmap(dpy_, window_, pixmap, copied, None, None, xOff, yOff, None, None, None,
-                   PresentOptionNone, 0, 0, 0, nullptr, 0);
+    Forget();
+    if (pixmap == None) {
+        XPresentNotifyMSC(dpy_, window_, copied, 0, 0, 0);  // completes at once
+    } else {
+        XPresentPixmap(dpy_, window_, pixmap, copied, None, None, xOff, yOff, None, None, None,
+                       PresentOptionAsync, 0, 0, 0, nullptr, 0);
+    }
     XFlush(dpy_);
     const auto msc = WaitComplete(copied, deadline);
-    if (!msc || !nextFrame) {
-        return msc ? std::optional(Clock::now()) : std::nullopt;
+    const auto committed = Clock::now();
+    if (msc && nextFrame) {
+        // One tick of the counter more (see the header): the compositor has shown the commit.
+        // Asked for now, waited for before the next change.
+        shownSerial_ = ++serial_;
+        XPresentNotifyMSC(dpy_, window_, shownSerial_, *msc + 1, 0, 0);
+        XFlush(dpy_);
+        shownAt_ = committed;
     }
-    // One frame callback more (see the header): the commit of the copy has been drawn.
-    const unsigned next = ++serial_;
-    XPresentNotifyMSC(dpy_, window_, next, *msc + 1, 0, 0);
-    XFlush(dpy_);
-    if (!WaitComplete(next, deadline)) {
-        return std::nullopt;
+    return msc ? std::optional(committed) : std::nullopt;
+}
+
+bool XWaylandFrames::WaitUntilFramesShown(Clock::time_point due) {
+    if (!shownAt_) {
+        return true;
     }
-    return Clock::now();
+    if (shownSerial_ != 0) {
+        const bool shown = WaitComplete(shownSerial_, *shownAt_ + kLongestWait).has_value();
+        shownSerial_ = 0;
+        if (!shown) {
+            shownAt_.reset();
+            return false;
+        }
+    }
+    // The whole frames after the commit that put the content up (it went on screen in the
+    // compositor's next frame, and the change goes in the frame as many after it). For one
+    // frame the wait above has mostly taken that long already.
+    const long long frames = frames::FramesFor(due - *shownAt_, frame_);
+    std::this_thread::sleep_until(*shownAt_ + frames * frame_);
+    return true;
 }
 
 std::optional<unsigned long long> XWaylandFrames::WaitComplete(unsigned serial,
@@ -105,19 +169,21 @@ std::optional<unsigned long long> XWaylandFrames::WaitComplete(unsigned serial,
     }
 }
 
-std::optional<Clock::time_point> Surface::PresentOnXWayland(const QImage& content,
-                                                            const QRegion& shape, bool usePrepared,
-                                                            bool raise, bool wait) {
-    const bool blank = shape.isEmpty() || (content.isNull() && !usePrepared);
-    if (blank && !mapped_) {
-        DropPrepared();
-        blank_ = true;
-        UpdateMapping();
-        XSync(dpy_, False);
-        return Clock::now();  // nothing was shown and nothing is
+std::optional<Clock::duration> Surface::Ahead() const {
+    if (!xwayland_ || !frames_ || !frames_->Ok() || !frames_->Shown()) {
+        return std::nullopt;
     }
+    // The whole frames nearest to a due time may end up to half a frame before it.
+    return frames_->Frame() / 2 + std::chrono::milliseconds(2);
+}
+
+std::optional<Clock::time_point> Surface::PresentOnXWayland(
+    const QImage& content, const QRegion& shape, bool usePrepared, bool raise, bool wait,
+    std::optional<Clock::time_point> due, const std::function<void()>& justBefore) {
+    const bool blank = shape.isEmpty() || (content.isNull() && !usePrepared);
+    // Letters taken away are an empty pixmap the size of the window, made before any wait.
     Pixmap pm = 0;
-    if (blank) {
+    if (blank && mapped_) {
         pm =
             XCreatePixmap(dpy_, win_, static_cast<unsigned>(geometry_.width()),
                           static_cast<unsigned>(geometry_.height()), static_cast<unsigned>(depth_));
@@ -125,7 +191,26 @@ std::optional<Clock::time_point> Surface::PresentOnXWayland(const QImage& conten
         XFillRectangle(dpy_, pm, Gc(pm), 0, 0, static_cast<unsigned>(geometry_.width()),
                        static_cast<unsigned>(geometry_.height()));
         uploaded_.push_back(pm);
-    } else {
+        XSync(dpy_, False);  // it exists for the other connection
+    }
+    if (due && frames_ && frames_->Ok()) {
+        // The letters up were not seen on screen: a compositor that does not paint the window.
+        const bool shown = frames_->WaitUntilFramesShown(*due);
+        timeouts_ = shown ? 0 : timeouts_ + 1;
+        skipped_ = shown ? 0 : skipped_;
+    }
+    if (justBefore) {
+        justBefore();
+    }
+    if (blank && !mapped_) {
+        DropPrepared();
+        blank_ = true;
+        UpdateMapping();
+        XSync(dpy_, False);
+        return Clock::now();  // nothing was shown and nothing is
+    }
+    bool wasMapped = true;
+    if (!blank) {
         // The letters with a margin for their faint edges.
         const QRect whole(QPoint(0, 0), WidgetGeometry().size());
         const QRect box = shape.boundingRect().adjusted(-2, -2, 2, 2) & whole;
@@ -136,8 +221,22 @@ std::optional<Clock::time_point> Surface::PresentOnXWayland(const QImage& conten
         }
         box_ = box;
         Follow();
+        if (!mapped_) {
+            // Mapped with the letters as its background, so that the compositor's first
+            // picture of the window holds them. XWayland commits a window at most once a frame
+            // and takes its pixels at the commit: a copy made after the mapping waits behind
+            // the mapping's commit, and a change right after it (a message's end) would replace
+            // the letters before any frame showed them.
+            const Pixmap bg =
+                XCreatePixmap(dpy_, win_, static_cast<unsigned>(box_.width()),
+                              static_cast<unsigned>(box_.height()), static_cast<unsigned>(depth_));
+            XCopyArea(dpy_, pm, bg, Gc(pm), box_.x(), box_.y(), static_cast<unsigned>(box_.width()),
+                      static_cast<unsigned>(box_.height()), 0, 0);
+            XSetWindowBackgroundPixmap(dpy_, win_, bg);
+            XFreePixmap(dpy_, bg);
+        }
         blank_ = false;
-        const bool wasMapped = mapped_;
+        wasMapped = mapped_;
         UpdateMapping();
         if (wasMapped && raise) {
             XRaiseWindow(dpy_, win_);
@@ -149,10 +248,15 @@ std::optional<Clock::time_point> Surface::PresentOnXWayland(const QImage& conten
         wait && mapped_ && frames_ && frames_->Ok() && (timeouts_ < 3 || ++skipped_ % 16 == 0);
     if (waitFrame) {
         XSync(dpy_, False);  // the pixmap and the mapping exist for the other connection
-        seen = frames_->PresentAndWait(pm, -origin.x(), -origin.y(), !blank, kLongestWait);
-        timeouts_ = seen ? 0 : timeouts_ + 1;
-        skipped_ = seen ? 0 : skipped_;
+        // A window just mapped shows its letters already: a copy would only be one more commit
+        // for XWayland to hold back a frame, and the next change with it.
+        seen = frames_->PresentAndWait(wasMapped ? pm : None, -origin.x(), -origin.y(), !blank,
+                                       kLongestWait);
+        timeouts_ = seen ? timeouts_ : timeouts_ + 1;
     } else {
+        if (frames_) {
+            frames_->Forget();  // not known to be shown: nothing to count frames from
+        }
         XCopyArea(dpy_, pm, win_, Gc(pm), origin.x(), origin.y(),
                   static_cast<unsigned>(geometry_.width()),
                   static_cast<unsigned>(geometry_.height()), 0, 0);
