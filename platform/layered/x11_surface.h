@@ -40,8 +40,8 @@
 //
 // Under XWayland (x11_xwayland.h) there is a third way: no X compositor signal exists there,
 // so the window is unmapped while it shows nothing and, while it shows letters, is only as
-// large as they are; its content is put in place with the Present extension, whose
-// completions follow the Wayland compositor's frames, and Present waits for those.
+// large as they are; the letters come with its mapping, and the Present extension times the
+// changes (its completions, and the ticks of XWayland's frame counter).
 //
 // Clicks pass through on X: the input shape is always empty. XWayland 22.1 does not pass that
 // on to the Wayland compositor, so there a click on the shown letters is lost; between

@@ -194,7 +194,8 @@ std::optional<Clock::time_point> Surface::PresentOnXWayland(
         XSync(dpy_, False);  // it exists for the other connection
     }
     if (due && frames_ && frames_->Ok()) {
-        // The letters up were not seen on screen: a compositor that does not paint the window.
+        // Letters not seen on screen in time count as a timeout: a compositor that does not
+        // paint the window.
         const bool shown = frames_->WaitUntilFramesShown(*due);
         timeouts_ = shown ? 0 : timeouts_ + 1;
         skipped_ = shown ? 0 : skipped_;
