@@ -20,6 +20,31 @@ void SetError(std::string* error, std::string text) {
     }
 }
 
+bool WriteWhole(const std::filesystem::path& path, const std::string& text, const std::string& what,
+                std::string* error) {
+    QSaveFile file(QString::fromStdString(path.string()));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        SetError(error, "registry: cannot write " + what + ": " + file.errorString().toStdString());
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> Split(std::string_view text, char separator) {
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator) {
+            parts.emplace_back();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
 std::filesystem::path ConfigHome() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
         return xdg;
@@ -118,16 +143,7 @@ bool WriteAutostartEntry(const std::string& name, const std::string& data, std::
     }
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
-    QSaveFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        SetError(error, "registry: cannot write the autostart entry " + path.string() + ": " +
-                            file.errorString().toStdString());
-        return false;
-    }
-    return true;
+    return WriteWhole(path, text, "the autostart entry " + path.string(), error);
 }
 
 }  // namespace detail

@@ -51,17 +51,7 @@ enum class Hive { User, Machine };
 // the machine's.
 bool NormalizeKey(std::string_view key, std::string* out, std::string* error,
                   Hive* hive = nullptr) {
-    std::vector<std::string> parts;
-    std::string current;
-    for (char c : key) {
-        if (c == '\\') {
-            parts.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    parts.push_back(current);
+    std::vector<std::string> parts = detail::Split(key, '\\');
     while (!parts.empty() && parts.back().empty()) {
         parts.pop_back();
     }

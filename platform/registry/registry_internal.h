@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace platform::registry::detail {
 
@@ -31,6 +32,11 @@ bool Save(const std::filesystem::path& path, const Store& store, std::string* er
 std::filesystem::path ConfigHome();
 // Stores text in *error when error is not null.
 void SetError(std::string* error, std::string text);
+// Replaces the file at path as a whole with text, atomically; `what` names it in the error.
+bool WriteWhole(const std::filesystem::path& path, const std::string& text, const std::string& what,
+                std::string* error);
+// The parts of text between the separators (one more than there are separators).
+std::vector<std::string> Split(std::string_view text, char separator);
 // Writes (replacing it as a whole) the desktop autostart entry `name`.desktop for a Run value
 // whose data names the program; empty data writes the entry switched off.
 bool WriteAutostartEntry(const std::string& name, const std::string& data, std::string* error);

@@ -1,7 +1,5 @@
 // The store's file: a header line, then one line per key ("K", tab, key) and per value ("V",
 // tab, key, tab, name, tab, data), with backslash, tab and line breaks escaped.
-#include <QSaveFile>
-#include <QString>
 
 #include <algorithm>
 #include <fstream>
@@ -63,21 +61,6 @@ std::string Unescape(std::string_view s) {
     return out;
 }
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string current;
-    for (char c : line) {
-        if (c == '\t') {
-            fields.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    fields.push_back(current);
-    return fields;
-}
-
 }  // namespace
 
 std::string Lower(std::string_view s) {
@@ -110,7 +93,7 @@ Store Load(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
-        const auto fields = SplitTabs(line);
+        const auto fields = Split(line, '\t');
         if (fields.size() == 2 && fields[0] == "K") {
             EnsureKey(store, Unescape(fields[1]));
         } else if (fields.size() == 4 && fields[0] == "V") {
@@ -133,16 +116,7 @@ bool Save(const std::filesystem::path& path, const Store& store, std::string* er
                     Escape(value.second) + "\n";
         }
     }
-    QSaveFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        SetError(error, "registry: cannot write " + path.string() + ": " +
-                            file.errorString().toStdString());
-        return false;
-    }
-    return true;
+    return WriteWhole(path, text, path.string(), error);
 }
 
 }  // namespace platform::registry::detail
