@@ -24,7 +24,8 @@
 # each told from the captures around it to be surely between messages, surely on the letters,
 # or neither. Asserted: letters seen in several messages; none lingering (seen up for longer
 # than 600 ms); no message surely lost (missing where the captures left no gap it could fall
-# in); every click surely between messages reaching the native window, and under KWin every
+# in); every click surely between messages reaching the native window (under mutter, whose
+# remote-desktop input loses a click now and then on its own, all but one), and under KWin every
 # click at all; Stop ends the flashing, and the panel's Close ends the program with status 0,
 # which under the sanitizers means no fault and no leak.
 #
@@ -88,8 +89,15 @@ driver_run() {
     [ "${r[seen]}" -ge 3 ] || fail "letters seen in ${r[seen]} messages only"
     [ "${r[linger]}" -eq 0 ] || fail "${r[linger]} messages lingered (seen over 600 ms)"
     [ "${r[lost]}" -eq 0 ] || fail "${r[lost]} messages lost"
-    [ "${r[between]}" -ge 1 ] || fail "no click fell surely between two messages"
-    [ "${r[between_reached]}" -eq "${r[between]}" ] ||
+    # mutter's remote-desktop input itself loses a click now and then: of 30 clicks on a native
+    # window with nothing else on screen 1 never reached it, and 2 or 3 when each came after a
+    # click on an X window. So under mutter one lost click is its own; a window left in the way
+    # between messages loses them all.
+    local spare=0
+    [ "$kind" = mutter ] && spare=1
+    [ "${r[between]}" -ge $((1 + 2 * spare)) ] ||
+        fail "only ${r[between]} clicks fell surely between two messages"
+    [ "$((r[between] - r[between_reached]))" -le "$spare" ] ||
         fail "clicks between messages lost: $((r[between] - r[between_reached])) of ${r[between]}"
     if [ "$kind" = kwin ]; then
         [ "${r[reached]}" -eq "${r[clicks]}" ] ||
