@@ -43,11 +43,8 @@ export KESTRANE_XSERVER_PID="${pids[0]}"
 # libxkbcommon-x11 copies keymap names out of X replies with strndup(name, length), where the
 # names are not NUL-terminated; that is valid C, but AddressSanitizer's strict string checks
 # report it as an overflow in every Qt client. The checks stay on for the tests without X.
-# Allocations are recorded with their whole stack: Qt is built without frame pointers, and the
-# short stacks of the fast unwinder end inside it, where no suppression can tell Qt's own
-# allocations from ours.
 if [ -n "${ASAN_OPTIONS:-}" ]; then
-    export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0:fast_unwind_on_malloc=0"
+    export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 fi
 echo "with-x: DISPLAY=$DISPLAY" >&2
 
