@@ -17,6 +17,9 @@
 # sanitizers) for figures of the processor share.
 #
 #   bench/flash/session_bench.sh <kind> <build> [display times, ms: 16,100,300] [cycles: 15]
+#
+# BENCH_FLASH_PATH=<path> runs the program with KESTRANE_FLASH_PATH=<path> instead; set empty,
+# the program chooses (under sway: the layer-shell overlay, every frame of it captured).
 set -euo pipefail
 kind=$1
 stage=$2/stage
@@ -25,6 +28,7 @@ times=${3:-16,100,300}
 cycles=${4:-15}
 name="session_bench[$kind]"
 source "$(dirname "$0")/../../tests/wayland/session_lib.sh"
+[ -n "${BENCH_FLASH_PATH+set}" ] && flash_path=$BENCH_FLASH_PATH
 declare -F frames >/dev/null || fail "the $kind session has no frame capture"
 
 start_session
