@@ -19,7 +19,10 @@ trap 'rm -f "$supp"' EXIT
 export LSAN_OPTIONS="suppressions=$supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$build"
-ctest --output-on-failure --timeout 600
+# A failing test does not stop the run: the fuzz targets still run, so that one run shows
+# everything that is wrong, and the script fails at the end.
+failed=()
+ctest --output-on-failure --timeout 600 || failed+=("tests")
 
 # The libFuzzer targets of the file readers: a separate clang build, each target run for a few
 # seconds so that they keep building and a crash on the way shows at once.
@@ -44,6 +47,11 @@ while read -r target; do
     else
         cat "$corpus/$name.log"
         echo "fuzz: $name failed"
-        exit 1
+        failed+=("fuzz target $name")
     fi
 done < "$fuzzbuild/fuzz_targets.txt"
+
+if [ "${#failed[@]}" -gt 0 ]; then
+    echo "test.sh: failed: ${failed[*]}" >&2
+    exit 1
+fi
