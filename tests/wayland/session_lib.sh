@@ -46,6 +46,10 @@ procs=()
 cleanup() {
     for p in "${procs[@]}"; do kill "$p" 2>/dev/null || true; done
     declare -F session_stop >/dev/null && session_stop
+    # KESTRANE_SESSION_KEEP=DIR keeps the run's files (captures, presses, logs) there.
+    if [ -n "${KESTRANE_SESSION_KEEP:-}" ]; then
+        mkdir -p "$KESTRANE_SESSION_KEEP" && cp -r "$work"/. "$KESTRANE_SESSION_KEEP/" 2>/dev/null || true
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT

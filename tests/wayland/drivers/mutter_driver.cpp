@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <linux/input-event-codes.h>
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -25,6 +26,7 @@ constexpr int kFirstFrameAttempts = 3;
 // How long a call waits for mutter's answer: on a loaded machine it has taken 5 s to answer
 // a click's events.
 constexpr int kReplyWaitMs = 20000;
+constexpr qint64 kSlowReplyMs = 1000;
 const QString kRemoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
 const QString kScreenCast = QStringLiteral("org.gnome.Mutter.ScreenCast");
 }  // namespace
@@ -38,8 +40,14 @@ bool MutterDriver::call(const QString& path, const QString& interface, const QSt
     const QString service = interface.startsWith(kScreenCast) ? kScreenCast : kRemoteDesktop;
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(args);
+    QElapsedTimer answered;
+    answered.start();
     const QDBusMessage reply =
         QDBusConnection::sessionBus().call(message, QDBus::Block, kReplyWaitMs);
+    // A slow answer is worth knowing when a test fails: said on the error output.
+    if (answered.elapsed() > kSlowReplyMs)
+        std::fprintf(stderr, "wayland_driver: mutter took %lld ms to answer %s\n",
+                     static_cast<long long>(answered.elapsed()), qPrintable(method));
     if (reply.type() != QDBusMessage::ReplyMessage)
         return fail(QStringLiteral("mutter refused %1.%2: %3 (%4)")
                         .arg(interface, method, reply.errorMessage(), reply.errorName()));
