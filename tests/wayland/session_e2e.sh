@@ -116,7 +116,7 @@ driver_run() {
     ended() { ! kill -0 "$program" 2>/dev/null; }
     for _ in 1 2; do
         wait_for 30 button_is start || fail "the panel is not in front"
-        driver click $((px + 545)) $((py + 25)) || say "the click on Close was refused"
+        driver_click $((px + 545)) $((py + 25)) || say "the click on Close was refused"
         wait_for 20 ended && break
         panel_up || fail "the panel went at Close, but the program did not end"
         say "the click on Close changed nothing"

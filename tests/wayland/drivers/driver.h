@@ -22,6 +22,10 @@ class CompositorDriver {
     // one held so that each click finds the seat's pointer in place.
     virtual bool hold() = 0;
 
+    // Takes up the pointer device that clicks use and keeps it, without blocking: later clicks
+    // of this driver use that same device (`serve`). False, with error() set, on refusal.
+    virtual bool takePointer() { return true; }
+
     // The screen (a null `area`) or one area of it as the compositor composes it, in
     // QImage::Format_RGB32; a null image,
     // with error() set, when the compositor refused.

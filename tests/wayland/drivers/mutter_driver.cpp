@@ -99,9 +99,13 @@ bool MutterDriver::start() {
     return true;
 }
 
-bool MutterDriver::hold() {
+bool MutterDriver::takePointer() {
     input_ = true;
-    if (!start())
+    return start();
+}
+
+bool MutterDriver::hold() {
+    if (!takePointer())
         return false;
     // mutter ends the session when this process's bus connection goes away.
     for (;;)

@@ -19,6 +19,7 @@ class MutterDriver : public QObject, public CompositorDriver {
     ~MutterDriver() override;
     bool click(QPoint at) override;
     bool hold() override;
+    bool takePointer() override;
     QImage capture(const QRect& area) override;
     bool lastCaptureWasNew() const override { return lastWasNew_; }
     double lastCaptureShownMs() const override;

@@ -5,7 +5,9 @@
 #   session.sh start kwin|mutter DIR   starts it with its state in DIR (created if missing) and
 #                                      prints the environment to use, as lines to eval:
 #                                      XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS,
-#                                      WAYLAND_DISPLAY, DISPLAY, XAUTHORITY
+#                                      WAYLAND_DISPLAY, DISPLAY, XAUTHORITY,
+#                                      WAYLAND_DRIVER_CLICKS (mutter: the pipe of the
+#                                      session's clicks, see `wayland_driver serve`)
 #   session.sh stop DIR                stops what start started there
 #
 # Exit status of start: 0 up, 1 failed (the compositor's log on the error output), 77 the
@@ -25,8 +27,8 @@
 # that is not world-writable and sticky (as one made by an unprivileged compositor is), so
 # when run as root this makes it root's 1777 folder again.
 #
-# Each session keeps a `wayland_driver ... hold` running (the program: WAYLAND_DRIVER, else on
-# PATH) so that the seat keeps its pointer between clicks.
+# Each session keeps a `wayland_driver ... hold` (KWin) or `... serve` (mutter) running (the
+# program: WAYLAND_DRIVER, else on PATH) so that the seat keeps its pointer between clicks.
 set -euo pipefail
 
 usage() {
@@ -146,12 +148,23 @@ export WAYLAND_DISPLAY DISPLAY XAUTHORITY
 
 driver=${WAYLAND_DRIVER:-$(command -v wayland_driver || true)}
 [ -x "$driver" ] || give_up "no wayland_driver (set WAYLAND_DRIVER)"
-"$driver" "$compositor" hold >"$dir/hold.log" 2>&1 &
+# Under mutter the same process makes the session's clicks, sent to it through a named pipe
+# (WAYLAND_DRIVER_CLICKS; see `wayland_driver serve`): one remote-desktop session for them all.
+WAYLAND_DRIVER_CLICKS=""
+if [ "$compositor" = mutter ]; then
+    WAYLAND_DRIVER_CLICKS="$dir/clicks"
+    rm -f "$WAYLAND_DRIVER_CLICKS"
+    mkfifo -m 600 "$WAYLAND_DRIVER_CLICKS"
+    "$driver" "$compositor" serve "$WAYLAND_DRIVER_CLICKS" >"$dir/hold.log" 2>&1 &
+else
+    "$driver" "$compositor" hold >"$dir/hold.log" 2>&1 &
+fi
 echo $! >"$dir/hold.pid"
 # The holder's device in the seat; clients take the pointer up before the first click.
 sleep 1
 kill -0 "$(cat "$dir/hold.pid")" 2>/dev/null || give_up "the pointer holder failed: $(cat "$dir/hold.log")"
 
-for v in XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY; do
+for v in XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY \
+    WAYLAND_DRIVER_CLICKS; do
     printf '%s=%q\n' "$v" "${!v}"
 done

@@ -6,8 +6,15 @@
 //   wayland_driver kwin|mutter click X Y
 //       moves the pointer to X Y and presses and releases the left button there
 //   wayland_driver kwin|mutter hold
-//       keeps a pointer device in the compositor's seat until ended (a session runs one: see
-//       CompositorDriver::hold)
+//       keeps a pointer device in the compositor's seat until ended (see CompositorDriver::hold)
+//   wayland_driver kwin|mutter serve FIFO
+//       holds the pointer as `hold` does and clicks with that same device: reads lines
+//       "click X Y REPLY" from the named pipe FIFO (opened again whenever its writers have
+//       closed it) and writes "ok", or "failed: <reason>", to the file REPLY once the click was
+//       made. A session runs one: under mutter every other way of clicking makes the
+//       compositor a new remote-desktop session, virtual devices and screen-cast stream, which
+//       costs it seconds of software rendering each on a busy machine and held its main loop
+//       for up to 25 s
 //   wayland_driver kwin|mutter capture out.png [X Y W H]
 //       writes the screen, or that area of it, as a PNG
 //   wayland_driver kwin|mutter watch X Y W H MS out.txt [RRGGBB]
@@ -57,6 +64,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: wayland_driver kwin|mutter click X Y\n"
                  "       wayland_driver kwin|mutter hold\n"
+                 "       wayland_driver kwin|mutter serve FIFO\n"
                  "       wayland_driver kwin|mutter capture out.png [X Y W H]\n"
                  "       wayland_driver kwin|mutter watch X Y W H MS out.txt [RRGGBB]\n"
                  "       wayland_driver kwin|mutter watchclick X Y W H MS out.txt RRGGBB "
@@ -237,6 +245,41 @@ int watch(CompositorDriver& driver, const QRect& area, int ms, const QString& pa
     return 0;
 }
 
+// The `serve` loop: never returns but when the pipe cannot be read.
+int serve(CompositorDriver& driver, const QString& fifo) {
+    if (!driver.takePointer())
+        return failed(driver);
+    for (;;) {
+        QFile in(fifo);
+        // Blocks until a writer opens the pipe; reads until every writer has closed it.
+        if (!in.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "wayland_driver: cannot read %s\n", qPrintable(fifo));
+            return 1;
+        }
+        for (;;) {
+            const QByteArray line = in.readLine().trimmed();
+            if (line.isEmpty() && in.atEnd())
+                break;
+            const QList<QByteArray> words = line.split(' ');
+            bool x = false, y = false;
+            if (words.size() != 4 || words[0] != "click" || (words[1].toInt(&x), !x) ||
+                (words[2].toInt(&y), !y)) {
+                std::fprintf(stderr, "wayland_driver: not a request: %s\n", line.constData());
+                continue;
+            }
+            const bool clicked = driver.click(QPoint(words[1].toInt(), words[2].toInt()));
+            const QString reply = QString::fromLocal8Bit(words[3]);
+            QFile answer(reply + QStringLiteral(".tmp"));
+            if (answer.open(QIODevice::WriteOnly)) {
+                answer.write(clicked ? QByteArray("ok\n")
+                                     : "failed: " + driver.error().toUtf8() + "\n");
+                answer.close();
+                QFile::rename(answer.fileName(), reply);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,6 +301,8 @@ int main(int argc, char** argv) {
         return driver->click(QPoint(n[0], n[1])) ? 0 : failed(*driver);
     if (command == QLatin1String("hold") && args.size() == 3)
         return driver->hold() ? 0 : failed(*driver);
+    if (command == QLatin1String("serve") && args.size() == 4)
+        return serve(*driver, args[3]);
     if (command == QLatin1String("capture") && (args.size() == 4 || args.size() == 8)) {
         if (args.size() == 8 && !numbers(args, 4, 4, &n))
             return usage();
