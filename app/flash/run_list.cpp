@@ -42,7 +42,7 @@ std::int16_t BuildRunList(const fs::path& appFolder, const CategoryList& selecti
         } catch (const StoreError&) {
             continue;  // a file that cannot be read is skipped
         }
-        ForEachLine(bytes, [&](std::string_view line) {
+        ForEachLine(WithoutBom(bytes), [&](std::string_view line) {
             if (line.empty() || counter >= kMaxCounter) {
                 return;
             }

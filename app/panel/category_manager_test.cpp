@@ -297,6 +297,30 @@ TEST_F(CategoryManagerTest, ImportTakesTextFilesOnly) {
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
+TEST_F(CategoryManagerTest, ImportConvertsUtf16AndRefusesAFileThatIsNoText) {
+    Start("Calm;1\r\n");
+    TempDir src;
+    WriteBytes(src / "Notes.txt", std::string("\xFF\xFE"
+                                              "a\0\xE9\0\r\0\n\0",
+                                              8));
+    WriteBytes(src / "Photo.txt", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+
+    ChooseFile(dialogs, src / "Notes.txt");
+    Click(page->PbImport);
+    EXPECT_EQ(Data("Notes"), "a\xC3\xA9;1\r\n");
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    ChooseFile(dialogs, src / "Photo.txt");
+    Click(page->PbImport);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].style, platform::MsgBoxStyle::OkOnly);
+    EXPECT_TRUE(dialogs.shown[0].prompt.contains("is not a text file"))
+        << dialogs.shown[0].prompt.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(DataPath("Photo")));
+    ExpectLists({{"Calm", true}, {"Notes", false}});
+    EXPECT_EQ(Selection(), "Calm;1\r\nNotes;0\r\n");
+}
+
 TEST_F(CategoryManagerTest, ImportNeverReplacesACategoryNorReusesACancelledChoice) {
     Start("Calm;1\r\n");
     WriteBytes(DataPath("Calm"), "keep;0\r\n");

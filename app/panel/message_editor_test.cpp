@@ -135,6 +135,28 @@ TEST_F(MessageEditorTest, DeleteRemovesEveryLineWithTheTextInTheBox) {
     EXPECT_EQ(dialogs.shown.size(), 3u);
 }
 
+TEST_F(MessageEditorTest, AFileWithAByteOrderMarkEditsAsItReads) {
+    // Saved by an editor that writes a byte-order mark: the first message is typed as it reads.
+    Open(
+        "\xEF\xBB\xBF"
+        "Breathe;1\r\nSkip;0\r\nRest;1\r\n");
+    EXPECT_EQ(Shown(), (MessageList{{"Breathe", true}, {"Skip", false}, {"Rest", true}}));
+    ClickMessage(1);
+    page->TxtMessage->setText("Breathe");
+    Click(page->PbMdelete);
+    EXPECT_EQ(Data("Calm"), "Skip;0\r\nRest;1\r\n");
+
+    WriteBytes(DataPath("Calm"),
+               "\xEF\xBB\xBF"
+               "Breathe;1\r\nSkip;0\r\n");
+    SelectCategory(0);
+    ClickMessage(0);
+    EXPECT_EQ(page->TxtMessage->text(), "Breathe");
+    page->TxtMessage->setText("Breathe in");
+    Click(page->PbMEdit);
+    EXPECT_EQ(Data("Calm"), "Breathe in;1\r\nSkip;0\r\n");
+}
+
 TEST_F(MessageEditorTest, ExcludeUnchecksTheCurrentMessageWhenConfirmed) {
     Open("a;1\r\nb;1\r\n");
     ClickMessage(1);

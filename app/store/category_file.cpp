@@ -1,6 +1,7 @@
 #include "app/store/category_file.h"
 
 #include "app/store/category_name.h"
+#include "app/store/import_text.h"
 #include "app/store/number.h"
 #include "app/store/store_error.h"
 #include "app/store/text_file.h"
@@ -57,7 +58,9 @@ void RewriteThroughTempFile(
     CheckNoLinkOutside(appFolder, path);
     CheckNoLinkOutside(appFolder, temp);
 
-    const std::string text = ReadFileBytes(path);
+    // A byte-order mark at the start is no text: the rewritten file is without it.
+    const std::string bytes = ReadFileBytes(path);
+    const std::string_view text = WithoutBom(bytes);
     TextWriter writer(path, WriteMode::Write);
 
     // The transformed text followed by CR LF; a text that ended with a line end keeps an
@@ -117,7 +120,7 @@ Message ParseMessageLine(std::string_view line) {
 
 MessageList ParseMessages(std::string_view bytes) {
     MessageList messages;
-    ForEachLine(bytes, [&](std::string_view line) {
+    ForEachLine(WithoutBom(bytes), [&](std::string_view line) {
         if (!line.empty()) {
             messages.push_back(ParseMessageLine(line));
         }
@@ -160,7 +163,7 @@ int CountIncludedMessages(const fs::path& appFolder, const CategoryList& selecti
         } catch (const StoreError&) {
             continue;  // counting never reports a failure
         }
-        ForEachLine(bytes, [&](std::string_view line) {
+        ForEachLine(WithoutBom(bytes), [&](std::string_view line) {
             if (!line.empty() && count < kMaxCount && LineIncluded(line)) {
                 ++count;
             }
@@ -289,14 +292,7 @@ CategoryImport PrepareImport(const fs::path& appFolder, const fs::path& sourcePa
     CategoryImport import;
     import.name = std::string(sourceFileName.substr(0, sourceFileName.find('.')));
     import.path = NewCategoryFilePath(appFolder, import.name, catalogue);
-    const std::string source = ReadFileBytes(sourcePath);
-    import.bytes.reserve(source.size() + source.size() / 8);
-    ForEachLine(source, [&](std::string_view line) {
-        if (!line.empty()) {
-            import.bytes += line;
-            import.bytes += ";1\r\n";
-        }
-    });
+    import.bytes = ImportConverter::Convert(sourcePath.string(), ReadFileBytes(sourcePath));
     return import;
 }
 

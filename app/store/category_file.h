@@ -28,7 +28,8 @@ using MessageList = std::vector<Message>;
 // without ";", or whose flag is not a number, is an included message.
 Message ParseMessageLine(std::string_view line);
 
-// The messages of a category file's bytes, skipping empty lines, in file order.
+// The messages of a category file's bytes, skipping empty lines, in file order. A byte-order
+// mark at the start is not read as text.
 MessageList ParseMessages(std::string_view bytes);
 
 // The file of a category: <app>\Data\<name>.txt, matched without regard to case. Throws
@@ -109,7 +110,8 @@ CategoryImport PrepareImport(const std::filesystem::path& appFolder,
                              const std::filesystem::path& sourcePath,
                              std::string_view sourceFileName, const CategoryList& catalogue);
 
-// Makes a category from a plain text file, one message per non-empty line, each included.
+// Makes a category from a plain text file, one message per non-empty line, each included; the
+// file's text is converted as ImportConverter says (refused when it is not text).
 // The category's name is sourceFileName up to its first "."; its file is <name>.txt. Refuses
 // names as CreateCategoryFile does. Returns the name.
 std::string ImportPlainText(const std::filesystem::path& appFolder,

@@ -221,7 +221,9 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
     return out;
 }
 
-TextReader::TextReader(const fs::path& path) : path_(path), text_(ReadFileBytes(path)) {}
+TextReader::TextReader(const fs::path& path) : path_(path), text_(ReadFileBytes(path)) {
+    pos_ = text_.size() - WithoutBom(text_).size();
+}
 
 std::string TextReader::ReadLine() {
     if (AtEndOfStream()) {
@@ -276,6 +278,9 @@ void TextWriter::Close() {
     } catch (const StoreError& e) {
         FailFileStep(what, path_, e.reason());
     }
+    if (WithoutBom(bytes).size() < bytes.size()) {
+        bytes.erase(0, kUtf8Bom.size());
+    }
     if (bytes.empty()) {
         bytes = std::move(buffer_);
     } else {
@@ -290,7 +295,10 @@ bool LastLineUnended(const fs::path& path) {
         return false;
     }
     bool unended = false;
-    if (std::fseek(f, -1, SEEK_END) == 0) {
+    char head[3] = {};
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    const bool onlyBom = n == 3 && std::string_view(head, 3) == kUtf8Bom && std::fgetc(f) == EOF;
+    if (!onlyBom && std::fseek(f, -1, SEEK_END) == 0) {
         const int c = std::fgetc(f);
         unended = c != EOF && c != '\r' && c != '\n';
     }

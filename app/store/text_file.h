@@ -39,6 +39,16 @@ bool FileExists(const std::filesystem::path& path);
 // no permission).
 std::string ReadFileBytes(const std::filesystem::path& path);
 
+// The UTF-8 byte-order mark that some editors put at the start of a file they save. It says
+// how the file is encoded and is no part of its text: readers skip it (WithoutBom) and the
+// store never writes one.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// The text of a file's bytes: the bytes without a leading UTF-8 byte-order mark.
+inline std::string_view WithoutBom(std::string_view bytes) {
+    return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? bytes.substr(kUtf8Bom.size()) : bytes;
+}
+
 // The position of the first CR or LF in text at or after from, or npos.
 inline size_t FindLineEnd(std::string_view text, size_t from) {
     for (size_t i = from; i < text.size(); ++i) {
@@ -76,7 +86,7 @@ std::vector<std::string> SplitLines(std::string_view text);
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 
 // A file opened for reading: the content is read at once and the file is closed again, so
-// nothing stays open between user actions.
+// nothing stays open between user actions. A leading byte-order mark is not read as text.
 class TextReader {
   public:
     // Throws StoreError when the file is missing or cannot be read.
@@ -104,8 +114,9 @@ enum class WriteMode {
 // A file opened for writing or appending. Neither mode creates a missing file. The text is
 // collected in memory and reaches the file in one piece at Close, in both modes through an
 // atomic replacement (an append writes the old bytes and the new ones to the new file), so
-// the file never holds a part of the new text. A writer dropped without Close (an exception
-// on the way) leaves the file as it was.
+// the file never holds a part of the new text. An append leaves out a byte-order mark at the
+// start of the old bytes: a file the program writes carries none. A writer dropped without Close
+// (an exception on the way) leaves the file as it was.
 class TextWriter {
   public:
     // Throws StoreError when the file is missing, is not a regular file or is read-only.
@@ -137,9 +148,9 @@ class TextWriter {
     bool closed_ = false;
 };
 
-// Whether the file is not empty and its last byte is no line end (a hand-edited file whose last
+// Whether the file holds text and its last byte is no line end (a hand-edited file whose last
 // line lacks CR LF). Appending then first ends that line, so the appended line stays its own.
-// False when the file cannot be read.
+// False when the file cannot be read, and for a file that holds only a byte-order mark.
 bool LastLineUnended(const std::filesystem::path& path);
 
 // Creates the file with exactly these bytes, replacing any file of that name atomically; a

@@ -22,9 +22,9 @@ QString DecodeWindows1252(std::string_view bytes);
 
 // The text to show for bytes from a state file or a file name: UTF-8 when the bytes are valid
 // UTF-8, Windows-1252 otherwise. Every character is kept, so EncodeTyped gives valid UTF-8 back
-// byte for byte. A byte-order mark at the start (from an editor that writes one) is such a
-// character, U+FEFF, which shows as nothing: the bytes are lines of a file, not a whole text
-// whose encoding it could announce, and a line that keeps it is written back unchanged.
+// byte for byte. The store's readers leave out a byte-order mark at the start of a file (it
+// says how the file is encoded); one inside a text is a character, U+FEFF, which shows as
+// nothing and is written back unchanged.
 QString DecodeForDisplay(std::string_view bytes);
 
 // The bytes to store for text the user typed: UTF-8.
