@@ -78,6 +78,18 @@ void ForEachLine(std::string_view text, F&& f) {
     }
 }
 
+// Reads a file in pieces of a mebibyte, calling f(std::string_view piece) for each until f
+// returns false or the file ends, so that a large file is never held whole. Throws StoreError
+// when the file cannot be opened or read.
+void ReadFileInPieces(const std::filesystem::path& path,
+                      const std::function<bool(std::string_view piece)>& f);
+
+// Calls f(std::string_view line) for every line of a file as ForEachLine does, a leading
+// byte-order mark left out, reading the file in pieces; stops early when f returns false.
+// Throws StoreError when the file cannot be opened or read.
+void ForEachFileLine(const std::filesystem::path& path,
+                     const std::function<bool(std::string_view line)>& f);
+
 // Splits text into lines at CR LF, LF or CR; a last line without a line end is a line too, and
 // an empty text has no lines.
 std::vector<std::string> SplitLines(std::string_view text);
@@ -153,6 +165,46 @@ class TextWriter {
 // False when the file cannot be read, and for a file that holds only a byte-order mark.
 bool LastLineUnended(const std::filesystem::path& path);
 
+// The bytes of a file that ReplaceFileWith writes, handed over in pieces of any size: they are
+// gathered and written to the new file a mebibyte at a time, so that a large file needs no copy
+// in memory.
+class ByteSink {
+  public:
+    explicit ByteSink(std::function<void(std::string_view)> write) : write_(std::move(write)) {}
+    void Append(std::string_view bytes) {
+        if (buffer_.size() + bytes.size() < kPiece) {
+            buffer_.append(bytes);
+            return;
+        }
+        if (!buffer_.empty()) {
+            Write(buffer_);
+            buffer_.clear();
+        }
+        if (bytes.size() >= kPiece) {
+            Write(bytes);
+        } else {
+            buffer_.append(bytes);
+        }
+    }
+    // Writes what is gathered; at least once, so that even an empty file takes its write step.
+    void Flush() {
+        if (!buffer_.empty() || !wrote_) {
+            Write(buffer_);
+            buffer_.clear();
+        }
+    }
+
+  private:
+    static constexpr size_t kPiece = size_t{1} << 20;
+    void Write(std::string_view bytes) {
+        wrote_ = true;
+        write_(bytes);
+    }
+    std::function<void(std::string_view)> write_;
+    std::string buffer_;
+    bool wrote_ = false;
+};
+
 // Creates the file with exactly these bytes, replacing any file of that name atomically; a
 // symbolic link is replaced as a whole (never written through: the file it leads to keeps its
 // bytes). Throws StoreError when the folder is missing, the name is a folder, the existing file
@@ -163,6 +215,13 @@ bool LastLineUnended(const std::filesystem::path& path);
 enum class Durability { Synced, Scratch };
 void ReplaceFile(const std::filesystem::path& path, std::string_view bytes,
                  Durability durability = Durability::Synced);
+
+// ReplaceFile with the bytes that produce hands to the sink, written while they are produced;
+// the file is replaced only when produce returns. An exception from produce leaves the file as
+// it was and is passed on.
+void ReplaceFileWith(const std::filesystem::path& path,
+                     const std::function<void(ByteSink& sink)>& produce,
+                     Durability durability = Durability::Synced);
 
 // Creates an empty file or empties an existing one (atomically).
 inline void CreateTextFile(const std::filesystem::path& path) {

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ QString DecodeWindows1252(std::string_view bytes);
 // says how the file is encoded); one inside a text is a character, U+FEFF, which shows as
 // nothing and is written back unchanged.
 QString DecodeForDisplay(std::string_view bytes);
+
+// The Windows-1252 bytes that DecodeWindows1252 turns into text, or nothing when the text has a
+// character that code page lacks.
+std::optional<std::string> EncodeWindows1252(const QString& text);
 
 // The bytes to store for text the user typed: UTF-8.
 std::string EncodeTyped(const QString& text);
