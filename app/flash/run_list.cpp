@@ -36,24 +36,25 @@ std::int16_t BuildRunList(const fs::path& appFolder, const CategoryList& selecti
         if (!matched) {
             continue;
         }
-        std::string bytes;
         try {
-            bytes = ReadFileBytes(folder / file);
+            // Read on only while the list can still take a message.
+            ForEachFileLine(folder / file, [&](std::string_view line) {
+                if (!line.empty() && counter < kMaxCounter) {
+                    Message m = ParseMessageLine(line);
+                    if (m.included) {
+                        list.RedimPreserve(counter);
+                        list.Set(counter - 1, std::move(m.text));
+                        ++counter;
+                    }
+                }
+                return counter < kMaxCounter;
+            });
         } catch (const StoreError&) {
-            continue;  // a file that cannot be read is skipped
+            continue;  // a file that cannot be read is skipped; what it gave stays
         }
-        ForEachLine(bytes, [&](std::string_view line) {
-            if (line.empty() || counter >= kMaxCounter) {
-                return;
-            }
-            Message m = ParseMessageLine(line);
-            if (!m.included) {
-                return;
-            }
-            list.RedimPreserve(counter);
-            list.Set(counter - 1, std::move(m.text));
-            ++counter;
-        });
+        if (counter >= kMaxCounter) {
+            break;
+        }
     }
     return static_cast<std::int16_t>(counter);
 }

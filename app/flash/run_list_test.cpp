@@ -34,6 +34,13 @@ TEST(BuildRunList, ReadsEachLineByTheIncludeRule) {
     EXPECT_EQ(list.At(0), "a");
     EXPECT_EQ(list.At(1), "b");
     EXPECT_EQ(list.At(2), "d");
+
+    // A byte-order mark at the start is no part of the first message.
+    WriteBytes(app / "Data/Hello.txt",
+               "\xEF\xBB\xBF"
+               "first;1\r\n");
+    EXPECT_EQ(BuildRunList(app.path(), {{"Hello", true}}, list), 2);
+    EXPECT_EQ(list.At(0), "first");
 }
 
 TEST(BuildRunList, OrdersByFileNameAndMatchesBaseNamesExactly) {

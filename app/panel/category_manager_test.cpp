@@ -56,7 +56,7 @@ TEST_F(CategoryManagerTest, PicturesFollowSelectionAndTheTabShownRuleKeepsTheMod
     EXPECT_EQ(page->CreateMode, ButtonMode::Add);
     EXPECT_EQ(page->SelectedCategoryRow(), -1);
     EXPECT_TRUE(page->TxtCategory->text().isEmpty());
-    EXPECT_EQ(page->ClbMessages->count(), 0);
+    EXPECT_EQ(page->MessageCount(), 0);
     ExpectLists({{"Calm", true}, {"Work", false}});
     EXPECT_EQ(Selection(), "Calm;1\r\nWork;0\r\n");
     EXPECT_TRUE(dialogs.shown.empty());
@@ -93,7 +93,7 @@ TEST_F(CategoryManagerTest, SelectingLoadsMessagesAndShowsNamesDecoded) {
     EXPECT_EQ(page->TxtCategory->text(), QString::fromUtf8("Caf\u00e9"));
     EXPECT_EQ(page->LstBoxCategories->item(0)->text(), QString::fromUtf8("Caf\u00e9"));
     EXPECT_EQ(Shown(), (MessageList{{"a", true}, {"b", false}}));
-    EXPECT_EQ(page->CurrentMessage(), nullptr);
+    EXPECT_EQ(page->CurrentMessageRow(), -1);
     EXPECT_TRUE(page->TxtMessage->text().isEmpty());
     // Loading is the program's own change: the file keeps its empty line.
     EXPECT_EQ(Data("Caf\xE9"), "a;1\r\n\r\nb;0\r\n");
@@ -155,7 +155,7 @@ TEST_F(CategoryManagerTest, RenameMovesTheCategoryToTheEndUnticked) {
     EXPECT_EQ(Data("Peace"), "a;1\r\nb;0\r\n\r\n");
     EXPECT_FALSE(std::filesystem::exists(DataPath("Calm")));
     EXPECT_TRUE(page->TxtCategory->text().isEmpty());
-    EXPECT_EQ(page->ClbMessages->count(), 0);
+    EXPECT_EQ(page->MessageCount(), 0);
     EXPECT_EQ(page->SelectedCategoryRow(), -1);
     // Mode and pictures stay until the next click on a category or on Reset.
     EXPECT_EQ(page->CreateMode, ButtonMode::Reset);
@@ -219,7 +219,7 @@ TEST_F(CategoryManagerTest, DeleteAsksAndKeepsEverythingInStep) {
     ASSERT_EQ(dialogs.prompts(), QStringList{CategoryManager::kDeleteQuestion});
     EXPECT_EQ(dialogs.shown[0].style, platform::MsgBoxStyle::OkCancel);
     EXPECT_EQ(Data("Work"), "w;1\r\n");
-    EXPECT_EQ(page->ClbMessages->count(), 1);
+    EXPECT_EQ(page->MessageCount(), 1);
 
     // The selected category goes, whatever the box holds.
     page->TxtCategory->setText("Calm");
@@ -229,7 +229,7 @@ TEST_F(CategoryManagerTest, DeleteAsksAndKeepsEverythingInStep) {
     EXPECT_EQ(Data("Calm"), "a;1\r\n");
     ExpectLists({{"Calm", true}, {"Rest", true}});
     EXPECT_EQ(Selection(), "Calm;1\r\nRest;1\r\n");
-    EXPECT_EQ(page->ClbMessages->count(), 0);
+    EXPECT_EQ(page->MessageCount(), 0);
     EXPECT_TRUE(page->TxtCategory->text().isEmpty());
     EXPECT_EQ(page->SelectedCategoryRow(), -1);
 
@@ -295,6 +295,30 @@ TEST_F(CategoryManagerTest, ImportTakesTextFilesOnly) {
     ExpectLists({{"Calm", true}, {"Health", false}, {"a", false}});
     EXPECT_EQ(Selection(), "Calm;1\r\nHealth;0\r\na;0\r\n");
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(CategoryManagerTest, ImportConvertsUtf16AndRefusesAFileThatIsNoText) {
+    Start("Calm;1\r\n");
+    TempDir src;
+    WriteBytes(src / "Notes.txt", std::string("\xFF\xFE"
+                                              "a\0\xE9\0\r\0\n\0",
+                                              8));
+    WriteBytes(src / "Photo.txt", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+
+    ChooseFile(dialogs, src / "Notes.txt");
+    Click(page->PbImport);
+    EXPECT_EQ(Data("Notes"), "a\xC3\xA9;1\r\n");
+    EXPECT_TRUE(dialogs.shown.empty());
+
+    ChooseFile(dialogs, src / "Photo.txt");
+    Click(page->PbImport);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].style, platform::MsgBoxStyle::OkOnly);
+    EXPECT_TRUE(dialogs.shown[0].prompt.contains("is not a text file"))
+        << dialogs.shown[0].prompt.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(DataPath("Photo")));
+    ExpectLists({{"Calm", true}, {"Notes", false}});
+    EXPECT_EQ(Selection(), "Calm;1\r\nNotes;0\r\n");
 }
 
 TEST_F(CategoryManagerTest, ImportNeverReplacesACategoryNorReusesACancelledChoice) {

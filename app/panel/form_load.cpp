@@ -21,6 +21,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTimer>
@@ -71,7 +72,7 @@ bool FrmMain::Form_Load() {
 
     // 2. The Programs page's two lists.
     Try([&] {
-        for (QListWidget* list : {LstBoxCategories, ClbMessages}) {
+        for (QListView* list : {static_cast<QListView*>(LstBoxCategories), ClbMessages}) {
             if (list) {
                 list->resize(list->width(), TwipsToPixels(3210));
             }

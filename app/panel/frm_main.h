@@ -26,6 +26,7 @@
 #include <string>
 
 class QLabel;
+class QListView;
 class QListWidget;
 
 namespace platform::instance {
@@ -97,7 +98,7 @@ class FrmMain : public QWidget {
     PictureButton* PbGetNewPrograms = nullptr;
     // The Programs page's two lists; start-up sizes and fills them once the page sets them.
     QListWidget* LstBoxCategories = nullptr;
-    QListWidget* ClbMessages = nullptr;
+    QListView* ClbMessages = nullptr;
 
     // Fields that start-up sets.
     bool ListsReady = false;  // false while start-up fills the category lists

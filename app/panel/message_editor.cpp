@@ -1,12 +1,12 @@
 #include "app/panel/message_editor.h"
 
 #include "app/flash/numbers.h"
+#include "app/panel/message_list_model.h"
 #include "app/panel/programs_page.h"
 #include "app/store/category_file.h"
 #include "app/store/store_error.h"
 
 #include <QLineEdit>
-#include <QListWidget>
 
 namespace kestrane {
 
@@ -27,36 +27,23 @@ bool OnlySpaces(const QString& text) {
     return true;
 }
 
-// The texts of the listed messages, the current one first: the bytes a typed text stands for
-// when it shows exactly like one of them.
-std::vector<std::string> KnownTexts(const ProgramsPage& page) {
-    std::vector<std::string> known;
-    if (const QListWidgetItem* current = page.CurrentMessage()) {
-        known.push_back(ProgramsPage::ItemBytes(current));
-    }
-    for (const Message& m : page.MessageItems()) {
-        known.push_back(m.text);
-    }
-    return known;
-}
-
 }  // namespace
 
 void MessageEditor::ClbMessages_Click() {
     if (!page_.Live) {
         return;
     }
-    QListWidgetItem* current = page_.CurrentMessage();
-    if (!current) {
+    const int current = page_.CurrentMessageRow();
+    if (current < 0) {
         return;
     }
     page_.SetButton(page_.PbMadd, true, QStringLiteral("\\images\\resetbut.gif"));
     page_.MessageMode = ButtonMode::Reset;
     page_.SetButton(page_.PbMEdit, true, QStringLiteral("\\images\\updatebut.jpg"));
     page_.SetButton(page_.PbMdelete, true, QStringLiteral("\\images\\deletebut.gif"));
-    page_.SetButton(page_.PbExclude, current->checkState() == Qt::Checked,
+    page_.SetButton(page_.PbExclude, page_.MessageChecked(current),
                     QStringLiteral("\\images\\excludebut.gif"));
-    page_.TxtMessage->setText(DisplayText(ProgramsPage::ItemBytes(current)));
+    page_.TxtMessage->setText(DisplayText(page_.MessageBytes(current)));
     page_.TxtMessage->setFocus();
     if (const auto category = page_.SelectedCategoryName()) {
         WriteListToFile(*category);
@@ -111,12 +98,12 @@ void MessageEditor::PbMEdit_Click() {
         page_.Report(ProgramsPage::kNoCategory);
         return;
     }
-    const QListWidgetItem* current = page_.CurrentMessage();
-    if (!current) {
+    const int current = page_.CurrentMessageRow();
+    if (current < 0) {
         return;  // no message to update (right after an Update or Delete)
     }
-    const std::string oldText = ProgramsPage::ItemBytes(current);
-    const std::string newText = ProgramsPage::BytesFor(typed, KnownTexts(page_));
+    const std::string oldText = page_.MessageBytes(current);
+    const std::string newText = page_.MessageBytesFor(typed);
     try {
         UpdateMessageText(page_.AppFolder(), *category, oldText, newText, page_.Catalogue());
     } catch (const StoreError& e) {
@@ -142,7 +129,7 @@ void MessageEditor::PbMdelete_Click() {
         return;
     }
     // The text now in the box decides which messages go, whatever was clicked before.
-    const std::string text = ProgramsPage::BytesFor(typed, KnownTexts(page_));
+    const std::string text = page_.MessageBytesFor(typed);
     try {
         DeleteMessageText(page_.AppFolder(), *category, text, page_.Catalogue());
     } catch (const StoreError& e) {
@@ -155,8 +142,8 @@ void MessageEditor::PbMdelete_Click() {
 }
 
 void MessageEditor::PbExclude_Click() {
-    QListWidgetItem* current = page_.CurrentMessage();
-    if (!current) {
+    const int current = page_.CurrentMessageRow();
+    if (current < 0) {
         return;  // nothing to exclude (right after an Update or Delete)
     }
     if (!page_.Confirm(kExcludeQuestion)) {
@@ -167,14 +154,14 @@ void MessageEditor::PbExclude_Click() {
         return;
     }
     page_.Live = false;
-    current->setCheckState(Qt::Unchecked);
+    page_.SetMessageChecked(current, false);
     page_.Live = true;
     WriteListToFile(*category);
 }
 
 bool MessageEditor::WriteListToFile(const std::string& category) {
     try {
-        RewriteFromList(page_.AppFolder(), category, page_.MessageItems());
+        RewriteFromList(page_.AppFolder(), category, page_.MessageModel());
         return true;
     } catch (const StoreError& e) {
         page_.Report(e.description());

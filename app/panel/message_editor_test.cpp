@@ -17,7 +17,7 @@ TEST_F(MessageEditorTest, CheckMarksAreWrittenAtOnceAndDriveExclude) {
     Open("a;1\r\n\r\nb;1\r\n");
     SetCheck(1, false);
     EXPECT_EQ(Data("Calm"), "a;1\r\nb;0\r\n");
-    EXPECT_EQ(page->CurrentMessage(), page->ClbMessages->item(1));
+    EXPECT_EQ(page->CurrentMessageRow(), 1);
     EXPECT_EQ(page->TxtMessage->text(), "b");
     EXPECT_EQ(page->MessageMode, ButtonMode::Reset);
     EXPECT_EQ(page->PbMadd->PictureName(), "\\images\\resetbut.gif");
@@ -39,7 +39,7 @@ TEST_F(MessageEditorTest, CheckMarksAreWrittenAtOnceAndDriveExclude) {
     Click(page->PbMadd);
     EXPECT_EQ(page->MessageMode, ButtonMode::Add);
     EXPECT_EQ(page->PbMadd->PictureName(), "\\images\\addbut.gif");
-    EXPECT_EQ(page->CurrentMessage(), nullptr);
+    EXPECT_EQ(page->CurrentMessageRow(), -1);
     EXPECT_TRUE(page->TxtMessage->text().isEmpty());
     EXPECT_FALSE(page->PbMEdit->isEnabled());
     EXPECT_FALSE(page->PbExclude->isEnabled());
@@ -66,7 +66,7 @@ TEST_F(MessageEditorTest, AddAppendsTheTextAsTyped) {
     Click(page->PbMadd);
     EXPECT_EQ(Data("Calm"), "a;0\r\ncalm  \xC3\xA9;1\r\n");
     EXPECT_EQ(Shown(), (MessageList{{"a", false}, {"calm  \xC3\xA9", true}}));
-    EXPECT_EQ(page->CurrentMessage(), nullptr);
+    EXPECT_EQ(page->CurrentMessageRow(), -1);
     EXPECT_TRUE(page->Live);
     EXPECT_TRUE(page->TxtMessage->text().isEmpty());
     EXPECT_EQ(page->MessageMode, ButtonMode::Add);
@@ -76,7 +76,7 @@ TEST_F(MessageEditorTest, AddAppendsTheTextAsTyped) {
     page->TxtMessage->setText("more");
     Click(page->PbMadd);
     EXPECT_FALSE(std::filesystem::exists(DataPath("Calm")));
-    EXPECT_EQ(page->ClbMessages->count(), 2);
+    EXPECT_EQ(page->MessageCount(), 2);
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -89,7 +89,7 @@ TEST_F(MessageEditorTest, UpdateChangesEveryLineWithTheTextAndKeepsUntouchedByte
     EXPECT_EQ(Shown(),
               (MessageList{{"new", true}, {"other", true}, {"new", false}, {"duplicate", true}}));
     EXPECT_TRUE(page->TxtMessage->text().isEmpty());
-    EXPECT_EQ(page->CurrentMessage(), nullptr);
+    EXPECT_EQ(page->CurrentMessageRow(), -1);
     EXPECT_TRUE(page->Live);
     EXPECT_FALSE(std::filesystem::exists(dir / "Data/Calmtemp.txt"));
 
@@ -135,6 +135,28 @@ TEST_F(MessageEditorTest, DeleteRemovesEveryLineWithTheTextInTheBox) {
     EXPECT_EQ(dialogs.shown.size(), 3u);
 }
 
+TEST_F(MessageEditorTest, AFileWithAByteOrderMarkEditsAsItReads) {
+    // Saved by an editor that writes a byte-order mark: the first message is typed as it reads.
+    Open(
+        "\xEF\xBB\xBF"
+        "Breathe;1\r\nSkip;0\r\nRest;1\r\n");
+    EXPECT_EQ(Shown(), (MessageList{{"Breathe", true}, {"Skip", false}, {"Rest", true}}));
+    ClickMessage(1);
+    page->TxtMessage->setText("Breathe");
+    Click(page->PbMdelete);
+    EXPECT_EQ(Data("Calm"), "Skip;0\r\nRest;1\r\n");
+
+    WriteBytes(DataPath("Calm"),
+               "\xEF\xBB\xBF"
+               "Breathe;1\r\nSkip;0\r\n");
+    SelectCategory(0);
+    ClickMessage(0);
+    EXPECT_EQ(page->TxtMessage->text(), "Breathe");
+    page->TxtMessage->setText("Breathe in");
+    Click(page->PbMEdit);
+    EXPECT_EQ(Data("Calm"), "Breathe in;1\r\nSkip;0\r\n");
+}
+
 TEST_F(MessageEditorTest, ExcludeUnchecksTheCurrentMessageWhenConfirmed) {
     Open("a;1\r\nb;1\r\n");
     ClickMessage(1);
@@ -142,12 +164,12 @@ TEST_F(MessageEditorTest, ExcludeUnchecksTheCurrentMessageWhenConfirmed) {
     Click(page->PbExclude);
     EXPECT_EQ(dialogs.prompts(), QStringList{MessageEditor::kExcludeQuestion});
     EXPECT_EQ(Data("Calm"), "a;1\r\nb;1\r\n");
-    EXPECT_EQ(page->ClbMessages->item(1)->checkState(), Qt::Checked);
+    EXPECT_EQ(page->MessageChecked(1), true);
 
     Click(page->PbExclude);
     EXPECT_EQ(Data("Calm"), "a;1\r\nb;0\r\n");
-    EXPECT_EQ(page->CurrentMessage(), page->ClbMessages->item(1));
-    EXPECT_EQ(page->ClbMessages->item(1)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(page->CurrentMessageRow(), 1);
+    EXPECT_EQ(page->MessageChecked(1), false);
     EXPECT_TRUE(page->Live);
     EXPECT_EQ(page->TxtMessage->text(), "b");
 

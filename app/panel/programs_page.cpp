@@ -3,14 +3,19 @@
 #include "app/flash/numbers.h"
 #include "app/flash/run_control.h"
 #include "app/panel/category_manager.h"
+#include "app/panel/list_clicks.h"
 #include "app/panel/message_editor.h"
+#include "app/panel/message_list_model.h"
 #include "app/panel/picture_button.h"
 #include "app/panel/twips.h"
 #include "app/store/store_error.h"
 #include "app/store/text_file.h"
+#include "platform/codepage/codepage.h"
 
 #include <QEvent>
+#include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -48,43 +53,6 @@ void PlaceButtons(int left, int width, std::initializer_list<PictureButton*> but
     }
 }
 
-// Runs `click` once for every click or keyboard move in a list, as a list's click event does:
-// when the selection changes (a press on another item, a key), and when a click changes no
-// selection (a click on the selected item again). A press that selects an item is one click,
-// not two.
-class ListClicks : public QObject {
-  public:
-    ListClicks(QListWidget* list, std::function<void()> click)
-        : QObject(list), click_(std::move(click)) {
-        list->viewport()->installEventFilter(this);
-        connect(list, &QListWidget::itemSelectionChanged, this, [this] {
-            selectionChanged_ = true;
-            click_();
-        });
-        connect(list, &QListWidget::itemClicked, this, [this] {
-            if (!selectionChanged_) {
-                click_();
-            }
-        });
-    }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonPress) {
-            selectionChanged_ = false;  // this press has changed nothing yet
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-  private:
-    std::function<void()> click_;
-    bool selectionChanged_ = false;
-};
-
-void OnListClick(QListWidget* list, std::function<void()> click) {
-    new ListClicks(list, std::move(click));
-}
-
 }  // namespace
 
 const QString ProgramsPage::kNoCategory = QStringLiteral("No Veltrane Program is selected.");
@@ -103,8 +71,14 @@ ProgramsPage::ProgramsPage(QWidget* parent, std::filesystem::path appFolder,
     PbcDelete = new PictureButton(QStringLiteral("PbcDelete"), tr("Delete"), this);
     PbImport = new PictureButton(QStringLiteral("PbImport"), tr("Import"), this);
 
-    ClbMessages = new QListWidget(this);
+    ClbMessages = new QListView(this);
     ClbMessages->setObjectName(QStringLiteral("ClbMessages"));
+    messageModel_ = new MessageListModel(ClbMessages);
+    ClbMessages->setModel(messageModel_);
+    // Every row is one line of text: the view then lays out a million rows at once.
+    ClbMessages->setUniformItemSizes(true);
+    ClbMessages->setSelectionMode(QAbstractItemView::SingleSelection);
+    ClbMessages->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TxtMessage = new QLineEdit(this);
     TxtMessage->setObjectName(QStringLiteral("TxtMessage"));
     PbMadd = new PictureButton(QStringLiteral("PbMadd"), tr("Add"), this);
@@ -161,15 +135,17 @@ void ProgramsPage::Connect() {
     // The message list's click behaviour runs for a click, a keyboard move and every change of
     // a check mark.
     OnListClick(ClbMessages, [this] { messages_->ClbMessages_Click(); });
-    connect(ClbMessages, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        // The user changes a check mark on the item under the mouse or the current one; the
-        // changed item is the current one from now on.
-        if (Live && item != CurrentMessage()) {
-            const QSignalBlocker block(ClbMessages);
-            ClbMessages->setCurrentItem(item);
-        }
-        messages_->ClbMessages_Click();
-    });
+    connect(messageModel_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& changed) {
+                // The user changes a check mark on the row under the mouse or the current one;
+                // the changed row is the current one from now on.
+                if (Live && changed.row() != CurrentMessageRow()) {
+                    const QSignalBlocker block(ClbMessages->selectionModel());
+                    ClbMessages->selectionModel()->setCurrentIndex(
+                        changed, QItemSelectionModel::ClearAndSelect);
+                }
+                messages_->ClbMessages_Click();
+            });
     connect(PbMadd, &QAbstractButton::clicked, this, [this] { messages_->PbMadd_Click(); });
     connect(PbMEdit, &QAbstractButton::clicked, this, [this] { messages_->PbMEdit_Click(); });
     connect(PbMdelete, &QAbstractButton::clicked, this, [this] { messages_->PbMdelete_Click(); });
@@ -248,9 +224,8 @@ void ProgramsPage::LoadMessageList() {
         if (!CategoryFileExists(*name)) {
             return;
         }
-        for (const Message& m : LoadMessages(appFolder_, *name)) {
-            AppendMessageItem(m.text, m.included);
-        }
+        // The file's bytes become the model: one offset per message, nothing copied per line.
+        messageModel_->Load(ReadFileBytes(CategoryFilePath(appFolder_, *name)));
     } catch (const StoreError& e) {
         Report(e.description());
     }
@@ -302,29 +277,42 @@ void ProgramsPage::ClearCategorySelection() {
 
 MessageList ProgramsPage::MessageItems() const {
     MessageList out;
-    for (int i = 0; i < ClbMessages->count(); ++i) {
-        const QListWidgetItem* item = ClbMessages->item(i);
-        out.push_back({ItemBytes(item), item->checkState() == Qt::Checked});
+    for (size_t i = 0; i < messageModel_->Count(); ++i) {
+        out.push_back({std::string(messageModel_->Text(i)), messageModel_->Included(i)});
     }
     return out;
 }
 
-QListWidgetItem* ProgramsPage::CurrentMessage() const {
-    QListWidgetItem* item = ClbMessages->currentItem();
-    return item && item->isSelected() ? item : nullptr;
+int ProgramsPage::MessageCount() const {
+    return messageModel_->RowCount();
+}
+
+bool ProgramsPage::MessageChecked(int row) const {
+    return messageModel_->Checked(row);
+}
+
+std::string ProgramsPage::MessageBytes(int row) const {
+    return std::string(messageModel_->Text(static_cast<size_t>(row)));
+}
+
+void ProgramsPage::SetMessageChecked(int row, bool checked) {
+    messageModel_->setData(messageModel_->index(row), checked ? Qt::Checked : Qt::Unchecked,
+                           Qt::CheckStateRole);
+}
+
+int ProgramsPage::CurrentMessageRow() const {
+    const QModelIndex current = ClbMessages->currentIndex();
+    return current.isValid() && ClbMessages->selectionModel()->isSelected(current) ? current.row()
+                                                                                   : -1;
 }
 
 void ProgramsPage::ClearCurrentMessage() {
     // Without a current item the click behaviour does nothing, so this needs no guard.
-    ClbMessages->setCurrentItem(nullptr);
-    ClbMessages->clearSelection();
+    ClbMessages->selectionModel()->clear();
 }
 
 void ProgramsPage::AppendMessageItem(const std::string& text, bool checked) {
-    QListWidgetItem* item = NewItem(text);
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
-    ClbMessages->addItem(item);  // complete before it joins the list: no itemChanged
+    messageModel_->Append(text, checked);  // complete before it joins the list: no change
 }
 
 std::string ProgramsPage::ItemBytes(const QListWidgetItem* item) {
@@ -333,8 +321,37 @@ std::string ProgramsPage::ItemBytes(const QListWidgetItem* item) {
 }
 
 void ProgramsPage::ClearMessageList() {
-    const QSignalBlocker block(ClbMessages);
-    ClbMessages->clear();
+    const QSignalBlocker block(ClbMessages->selectionModel());
+    ClbMessages->selectionModel()->clear();
+    messageModel_->Clear();
+}
+
+std::string ProgramsPage::MessageBytesFor(const QString& text) const {
+    const int current = CurrentMessageRow();
+    if (current >= 0) {
+        const std::string bytes = MessageBytes(current);
+        if (DisplayText(bytes) == text) {
+            return bytes;
+        }
+    }
+    // A listed text shows as the box does when its bytes are the box's text in UTF-8, or when
+    // they are no UTF-8 and their Windows-1252 reading is the box's text: compared as bytes,
+    // the first listed one wins.
+    const std::string utf8 = text.toUtf8().toStdString();
+    std::optional<std::string> cp1252 = platform::codepage::EncodeWindows1252(text);
+    if (cp1252 && (*cp1252 == utf8 || platform::codepage::IsValidUtf8(*cp1252))) {
+        cp1252.reset();
+    }
+    for (size_t i = 0; cp1252 && i < messageModel_->Count(); ++i) {
+        const std::string_view listed = messageModel_->Text(i);
+        if (listed == utf8) {
+            break;
+        }
+        if (listed == *cp1252) {
+            return *cp1252;
+        }
+    }
+    return utf8;
 }
 
 std::string ProgramsPage::BytesFor(const QString& text, const std::vector<std::string>& known) {

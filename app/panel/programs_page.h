@@ -7,7 +7,8 @@
 //
 // Names and texts are bytes as the files hold them. The lists show them decoded for display and
 // keep the original bytes with each item, so a name or text goes back to the files unchanged;
-// text the user types is written as UTF-8.
+// text the user types is written as UTF-8. The message list is a view over a model of the
+// category file's lines (MessageListModel), so that a category of any size shows at once.
 #pragma once
 
 #include "app/panel/panel_context.h"
@@ -26,7 +27,9 @@
 #include <string>
 #include <vector>
 
+class QAbstractItemView;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QListWidgetItem;
 
@@ -34,6 +37,7 @@ namespace kestrane {
 
 class CategoryManager;
 class MessageEditor;
+class MessageListModel;
 class PictureButton;
 
 // The mode of a picture that doubles as Reset: Add creates or appends on the next click, Reset
@@ -56,7 +60,7 @@ class ProgramsPage : public QFrame {
     PictureButton* PbRename = nullptr;
     PictureButton* PbcDelete = nullptr;
     PictureButton* PbImport = nullptr;
-    QListWidget* ClbMessages = nullptr;
+    QListView* ClbMessages = nullptr;
     QLineEdit* TxtMessage = nullptr;
     PictureButton* PbMadd = nullptr;
     PictureButton* PbMEdit = nullptr;
@@ -113,10 +117,17 @@ class ProgramsPage : public QFrame {
     void RemoveCategory(int row);
     void ClearCategorySelection();
 
-    // The message list's items (text bytes and check marks) in list order.
+    // The message list's items (text bytes and check marks) in list order, as the file is
+    // rewritten from them; MessageItems copies them (for a short list).
+    const MessageListModel& MessageModel() const { return *messageModel_; }
     MessageList MessageItems() const;
-    // The current message: the item the user last clicked or moved to, or null.
-    QListWidgetItem* CurrentMessage() const;
+    int MessageCount() const;
+    bool MessageChecked(int row) const;
+    std::string MessageBytes(int row) const;
+    // Sets a check mark from code; the list's check-mark behaviour runs as for the user's.
+    void SetMessageChecked(int row, bool checked);
+    // The current message: the row the user last clicked or moved to, or -1.
+    int CurrentMessageRow() const;
     void ClearCurrentMessage();
     // Appends a message item with the given check mark; no click behaviour runs.
     void AppendMessageItem(const std::string& text, bool checked);
@@ -127,6 +138,9 @@ class ProgramsPage : public QFrame {
     // The bytes to write for text in a box: those of a known name or text that shows exactly
     // as the box does (so an untouched text goes back as it was), else the text as UTF-8.
     static std::string BytesFor(const QString& text, const std::vector<std::string>& known);
+    // The same for a message text typed in the message box, the current message and then the
+    // listed ones being the known texts; found without decoding every message.
+    std::string MessageBytesFor(const QString& text) const;
 
     // What Rename, Delete, Update and Delete of a message say when no category is selected.
     static const QString kNoCategory;
@@ -150,6 +164,7 @@ class ProgramsPage : public QFrame {
     QPixmap background_;
     bool backgroundLoaded_ = false;
     QHash<PictureButton*, QString> disabledPictures_;
+    MessageListModel* messageModel_ = nullptr;
     std::unique_ptr<CategoryManager> categories_;
     std::unique_ptr<MessageEditor> messages_;
 };

@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMouseEvent>
 
@@ -68,8 +69,8 @@ class ProgramsTest : public ::testing::Test {
     void SelectCategory(int row) { ClickRow(page->LstBoxCategories, row); }
     void ClickMessage(int row) { ClickRow(page->ClbMessages, row); }
     // A left click on the middle of a row's text, pressed and released.
-    static void ClickRow(QListWidget* list, int row) {
-        const QRect r = list->visualItemRect(list->item(row));
+    static void ClickRow(QAbstractItemView* list, int row) {
+        const QRect r = list->visualRect(list->model()->index(row, 0));
         const QPointF at(r.right() - 4, r.center().y());  // clear of the check box
         for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QMouseEvent e(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
@@ -78,8 +79,11 @@ class ProgramsTest : public ::testing::Test {
             QApplication::sendEvent(list->viewport(), &e);
         }
     }
+    // A check mark changed as the list's tick box changes it: through the model.
     void SetCheck(int row, bool checked) {
-        page->ClbMessages->item(row)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+        QAbstractItemModel* model = page->ClbMessages->model();
+        model->setData(model->index(row, 0), checked ? Qt::Checked : Qt::Unchecked,
+                       Qt::CheckStateRole);
     }
     static void Click(PictureButton* button) { button->click(); }
 

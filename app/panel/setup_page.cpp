@@ -2,6 +2,7 @@
 
 #include "app/flash/numbers.h"
 #include "app/flash/run_control.h"
+#include "app/panel/message_list_model.h"
 #include "app/panel/picture_button.h"
 #include "app/panel/screen_choice_box.h"
 #include "app/panel/timing_box.h"
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -144,8 +146,12 @@ SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), c
     LblWhite->setGeometry(QRect(QPoint(0, 0), LblWhiteTemp->size()));
 
     // The View Script pop-up lies over the controls below the pictures.
-    LstBoxViewScript = new QListWidget(this);
+    LstBoxViewScript = new QListView(this);
     LstBoxViewScript->setObjectName(QStringLiteral("LstBoxViewScript"));
+    LstBoxViewScript->setModel(
+        new MessageListModel(LstBoxViewScript, MessageListModel::Rows::IncludedOnly));
+    LstBoxViewScript->setUniformItemSizes(true);  // lays out a program of any size at once
+    LstBoxViewScript->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LstBoxViewScript->setGeometry(TwipsRect(420, 3795, 3015, 1395));
     LstBoxViewScript->setMouseTracking(true);
     {
@@ -185,7 +191,7 @@ SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), c
     connect(PbColor, &QAbstractButton::clicked, this, [this] { PbColor_Click(); });
     connect(PBFont, &QAbstractButton::clicked, this, [this] { PBFont_Click(); });
     connect(PbViewScript, &QAbstractButton::pressed, this, [this] { PbViewScript_MouseDown(); });
-    connect(LstBoxViewScript, &QListWidget::itemClicked, this,
+    connect(LstBoxViewScript, &QAbstractItemView::clicked, this,
             [this] { LstBoxViewScript->setVisible(true); });
 }
 
@@ -335,23 +341,21 @@ void SetupPage::PBFont_Click() {
 }
 
 void SetupPage::PbViewScript_MouseDown() {
-    LstBoxViewScript->clear();
+    auto* script = static_cast<MessageListModel*>(LstBoxViewScript->model());
+    script->Clear();
     try {
         const QListWidgetItem* highlighted = Highlighted();
         if (highlighted) {
             const std::string name = highlighted->data(kNameRole).toByteArray().toStdString();
-            if (FileExists(CategoryFilePath(ctx_.AppFolder(), name))) {
-                for (const kestrane::Message& m : LoadMessages(ctx_.AppFolder(), name)) {
-                    if (m.included) {
-                        LstBoxViewScript->addItem(DisplayText(m.text));
-                    }
-                }
+            const std::filesystem::path path = CategoryFilePath(ctx_.AppFolder(), name);
+            if (FileExists(path)) {
+                script->Load(ReadFileBytes(path));  // its included lines, one offset each
             }
         }
     } catch (const std::exception& e) {
         Message(QString::fromLocal8Bit(e.what()));
     }
-    LstBoxViewScript->setVisible(LstBoxViewScript->count() > 0);
+    LstBoxViewScript->setVisible(script->RowCount() > 0);
     LstBoxViewScript->raise();
 }
 

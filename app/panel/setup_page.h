@@ -17,6 +17,7 @@
 
 class QLabel;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QListWidgetItem;
 class QRadioButton;
@@ -64,7 +65,7 @@ class SetupPage : public QFrame, public CategoryCatalogue {
     PictureButton* PbViewScript = nullptr;
     PictureButton* PbColor = nullptr;
     PictureButton* PBFont = nullptr;
-    QListWidget* LstBoxViewScript = nullptr;
+    QListView* LstBoxViewScript = nullptr;  // over the file's included lines
     AutoStartBox* Check1 = nullptr;
     PictureButton* PbTest = nullptr;
     QLabel* LblWhiteTemp = nullptr;  // opaque box in the system's title-bar text colour

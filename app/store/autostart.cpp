@@ -43,7 +43,7 @@ std::string RunValueData(const fs::path& appFolder) {
 bool AutoStartFlagIsOn(std::string_view bytes) {
     std::string_view first;
     bool any = false;
-    ForEachLine(bytes, [&](std::string_view line) {
+    ForEachLine(WithoutBom(bytes), [&](std::string_view line) {
         if (!any) {
             first = line;
             any = true;

@@ -111,7 +111,13 @@ TEST_F(AutoStartTest, ApplyReadsTheFirstLineOfTheFlagFile) {
                                            {"0\r\n", false},
                                            {"2\r\n", false},
                                            {"\r\n1\r\n", true},
-                                           {"0\n1\n", false}}) {
+                                           {"0\n1\n", false},
+                                           {"\xEF\xBB\xBF"
+                                            "0\r\n",
+                                            false},
+                                           {"\xEF\xBB\xBF"
+                                            "1\r\n",
+                                            true}}) {
         WriteBytes(FlagFile(), c.flag);
         platform::registry::RegWrite(std::string(kRunKey) + "\\MyVBApp1", "stale", "REG_SZ");
         selection = {};  // start-up's ticks play no part here

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -69,9 +70,9 @@ void Undo(PendingFiles& pending, Step undo) {
 
 // Creates a new category file and lists it; without the line the file goes again.
 void AddCategory(const fs::path& appFolder, std::string_view name, const fs::path& path,
-                 std::string_view bytes) {
+                 const std::function<void(ByteSink&)>& produce) {
     PendingFiles pending(appFolder, {path}, path);
-    ReplaceFile(path, bytes);
+    ReplaceFileWith(path, produce);
     try {
         AppendSelectedProgram(appFolder, name);
     } catch (const StoreError&) {
@@ -198,13 +199,14 @@ std::vector<fs::path> PendingRecordFiles(const fs::path& dataFolder, std::string
 
 void CreateCategory(const fs::path& appFolder, const CategoryList& catalogue,
                     std::string_view name) {
-    AddCategory(appFolder, name, NewCategoryFilePath(appFolder, name, catalogue), {});
+    AddCategory(appFolder, name, NewCategoryFilePath(appFolder, name, catalogue), [](ByteSink&) {});
 }
 
 std::string ImportCategory(const fs::path& appFolder, const CategoryList& catalogue,
                            const fs::path& sourcePath, std::string_view sourceFileName) {
     const CategoryImport import = PrepareImport(appFolder, sourcePath, sourceFileName, catalogue);
-    AddCategory(appFolder, import.name, import.path, import.bytes);
+    AddCategory(appFolder, import.name, import.path,
+                [&](ByteSink& sink) { WriteImport(import, sink); });
     return import.name;
 }
 

@@ -1,6 +1,7 @@
 #include "app/store/category_file.h"
 
 #include "app/store/category_name.h"
+#include "app/store/import_text.h"
 #include "app/store/number.h"
 #include "app/store/store_error.h"
 #include "app/store/text_file.h"
@@ -13,22 +14,6 @@ namespace fs = std::filesystem;
 namespace kestrane {
 
 namespace {
-
-// Whether a non-empty line is an included message (see ParseMessageLine), without copying.
-bool LineIncluded(std::string_view line) {
-    const size_t semi = line.find(';');
-    if (semi == std::string_view::npos) {
-        return true;
-    }
-    std::string_view flag = line.substr(semi + 1);
-    flag = flag.substr(0, flag.find(';'));
-    const auto n = ReadAsNumber(flag);
-    return !n || *n == 1;
-}
-
-std::string_view MessageText(std::string_view line) {
-    return line.substr(0, line.find(';'));
-}
 
 void CheckNoCategoryUsesTempFile(std::string_view name, const CategoryList& catalogue,
                                  const fs::path& temp) {
@@ -45,7 +30,8 @@ void CheckNoCategoryUsesTempFile(std::string_view name, const CategoryList& cata
 // The rewrite of a category through its temporary file: the whole text is read and
 // transformed line by line (transform appends a line's new form with its CR LF to out, or
 // nothing to drop it), the result is written to the temporary file, and the temporary file's
-// non-empty lines replace the category file. The category file is opened for writing before
+// non-empty lines replace the category file. Both files are written while the lines are
+// transformed, never gathered whole in memory. The category file is checked for writing before
 // the temporary file is made, so a read-only category changes nothing.
 void RewriteThroughTempFile(
     const fs::path& appFolder, std::string_view name, const CategoryList& catalogue,
@@ -57,31 +43,43 @@ void RewriteThroughTempFile(
     CheckNoLinkOutside(appFolder, path);
     CheckNoLinkOutside(appFolder, temp);
 
-    const std::string text = ReadFileBytes(path);
-    TextWriter writer(path, WriteMode::Write);
+    // A byte-order mark at the start is no text: the rewritten file is without it.
+    const std::string bytes = ReadFileBytes(path);
+    const std::string_view text = WithoutBom(bytes);
+    const TextWriter check(path, WriteMode::Write);  // the checks of opening it for writing
 
     // The transformed text followed by CR LF; a text that ended with a line end keeps an
     // empty last line, as splitting it at its line ends gives.
-    std::string tempText;
-    tempText.reserve(text.size() + text.size() / 16 + 64);
-    ForEachLine(text, [&](std::string_view line) { transform(line, tempText); });
-    if (text.empty() || text.back() == '\r' || text.back() == '\n') {
-        tempText += "\r\n";
-    }
-    ReplaceFile(temp, tempText, Durability::Scratch);
+    std::string out;
+    ReplaceFileWith(
+        temp,
+        [&](ByteSink& sink) {
+            ForEachLine(text, [&](std::string_view line) {
+                out.clear();
+                transform(line, out);
+                sink.Append(out);
+            });
+            if (text.empty() || text.back() == '\r' || text.back() == '\n') {
+                sink.Append("\r\n");
+            }
+        },
+        Durability::Scratch);
 
-    // What the temporary file holds is tempText, byte for byte; its lines are taken from there.
-    std::string categoryText;
-    categoryText.reserve(tempText.size());
-    ForEachLine(tempText, [&](std::string_view line) {
-        if (!line.empty()) {
-            categoryText += line;
-            categoryText += "\r\n";
-        }
-    });
-    writer.Write(std::move(categoryText));
+    // The temporary file's non-empty lines: the same transform once more, each line's new form
+    // split at its line ends as reading the temporary file would split it.
     try {
-        writer.Close();
+        ReplaceFileWith(path, [&](ByteSink& sink) {
+            ForEachLine(text, [&](std::string_view line) {
+                out.clear();
+                transform(line, out);
+                ForEachLine(out, [&](std::string_view part) {
+                    if (!part.empty()) {
+                        sink.Append(part);
+                        sink.Append("\r\n");
+                    }
+                });
+            });
+        });
     } catch (const StoreError&) {
         if (!keepTempFile) {
             RemoveQuietly(temp);  // a refused update leaves nothing behind
@@ -111,13 +109,28 @@ void CheckNoFile(const fs::path& path, std::string_view name) {
 
 }  // namespace
 
+bool LineIncluded(std::string_view line) {
+    const size_t semi = line.find(';');
+    if (semi == std::string_view::npos) {
+        return true;
+    }
+    std::string_view flag = line.substr(semi + 1);
+    flag = flag.substr(0, flag.find(';'));
+    const auto n = ReadAsNumber(flag);
+    return !n || *n == 1;
+}
+
+std::string_view MessageText(std::string_view line) {
+    return line.substr(0, line.find(';'));
+}
+
 Message ParseMessageLine(std::string_view line) {
     return Message{std::string(MessageText(line)), LineIncluded(line)};
 }
 
 MessageList ParseMessages(std::string_view bytes) {
     MessageList messages;
-    ForEachLine(bytes, [&](std::string_view line) {
+    ForEachLine(WithoutBom(bytes), [&](std::string_view line) {
         if (!line.empty()) {
             messages.push_back(ParseMessageLine(line));
         }
@@ -150,21 +163,24 @@ int CountIncludedMessages(const fs::path& appFolder, const CategoryList& selecti
         if (!entry.ticked) {
             continue;
         }
-        std::string bytes;
         try {
             const fs::path path = CategoryFilePath(appFolder, entry.name);
             if (!FileExists(path)) {
                 continue;
             }
-            bytes = ReadFileBytes(path);
+            // Read on only while the count can still grow.
+            ForEachFileLine(path, [&](std::string_view line) {
+                if (!line.empty() && LineIncluded(line)) {
+                    ++count;
+                }
+                return count < kMaxCount;
+            });
         } catch (const StoreError&) {
-            continue;  // counting never reports a failure
+            continue;  // counting never reports a failure; what was counted stays
         }
-        ForEachLine(bytes, [&](std::string_view line) {
-            if (!line.empty() && count < kMaxCount && LineIncluded(line)) {
-                ++count;
-            }
-        });
+        if (count >= kMaxCount) {
+            break;
+        }
     }
     return count;
 }
@@ -195,18 +211,32 @@ void AppendMessage(const fs::path& appFolder, std::string_view name, std::string
     writer.Close();
 }
 
-void RewriteFromList(const fs::path& appFolder, std::string_view name, const MessageList& items) {
+void RewriteFromList(const fs::path& appFolder, std::string_view name,
+                     const MessageItemsView& items) {
     const fs::path path = CategoryFilePath(appFolder, name);
     if (!FileExists(path)) {
         return;
     }
     CheckNoLinkOutside(appFolder, path);
-    TextWriter writer(path, WriteMode::Write);
-    for (const auto& item : items) {
-        writer.Write(item.text);
-        writer.WriteLine(item.included ? ";1" : ";0");
-    }
-    writer.Close();
+    const TextWriter check(path, WriteMode::Write);  // the checks of opening it for writing
+    ReplaceFileWith(path, [&](ByteSink& sink) {
+        const size_t n = items.Count();
+        for (size_t i = 0; i < n; ++i) {
+            sink.Append(items.Text(i));
+            sink.Append(items.Included(i) ? ";1\r\n" : ";0\r\n");
+        }
+    });
+}
+
+void RewriteFromList(const fs::path& appFolder, std::string_view name, const MessageList& items) {
+    struct View : MessageItemsView {
+        const MessageList& list;
+        explicit View(const MessageList& l) : list(l) {}
+        size_t Count() const override { return list.size(); }
+        std::string_view Text(size_t i) const override { return list[i].text; }
+        bool Included(size_t i) const override { return list[i].included; }
+    };
+    RewriteFromList(appFolder, name, View(items));
 }
 
 void UpdateMessageText(const fs::path& appFolder, std::string_view name, std::string_view oldText,
@@ -284,26 +314,45 @@ void CopyCategoryFile(const fs::path& appFolder, std::string_view oldName, std::
     }
 }
 
+namespace {
+
+// Converts the file as ImportConverter does, handing the output to out piece by piece.
+void ConvertImport(const fs::path& sourcePath, const std::function<void(std::string_view)>& out) {
+    ImportConverter converter(sourcePath.string());
+    std::string converted;
+    ReadFileInPieces(sourcePath, [&](std::string_view piece) {
+        converted.clear();
+        converter.Feed(piece, converted);
+        out(converted);
+        return true;
+    });
+    converted.clear();
+    converter.Finish(converted);
+    out(converted);
+}
+
+}  // namespace
+
+void WriteImport(const CategoryImport& import, ByteSink& sink) {
+    ConvertImport(import.source, [&](std::string_view bytes) { sink.Append(bytes); });
+}
+
 CategoryImport PrepareImport(const fs::path& appFolder, const fs::path& sourcePath,
                              std::string_view sourceFileName, const CategoryList& catalogue) {
     CategoryImport import;
     import.name = std::string(sourceFileName.substr(0, sourceFileName.find('.')));
     import.path = NewCategoryFilePath(appFolder, import.name, catalogue);
-    const std::string source = ReadFileBytes(sourcePath);
-    import.bytes.reserve(source.size() + source.size() / 8);
-    ForEachLine(source, [&](std::string_view line) {
-        if (!line.empty()) {
-            import.bytes += line;
-            import.bytes += ";1\r\n";
-        }
-    });
+    import.source = sourcePath;
+    // The whole file is converted once before anything is written, so that a file that is no
+    // text is refused with nothing changed; the output is not kept.
+    ConvertImport(sourcePath, [](std::string_view) {});
     return import;
 }
 
 std::string ImportPlainText(const fs::path& appFolder, const fs::path& sourcePath,
                             std::string_view sourceFileName, const CategoryList& catalogue) {
     const CategoryImport import = PrepareImport(appFolder, sourcePath, sourceFileName, catalogue);
-    ReplaceFile(import.path, import.bytes);
+    ReplaceFileWith(import.path, [&](ByteSink& sink) { WriteImport(import, sink); });
     return import.name;
 }
 

@@ -14,6 +14,8 @@
 
 namespace kestrane {
 
+class ByteSink;
+
 struct Message {
     std::string text;
     bool included = true;
@@ -27,8 +29,12 @@ using MessageList = std::vector<Message>;
 // message is excluded only when the field after it reads as a number other than 1. A line
 // without ";", or whose flag is not a number, is an included message.
 Message ParseMessageLine(std::string_view line);
+// The same without a copy: whether the line is an included message, and its text.
+bool LineIncluded(std::string_view line);
+std::string_view MessageText(std::string_view line);
 
-// The messages of a category file's bytes, skipping empty lines, in file order.
+// The messages of a category file's bytes, skipping empty lines, in file order. A byte-order
+// mark at the start is not read as text.
 MessageList ParseMessages(std::string_view bytes);
 
 // The file of a category: <app>\Data\<name>.txt, matched without regard to case. Throws
@@ -62,8 +68,22 @@ void CreateCategoryFile(const std::filesystem::path& appFolder, std::string_view
 void AppendMessage(const std::filesystem::path& appFolder, std::string_view name,
                    std::string_view text);
 
-// Replaces the file by one line per item (text;1 when included, text;0 when not). Does nothing
-// when the file does not exist.
+// The items of a message list as a rewrite reads them, one at a time, so that a long list is
+// written without a copy of its texts.
+class MessageItemsView {
+  public:
+    virtual size_t Count() const = 0;
+    virtual std::string_view Text(size_t i) const = 0;  // bytes
+    virtual bool Included(size_t i) const = 0;
+
+  protected:
+    ~MessageItemsView() = default;
+};
+
+// Replaces the file by one line per item (text;1 when included, text;0 when not), written while
+// the items are read. Does nothing when the file does not exist.
+void RewriteFromList(const std::filesystem::path& appFolder, std::string_view name,
+                     const MessageItemsView& items);
 void RewriteFromList(const std::filesystem::path& appFolder, std::string_view name,
                      const MessageList& items);
 
@@ -100,16 +120,22 @@ void CopyCategoryFile(const std::filesystem::path& appFolder, std::string_view o
                       std::string_view newName, const CategoryList& catalogue);
 
 // What ImportPlainText writes, worked out and checked before any file changes.
+// The source is converted while the new file is written (WriteImport); PrepareImport has
+// converted it once already, so that a file that is no text is refused before anything changes.
 struct CategoryImport {
     std::string name;
     std::filesystem::path path;
-    std::string bytes;
+    std::filesystem::path source;
 };
 CategoryImport PrepareImport(const std::filesystem::path& appFolder,
                              const std::filesystem::path& sourcePath,
                              std::string_view sourceFileName, const CategoryList& catalogue);
 
-// Makes a category from a plain text file, one message per non-empty line, each included.
+// Writes the converted text of import's source to sink, reading the source in pieces.
+void WriteImport(const CategoryImport& import, ByteSink& sink);
+
+// Makes a category from a plain text file, one message per non-empty line, each included; the
+// file's text is converted as ImportConverter says (refused when it is not text).
 // The category's name is sourceFileName up to its first "."; its file is <name>.txt. Refuses
 // names as CreateCategoryFile does. Returns the name.
 std::string ImportPlainText(const std::filesystem::path& appFolder,

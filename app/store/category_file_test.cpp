@@ -1,6 +1,7 @@
 #include "app/store/category_file.h"
 
 #include "app/store/category_name.h"
+#include "app/store/import_text.h"
 #include "app/store/store_error.h"
 #include "tests/support/test_support.h"
 
@@ -265,6 +266,104 @@ TEST_F(CategoryFileTest, ImportPlainTextMakesIncludedMessages) {
     EXPECT_THROW(ImportPlainText(app.path(), app / "src/none.txt", "none.txt", {}), StoreError);
     EXPECT_EQ(ReadBytes(Data("Health.txt")), "one;1\r\ntwo;0;1\r\n three ;1\r\nlast;1\r\n");
     EXPECT_EQ(DataFiles(), (std::vector<std::string>{"Health.txt", "notes.txt"}));
+}
+
+TEST_F(CategoryFileTest, AByteOrderMarkIsNeitherReadNorWritten) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const CategoryList cat{{"Bom", true}};
+    // Read as the encoding: no text starts with it, the count and the rewrites see the same
+    // messages as without it, and a file of ours never carries one.
+    WriteBytes(Data("Bom.txt"), bom + "Breathe;1\r\nSkip;0\r\n");
+    EXPECT_EQ(LoadMessages(app.path(), "Bom"), (MessageList{{"Breathe", true}, {"Skip", false}}));
+    EXPECT_EQ(CountIncludedMessages(app.path(), cat), 1);
+    DeleteMessageText(app.path(), "Bom", "Breathe", cat);
+    EXPECT_EQ(ReadBytes(Data("Bom.txt")), "Skip;0\r\n");
+
+    WriteBytes(Data("Bom.txt"), bom + "Breathe;0\r\nSkip;0\r\n");
+    UpdateMessageText(app.path(), "Bom", "Breathe", "Calm", cat);
+    EXPECT_EQ(ReadBytes(Data("Bom.txt")), "Calm;0\r\nSkip;0\r\n");
+
+    // Every other byte stays: an appended line goes behind the old bytes, the mark alone goes.
+    WriteBytes(Data("Bom.txt"), bom + "caf\xE9;1\r\n\r\nx;0");
+    AppendMessage(app.path(), "Bom", "y");
+    EXPECT_EQ(ReadBytes(Data("Bom.txt")), "caf\xE9;1\r\n\r\nx;0\r\ny;1\r\n");
+    WriteBytes(Data("Bom.txt"), bom);
+    EXPECT_TRUE(LoadMessages(app.path(), "Bom").empty());
+    AppendMessage(app.path(), "Bom", "y");
+    EXPECT_EQ(ReadBytes(Data("Bom.txt")), "y;1\r\n");
+
+    WriteBytes(Data("Bom.txt"), bom + "a;1\r\n");
+    CopyCategoryFile(app.path(), "Bom", "Renamed", cat);
+    EXPECT_EQ(ReadBytes(Data("Renamed.txt")), "a;1\r\n\r\n");
+
+    // A mark that is not at the start is a character of its message.
+    WriteBytes(Data("Mid.txt"), "a;1\r\n" + bom + "b;1\r\n");
+    EXPECT_EQ(LoadMessages(app.path(), "Mid"), (MessageList{{"a", true}, {bom + "b", true}}));
+}
+
+TEST_F(CategoryFileTest, ImportConvertsWhatEditorsSaveAndRefusesWhatIsNoText) {
+    auto utf16 = [](std::u16string_view text, bool little) {
+        std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (const char16_t u : text) {
+            const char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+            out += little ? std::string{lo, hi} : std::string{hi, lo};
+        }
+        return out;
+    };
+    struct Case {
+        std::string file, bytes, written;
+    };
+    const std::u16string text = u"caf\u00e9\r\n\r\n;1\r\nzen \U0001F642\nend";
+    const std::string utf8 = "caf\xC3\xA9;1\r\n;1;1\r\nzen \xF0\x9F\x99\x82;1\r\nend;1\r\n";
+    for (const Case& c : std::vector<Case>{
+             {"Bom8.txt",
+              "\xEF\xBB\xBF"
+              "caf\xC3\xA9\r\n\r\n;1\r\nzen \xF0\x9F\x99\x82\nend",
+              utf8},
+             {"Le.txt", utf16(text, true), utf8},
+             {"Be.txt", utf16(text, false), utf8},
+             // A half of a surrogate pair alone is a character that cannot be read.
+             {"Lone.txt", utf16(u"a\xD800\r\n\xDC00", true),
+              "a\xEF\xBF\xBD;1\r\n\xEF\xBF\xBD;1\r\n"},
+             {"Empty16.txt", "\xFF\xFE", ""},
+             {"BomOnly.txt", "\xEF\xBB\xBF", ""},
+         }) {
+        WriteBytes(app / ("src/" + c.file), c.bytes);
+        const std::string name = c.file.substr(0, c.file.find('.'));
+        EXPECT_EQ(ImportPlainText(app.path(), app / ("src/" + c.file), c.file, {}), name);
+        EXPECT_EQ(ReadBytes(Data(c.file)), c.written) << c.file;
+    }
+
+    // Not text: NUL bytes without a UTF-16 mark, a NUL character or a cut last character in a
+    // UTF-16 file. Refused with a message that says so; nothing is written.
+    const std::vector<std::string> refused{
+        std::string("c\0a\0l\0m\0\r\0\n\0", 12), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+        utf16(std::u16string(u"a\0b", 3), true), utf16(u"ab", false) + "c",
+        "\xEF\xBB\xBF" + std::string("x\0", 2)};
+    for (size_t i = 0; i < refused.size(); ++i) {
+        const std::string file = "No" + std::to_string(i) + ".txt";
+        WriteBytes(app / ("src/" + file), refused[i]);
+        try {
+            ImportPlainText(app.path(), app / ("src/" + file), file, {});
+            ADD_FAILURE() << file << " was imported";
+        } catch (const StoreError& e) {
+            EXPECT_NE(e.description().find("is not a text file"), std::string::npos)
+                << e.description();
+        }
+        EXPECT_FALSE(fs::exists(Data(file))) << file;
+    }
+
+    // Given in pieces of any size, the conversion is the same.
+    const std::string le = utf16(text, true);
+    for (size_t piece : {1, 2, 3, 5}) {
+        ImportConverter converter("x");
+        std::string out;
+        for (size_t i = 0; i < le.size(); i += piece) {
+            converter.Feed(std::string_view(le).substr(i, piece), out);
+        }
+        converter.Finish(out);
+        EXPECT_EQ(out, utf8) << piece;
+    }
 }
 
 TEST(CategoryName, ProblemsAreNamedAndTempCollisionsRefused) {

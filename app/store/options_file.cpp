@@ -99,7 +99,7 @@ PositionButton PositionButtonFor(std::string_view msgOption) {
 }
 
 OptionsRead ParseOptions(std::string_view bytes, const FlashOptions& before) {
-    const std::vector<std::string> lines = SplitLines(bytes);
+    const std::vector<std::string> lines = SplitLines(WithoutBom(bytes));
     if (lines.empty()) {
         return DefaultsRead();
     }
@@ -161,7 +161,7 @@ OptionsRead ReadOptions(const fs::path& appFolder, const FlashOptions& before) {
         return DefaultsRead();
     }
     OptionsRead r = ParseOptions(bytes, before);
-    if (SplitLines(bytes).empty()) {
+    if (SplitLines(WithoutBom(bytes)).empty()) {
         SaveOptions(appFolder, r.options);
     }
     return r;

@@ -171,6 +171,12 @@ TEST(OptionsFile, EmptyOrUnreadableFilesGiveTheDefaults) {
     WriteBytes(file, "");
     EXPECT_EQ(ReadOptions(app.path(), FlashOptions{}).options, FlashOptions::Defaults());
     EXPECT_EQ(ReadBytes(file), kDefaultFile);  // the empty file now holds the defaults
+    // A file holding only a byte-order mark is empty too.
+    WriteBytes(file, "\xEF\xBB\xBF");
+    FlashOptions other = FlashOptions::Defaults();
+    other.Msgduration = 7;
+    EXPECT_EQ(ReadOptions(app.path(), other).options, FlashOptions::Defaults());
+    EXPECT_EQ(ReadBytes(file), kDefaultFile);
 
     fs::remove(file);
     fs::create_directory(file);

@@ -31,7 +31,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 ScreenChoice ParseScreenChoice(std::string_view bytes) {
-    const std::vector<std::string> lines = SplitLines(bytes);
+    const std::vector<std::string> lines = SplitLines(WithoutBom(bytes));
     if (lines.empty()) {
         return ScreenChoice::Primary;
     }

@@ -9,7 +9,7 @@ namespace kestrane {
 
 CategoryList ParseSelection(std::string_view bytes) {
     CategoryList entries;
-    ForEachLine(bytes, [&](std::string_view line) {
+    ForEachLine(WithoutBom(bytes), [&](std::string_view line) {
         if (line.empty()) {
             return;
         }

@@ -39,6 +39,14 @@ TEST(SelectionFile, ReadFollowsTheTickRules) {
                                                                 {" G ", false},
                                                                 {"Last", true}}));
 
+    // A byte-order mark (a file saved by an editor that writes one) is no part of the name.
+    WriteBytes(app / "Images/SelectedPrograms.txt",
+               "\xEF\xBB\xBF"
+               "A;1\r\nB;0\r\n");
+    EXPECT_EQ(ReadSelectedPrograms(app.path()), (CategoryList{{"A", true}, {"B", false}}));
+    AppendSelectedProgram(app.path(), "C");
+    EXPECT_EQ(ReadBytes(app / "Images/SelectedPrograms.txt"), "A;1\r\nB;0\r\nC;0\r\n");
+
     WriteBytes(app / "Images/SelectedPrograms.txt", "");
     EXPECT_TRUE(ReadSelectedPrograms(app.path()).empty());
     fs::remove(app / "Images/SelectedPrograms.txt");

@@ -94,8 +94,8 @@ void CheckWritable(std::string_view what, const fs::path& path) {
 // Replaces the file at path by bytes. A symbolic link is replaced as a whole (the file it
 // leads to keeps its bytes): a file of ours is never written through a link. A link that leads
 // nowhere is refused.
-void Replace(std::string_view what, const fs::path& path, std::string_view bytes,
-             Durability durability) {
+void Replace(std::string_view what, const fs::path& path,
+             const std::function<void(ByteSink&)>& produce, Durability durability) {
     std::error_code ec;
     CheckNotDanglingLink(what, path);
     const fs::file_status st = fs::status(path, ec);
@@ -130,9 +130,32 @@ void Replace(std::string_view what, const fs::path& path, std::string_view bytes
         FailFileStep(what, path, EEXIST);
     }
     errno = 0;
-    const bool ok = WriteBytes(f, bytes, temp) &&
-                    (durability == Durability::Scratch ? std::fflush(f) == 0 : SyncFile(f, temp));
-    const int err = errno;
+    // A failed write ends production; what produce throws itself is passed on unchanged.
+    struct WriteFailed {
+        int err;
+    };
+    bool ok = true;
+    int err = 0;
+    try {
+        ByteSink sink([&](std::string_view piece) {
+            errno = 0;
+            if (!WriteBytes(f, piece, temp)) {
+                throw WriteFailed{errno != 0 ? errno : EIO};
+            }
+        });
+        produce(sink);
+        sink.Flush();
+        errno = 0;
+        ok = durability == Durability::Scratch ? std::fflush(f) == 0 : SyncFile(f, temp);
+        err = errno;
+    } catch (const WriteFailed& failed) {
+        ok = false;
+        err = failed.err;
+    } catch (...) {
+        std::fclose(f);
+        RemoveQuietly(temp);
+        throw;
+    }
     const bool closed = std::fclose(f) == 0;
     if (!ok || !closed) {
         RemoveQuietly(temp);
@@ -221,7 +244,9 @@ std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
     return out;
 }
 
-TextReader::TextReader(const fs::path& path) : path_(path), text_(ReadFileBytes(path)) {}
+TextReader::TextReader(const fs::path& path) : path_(path), text_(ReadFileBytes(path)) {
+    pos_ = text_.size() - WithoutBom(text_).size();
+}
 
 std::string TextReader::ReadLine() {
     if (AtEndOfStream()) {
@@ -270,18 +295,22 @@ void TextWriter::Close() {
     // holds its old bytes or its new bytes, never the old ones with a cut line behind them.
     constexpr std::string_view what = "Cannot append to";
     CheckWritable(what, path_);
-    std::string bytes;
-    try {
-        bytes = ReadFileBytes(path_);
-    } catch (const StoreError& e) {
-        FailFileStep(what, path_, e.reason());
-    }
-    if (bytes.empty()) {
-        bytes = std::move(buffer_);
-    } else {
-        bytes += buffer_;
-    }
-    Replace(what, path_, bytes, Durability::Synced);
+    Replace(
+        what, path_,
+        [&](ByteSink& sink) {
+            bool first = true;
+            try {
+                ReadFileInPieces(path_, [&](std::string_view piece) {
+                    sink.Append(first ? WithoutBom(piece) : piece);
+                    first = false;
+                    return true;
+                });
+            } catch (const StoreError& e) {
+                FailFileStep(what, path_, e.reason());
+            }
+            sink.Append(buffer_);
+        },
+        Durability::Synced);
 }
 
 bool LastLineUnended(const fs::path& path) {
@@ -290,7 +319,10 @@ bool LastLineUnended(const fs::path& path) {
         return false;
     }
     bool unended = false;
-    if (std::fseek(f, -1, SEEK_END) == 0) {
+    char head[3] = {};
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    const bool onlyBom = n == 3 && std::string_view(head, 3) == kUtf8Bom && std::fgetc(f) == EOF;
+    if (!onlyBom && std::fseek(f, -1, SEEK_END) == 0) {
         const int c = std::fgetc(f);
         unended = c != EOF && c != '\r' && c != '\n';
     }
@@ -299,7 +331,13 @@ bool LastLineUnended(const fs::path& path) {
 }
 
 void ReplaceFile(const fs::path& path, std::string_view bytes, Durability durability) {
-    Replace("Cannot write", path, bytes, durability);
+    Replace(
+        "Cannot write", path, [&](ByteSink& sink) { sink.Append(bytes); }, durability);
+}
+
+void ReplaceFileWith(const fs::path& path, const std::function<void(ByteSink&)>& produce,
+                     Durability durability) {
+    Replace("Cannot write", path, produce, durability);
 }
 
 void CheckDeletable(const fs::path& path) {

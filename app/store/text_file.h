@@ -39,6 +39,16 @@ bool FileExists(const std::filesystem::path& path);
 // no permission).
 std::string ReadFileBytes(const std::filesystem::path& path);
 
+// The UTF-8 byte-order mark that some editors put at the start of a file they save. It says
+// how the file is encoded and is no part of its text: readers skip it (WithoutBom) and the
+// store never writes one.
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// The text of a file's bytes: the bytes without a leading UTF-8 byte-order mark.
+inline std::string_view WithoutBom(std::string_view bytes) {
+    return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom ? bytes.substr(kUtf8Bom.size()) : bytes;
+}
+
 // The position of the first CR or LF in text at or after from, or npos.
 inline size_t FindLineEnd(std::string_view text, size_t from) {
     for (size_t i = from; i < text.size(); ++i) {
@@ -68,6 +78,18 @@ void ForEachLine(std::string_view text, F&& f) {
     }
 }
 
+// Reads a file in pieces of a mebibyte, calling f(std::string_view piece) for each until f
+// returns false or the file ends, so that a large file is never held whole. Throws StoreError
+// when the file cannot be opened or read.
+void ReadFileInPieces(const std::filesystem::path& path,
+                      const std::function<bool(std::string_view piece)>& f);
+
+// Calls f(std::string_view line) for every line of a file as ForEachLine does, a leading
+// byte-order mark left out, reading the file in pieces; stops early when f returns false.
+// Throws StoreError when the file cannot be opened or read.
+void ForEachFileLine(const std::filesystem::path& path,
+                     const std::function<bool(std::string_view line)>& f);
+
 // Splits text into lines at CR LF, LF or CR; a last line without a line end is a line too, and
 // an empty text has no lines.
 std::vector<std::string> SplitLines(std::string_view text);
@@ -76,7 +98,7 @@ std::vector<std::string> SplitLines(std::string_view text);
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 
 // A file opened for reading: the content is read at once and the file is closed again, so
-// nothing stays open between user actions.
+// nothing stays open between user actions. A leading byte-order mark is not read as text.
 class TextReader {
   public:
     // Throws StoreError when the file is missing or cannot be read.
@@ -104,8 +126,9 @@ enum class WriteMode {
 // A file opened for writing or appending. Neither mode creates a missing file. The text is
 // collected in memory and reaches the file in one piece at Close, in both modes through an
 // atomic replacement (an append writes the old bytes and the new ones to the new file), so
-// the file never holds a part of the new text. A writer dropped without Close (an exception
-// on the way) leaves the file as it was.
+// the file never holds a part of the new text. An append leaves out a byte-order mark at the
+// start of the old bytes: a file the program writes carries none. A writer dropped without Close
+// (an exception on the way) leaves the file as it was.
 class TextWriter {
   public:
     // Throws StoreError when the file is missing, is not a regular file or is read-only.
@@ -137,10 +160,50 @@ class TextWriter {
     bool closed_ = false;
 };
 
-// Whether the file is not empty and its last byte is no line end (a hand-edited file whose last
+// Whether the file holds text and its last byte is no line end (a hand-edited file whose last
 // line lacks CR LF). Appending then first ends that line, so the appended line stays its own.
-// False when the file cannot be read.
+// False when the file cannot be read, and for a file that holds only a byte-order mark.
 bool LastLineUnended(const std::filesystem::path& path);
+
+// The bytes of a file that ReplaceFileWith writes, handed over in pieces of any size: they are
+// gathered and written to the new file a mebibyte at a time, so that a large file needs no copy
+// in memory.
+class ByteSink {
+  public:
+    explicit ByteSink(std::function<void(std::string_view)> write) : write_(std::move(write)) {}
+    void Append(std::string_view bytes) {
+        if (buffer_.size() + bytes.size() < kPiece) {
+            buffer_.append(bytes);
+            return;
+        }
+        if (!buffer_.empty()) {
+            Write(buffer_);
+            buffer_.clear();
+        }
+        if (bytes.size() >= kPiece) {
+            Write(bytes);
+        } else {
+            buffer_.append(bytes);
+        }
+    }
+    // Writes what is gathered; at least once, so that even an empty file takes its write step.
+    void Flush() {
+        if (!buffer_.empty() || !wrote_) {
+            Write(buffer_);
+            buffer_.clear();
+        }
+    }
+
+  private:
+    static constexpr size_t kPiece = size_t{1} << 20;
+    void Write(std::string_view bytes) {
+        wrote_ = true;
+        write_(bytes);
+    }
+    std::function<void(std::string_view)> write_;
+    std::string buffer_;
+    bool wrote_ = false;
+};
 
 // Creates the file with exactly these bytes, replacing any file of that name atomically; a
 // symbolic link is replaced as a whole (never written through: the file it leads to keeps its
@@ -152,6 +215,13 @@ bool LastLineUnended(const std::filesystem::path& path);
 enum class Durability { Synced, Scratch };
 void ReplaceFile(const std::filesystem::path& path, std::string_view bytes,
                  Durability durability = Durability::Synced);
+
+// ReplaceFile with the bytes that produce hands to the sink, written while they are produced;
+// the file is replaced only when produce returns. An exception from produce leaves the file as
+// it was and is passed on.
+void ReplaceFileWith(const std::filesystem::path& path,
+                     const std::function<void(ByteSink& sink)>& produce,
+                     Durability durability = Durability::Synced);
 
 // Creates an empty file or empties an existing one (atomically).
 inline void CreateTextFile(const std::filesystem::path& path) {

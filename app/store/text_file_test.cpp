@@ -212,6 +212,58 @@ TEST(LastLineUnended, SeesAMissingFinalLineEnd) {
     EXPECT_FALSE(LastLineUnended(dir / "none"));
 }
 
+TEST(ForEachFileLine, ReadsInPiecesAsForEachLineReadsTheWhole) {
+    TempDir dir;
+    // Lines across the first piece's end (a mebibyte): a CR LF cut between the two pieces, a
+    // line running on into the second piece, a leading byte-order mark, a last line unended.
+    const size_t piece = size_t{1} << 20;
+    std::string text =
+        "\xEF\xBB\xBF"
+        "first\r\n";
+    text += std::string(piece - 1 - text.size(), 'a') + "\r\nsecond" + std::string(piece, 'b') +
+            "\n\nlast";
+    WriteBytes(dir / "f", text);
+    std::vector<std::string> seen;
+    ForEachFileLine(dir / "f", [&](std::string_view line) {
+        seen.emplace_back(line);
+        return true;
+    });
+    EXPECT_EQ(seen, SplitLines(WithoutBom(text)));
+
+    // It stops when told to.
+    int calls = 0;
+    ForEachFileLine(dir / "f", [&](std::string_view) { return ++calls < 2; });
+    EXPECT_EQ(calls, 2);
+    EXPECT_THROW(ForEachFileLine(dir / "none", [](std::string_view) { return true; }), StoreError);
+}
+
+TEST(ReplaceFileWith, WritesWhatIsProducedOrLeavesTheFileAsItWas) {
+    TempDir dir;
+    WriteBytes(dir / "f", "old");
+    std::string expected;
+    ReplaceFileWith(dir / "f", [&](ByteSink& sink) {
+        for (int i = 0; i < 150000; ++i) {  // more than a piece, in small and large parts
+            const std::string part = std::to_string(i) + ";1\r\n";
+            sink.Append(part);
+            expected += part;
+        }
+        const std::string large(3 << 20, 'x');
+        sink.Append(large);
+        expected += large;
+    });
+    EXPECT_EQ(ReadBytes(dir / "f"), expected);
+
+    WriteBytes(dir / "f", "old");
+    EXPECT_THROW(ReplaceFileWith(dir / "f",
+                                 [](ByteSink& sink) {
+                                     sink.Append(std::string(2 << 20, 'y'));
+                                     throw StoreError("no text");
+                                 }),
+                 StoreError);
+    EXPECT_EQ(ReadBytes(dir / "f"), "old");
+    EXPECT_EQ(ListFiles(dir.path()), std::vector<std::string>{"f"});  // no temporary file left
+}
+
 TEST(TextReader, UnreadableFileReportsTheSystemReason) {
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root reads files whatever their permissions";

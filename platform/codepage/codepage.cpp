@@ -80,6 +80,30 @@ QString DecodeForDisplay(std::string_view bytes) {
     return DecodeWindows1252(bytes);
 }
 
+std::optional<std::string> EncodeWindows1252(const QString& text) {
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(text.size()));
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            bytes += static_cast<char>(c);
+            continue;
+        }
+        int found = -1;
+        for (int i = 0; i < 32; ++i) {
+            if (kHighControls[i] == c) {
+                found = i;
+                break;
+            }
+        }
+        if (found < 0) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(0x80 + found);
+    }
+    return bytes;
+}
+
 std::string EncodeTyped(const QString& text) {
     return text.toUtf8().toStdString();
 }

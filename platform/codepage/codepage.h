@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,10 +23,14 @@ QString DecodeWindows1252(std::string_view bytes);
 
 // The text to show for bytes from a state file or a file name: UTF-8 when the bytes are valid
 // UTF-8, Windows-1252 otherwise. Every character is kept, so EncodeTyped gives valid UTF-8 back
-// byte for byte. A byte-order mark at the start (from an editor that writes one) is such a
-// character, U+FEFF, which shows as nothing: the bytes are lines of a file, not a whole text
-// whose encoding it could announce, and a line that keeps it is written back unchanged.
+// byte for byte. The store's readers leave out a byte-order mark at the start of a file (it
+// says how the file is encoded); one inside a text is a character, U+FEFF, which shows as
+// nothing and is written back unchanged.
 QString DecodeForDisplay(std::string_view bytes);
+
+// The Windows-1252 bytes that DecodeWindows1252 turns into text, or nothing when the text has a
+// character that code page lacks.
+std::optional<std::string> EncodeWindows1252(const QString& text);
 
 // The bytes to store for text the user typed: UTF-8.
 std::string EncodeTyped(const QString& text);

@@ -70,5 +70,16 @@ TEST(Codepage, LeadingByteOrderMarkIsKept) {
     EXPECT_EQ(EncodeTyped(DecodeForDisplay(controls)), controls);
 }
 
+TEST(Codepage, Windows1252EncodingUndoesItsDecoding) {
+    std::string every;
+    for (int c = 1; c < 256; ++c) {
+        every += static_cast<char>(c);
+    }
+    EXPECT_EQ(EncodeWindows1252(DecodeWindows1252(every)), every);
+    EXPECT_EQ(EncodeWindows1252(QString::fromUtf8("caf\u00e9 \u20ac")), "caf\xE9 \x80");
+    EXPECT_FALSE(EncodeWindows1252(QString::fromUtf8("\u0100")));  // not in the code page
+    EXPECT_FALSE(EncodeWindows1252(QString(QChar(0x80))));          // a control it lacks
+}
+
 }  // namespace
 }  // namespace platform::codepage

@@ -17,6 +17,7 @@
 #include "app/panel/programs_page.h"
 #include "app/store/text_file.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -139,8 +140,8 @@ const Case kCases[] = {
 };
 
 // A left click on the middle of a row, pressed and released, as the list receives it.
-void ClickRow(QListWidget* list, int row) {
-    const QRect r = list->visualItemRect(list->item(row));
+void ClickRow(QAbstractItemView* list, int row) {
+    const QRect r = list->visualRect(list->model()->index(row, 0));
     const QPointF at(r.right() - 4, r.center().y());  // clear of the check box
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
         QMouseEvent e(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Programs tab under a real keyboard and mouse (see setup_input.sh for the setting): a
 # category and messages created, edited and deleted with typed text, non-ASCII included, and
-# the editing keys; Tab through the tab; the confirmations answered with Escape and Return;
-# import through the file dialog; and what happens after a category is renamed or deleted:
+# the editing keys; a file saved with a byte-order mark edited by typing its first message as
+# it reads; Tab through the tab; the confirmations answered with Escape and Return;
+# import through the file dialog (a UTF-16 file converted, a file that is no text refused); and what happens after a category is renamed or deleted:
 # nothing is highlighted on the Setup tab (View Script shows nothing), and Update and Delete of
 # a message, or Rename and Delete of a category, with no category selected say so instead of
 # doing nothing.
@@ -14,9 +15,11 @@ source "$(dirname "$0")/lib.sh"
 make_app
 put Images/AutoStart.txt '0\r\n'
 put Images/SelectedPrograms.txt 'Calm;1\r\nWork;0\r\n'
-put Data/Calm.txt 'Breathe;1\r\nSkip;0\r\n'
+put Data/Calm.txt '\xef\xbb\xbfBreathe;1\r\nSkip;0\r\n'   # saved with a byte-order mark
 put Data/Work.txt 'Focus;1\r\n'
-printf 'calm\r\n\r\nstrong\r\n' >"$work/Health.txt"
+# Health.txt in UTF-16 with its byte-order mark; photo.txt is no text.
+printf 'calm\r\n\r\nstrong\r\n' | iconv -f UTF-8 -t UTF-16 >"$work/Health.txt"
+printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR' >"$work/photo.txt"
 printf 'x\r\n' >"$work/notes.md"
 keymap_letters
 start_program
@@ -92,13 +95,20 @@ click_row ClbCategories 0    # Calm highlighted on the Setup tab
 expect_file Images/SelectedPrograms.txt 'Calm;1\r\nWork;0\r\nRuhe-\xc3\xa4\xc3\xb6;0\r\n'
 click PbEditMessages
 click_row LstBoxCategories 0
-click_row ClbMessages 0      # Breathe into the message box: Update and Delete are enabled
+click_row ClbMessages 0      # the first message reads as it is, without the file's mark
+expect_box "Breathe"
+keys ctrl+a
+typed "Breathe"              # typed as it reads: Delete finds it
+click PbMdelete
+answer "Delete this Message?" Return
+expect_file Data/Calm.txt 'Skip;0\r\n'
+click_row ClbMessages 0      # Skip into the message box: Update and Delete are enabled
 click TxtCategory
 keys ctrl+a
 typed "Ruhig"
 click PbRename
 expect_file Images/SelectedPrograms.txt 'Work;0\r\nRuhe-\xc3\xa4\xc3\xb6;0\r\nRuhig;0\r\n'
-expect_file Data/Ruhig.txt 'Breathe;1\r\nSkip;0\r\n\r\n'
+expect_file Data/Ruhig.txt 'Skip;0\r\n\r\n'
 [ ! -e "$app/Data/Calm.txt" ] || fail "the old file stayed"
 click PbMEdit                # no category selected any more
 answer "No Veltrane Program is selected" Return
@@ -112,7 +122,7 @@ answer "delete this Veltrane Program?" Return
 answer "No Veltrane Program is selected" Return
 click PbRename
 answer "No Veltrane Program is selected" Return
-expect_file Data/Ruhig.txt 'Breathe;1\r\nSkip;0\r\n\r\n'
+expect_file Data/Ruhig.txt 'Skip;0\r\n\r\n'
 expect_file Data/Work.txt 'Focus;1\r\n'
 click PBMessage
 click PbViewScript
@@ -157,6 +167,13 @@ sleep 0.5
 typed "$work/notes.md"
 keys Return
 answer "Select Text File" Return
+click PbImport
+wait_for 15 dialog_up '^Open$' || fail "no file dialog"
+sleep 0.5
+typed "$work/photo.txt"
+keys Return
+answer "is not a text file" Return
+[ ! -e "$app/Data/photo.txt" ] || fail "a file that is no text was imported"
 click PbImport
 wait_for 15 dialog_up '^Open$' || fail "no file dialog"
 sleep 0.5
