@@ -24,8 +24,10 @@ add_dependencies(kestrane quorvil)
 #                                 names the launcher's folder), so it is never written to: every
 #                                 user's state lives in $XDG_DATA_HOME/kestrane
 #   bin/kestrane                  the launcher, a link to lib/kestrane/kestrane
-#   share/applications/kestrane.desktop, share/metainfo/, share/icons/hicolor/*/apps/
-#   share/doc/kestrane/, share/man/man1/kestrane.1.gz
+#   share/applications/org.kestrane.kestrane.desktop, share/metainfo/ (the AppStream record),
+#   share/icons/hicolor/*/apps/, share/doc/kestrane/, share/man/man1/kestrane.1.gz
+# The Debian source package in debian/ installs the same files (debian/rules); the changelog
+# and copyright of the documents are debian/'s, for both packages.
 # The component "portable" (not part of a plain install) is the application folder alone,
 # unmarked, at the top of the archive: the .tar.gz.
 set(KESTRANE_INSTALL_APPDIR "lib/kestrane")
@@ -51,7 +53,8 @@ file(RELATIVE_PATH launcher_target "/prefix/bin" "/prefix/${KESTRANE_INSTALL_APP
 file(CREATE_LINK "${launcher_target}" "${generated}/kestrane" SYMBOLIC)
 install(FILES "${generated}/kestrane" DESTINATION bin COMPONENT kestrane)
 
-install(FILES "${packaging}/kestrane.desktop" DESTINATION share/applications COMPONENT kestrane)
+install(FILES "${packaging}/org.kestrane.kestrane.desktop" DESTINATION share/applications
+        COMPONENT kestrane)
 install(FILES "${packaging}/org.kestrane.kestrane.metainfo.xml" DESTINATION share/metainfo
         COMPONENT kestrane)
 foreach(size 16 22 24 32 48 64 128 256)
@@ -59,17 +62,18 @@ foreach(size 16 22 24 32 48 64 128 256)
             DESTINATION "share/icons/hicolor/${size}x${size}/apps" COMPONENT kestrane)
 endforeach()
 
-# Documents compressed as Debian wants them (gzip -9n: no name, no time stamp).
+# Documents compressed as Debian wants them (gzip -9n: no name, no time stamp); the man page
+# carries the project's version.
+configure_file("${PROJECT_SOURCE_DIR}/debian/changelog" "${generated}/changelog" COPYONLY)
+configure_file("${packaging}/kestrane.1.in" "${generated}/kestrane.1" @ONLY)
 foreach(doc changelog kestrane.1)
-    file(READ "${packaging}/${doc}" text)
-    file(WRITE "${generated}/${doc}" "${text}")
     execute_process(COMMAND gzip -9nf "${generated}/${doc}" RESULT_VARIABLE gzipped)
     if(NOT gzipped EQUAL 0)
         message(FATAL_ERROR "gzip failed on ${generated}/${doc}")
     endif()
 endforeach()
-install(FILES "${packaging}/copyright" "${generated}/changelog.gz" DESTINATION share/doc/kestrane
-        COMPONENT kestrane)
+install(FILES "${PROJECT_SOURCE_DIR}/debian/copyright" "${generated}/changelog.gz"
+        DESTINATION share/doc/kestrane COMPONENT kestrane)
 install(FILES "${generated}/kestrane.1.gz" DESTINATION share/man/man1 COMPONENT kestrane)
 
 # --- Packages ----------------------------------------------------------------------------------
