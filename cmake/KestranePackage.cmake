@@ -62,6 +62,47 @@ foreach(size 16 22 24 32 48 64 128 256)
             DESTINATION "share/icons/hicolor/${size}x${size}/apps" COMPONENT kestrane)
 endforeach()
 
+# --- One version ---------------------------------------------------------------------------
+#
+# The project's version is the one of the program (--version), the packages and the AppStream
+# record: debian/changelog's newest entry must carry it, and the record's newest release must
+# carry it with that entry's date. The man page takes both.
+file(STRINGS "${PROJECT_SOURCE_DIR}/debian/changelog" changelog_lines)
+list(GET changelog_lines 0 changelog_head)
+if(NOT changelog_head MATCHES "^kestrane \\(([^)]+)\\)")
+    message(FATAL_ERROR "debian/changelog: no version in its first line: ${changelog_head}")
+endif()
+set(changelog_version "${CMAKE_MATCH_1}")
+set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+set(month_names January February March April May June July August September October November
+    December)
+set(changelog_date "")
+foreach(line ${changelog_lines})
+    if(line MATCHES "^ -- .*>  [A-Z][a-z][a-z], ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+        list(FIND months "${CMAKE_MATCH_2}" month)
+        math(EXPR month_number "${month} + 1" OUTPUT_FORMAT DECIMAL)
+        string(LENGTH "${month_number}" length)
+        if(length EQUAL 1)
+            set(month_number "0${month_number}")
+        endif()
+        set(changelog_date "${CMAKE_MATCH_3}-${month_number}-${CMAKE_MATCH_1}")
+        list(GET month_names ${month} month_name)
+        set(KESTRANE_RELEASE_MONTH "${month_name} ${CMAKE_MATCH_3}")
+        break()
+    endif()
+endforeach()
+file(READ "${packaging}/org.kestrane.kestrane.metainfo.xml" metainfo)
+if(NOT metainfo MATCHES "<release version=\"([^\"]+)\" date=\"([^\"]+)\"")
+    message(FATAL_ERROR "the AppStream record names no release")
+endif()
+if(NOT changelog_version STREQUAL PROJECT_VERSION OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION
+   OR NOT CMAKE_MATCH_2 STREQUAL changelog_date)
+    message(FATAL_ERROR "The version is ${PROJECT_VERSION} (CMakeLists.txt), but debian/changelog's "
+            "newest entry is ${changelog_version} of ${changelog_date} and the AppStream "
+            "record's newest release ${CMAKE_MATCH_1} of ${CMAKE_MATCH_2}: give them all the "
+            "project's version and the same date.")
+endif()
+
 # Documents compressed as Debian wants them (gzip -9n: no name, no time stamp); the man page
 # carries the project's version.
 configure_file("${PROJECT_SOURCE_DIR}/debian/changelog" "${generated}/changelog" COPYONLY)
