@@ -46,7 +46,8 @@ constexpr const char* kUsage =
     "Without an option kestrane starts. With one it hands the request to the running\n"
     "kestrane and ends: --start/--stop/--toggle the flashing, --show/--hide the control\n"
     "panel, --quit ends it (options saved), --status prints running or stopped and shown or\n"
-    "hidden. Exit status 0 done, 1 none running (--start then starts one), 2 a wrong option.\n";
+    "hidden. Exit status 0 done, 1 none running (--start then starts one), 2 a wrong option.\n"
+    "--version prints the version.\n";
 
 int Refuse(const std::string& text) {
     std::fprintf(stderr, "kestrane: %s\n", text.c_str());
@@ -85,6 +86,10 @@ CommandLineOutcome HandCommandLine(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            return {0, false};
+        }
+        if (arg == "--version") {
+            std::fputs("kestrane " KESTRANE_VERSION "\n", stdout);
             return {0, false};
         }
         const RequestOption* found = nullptr;

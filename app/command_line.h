@@ -5,6 +5,7 @@
 //   --start --stop --toggle --show --hide --quit   the tray menu's entries and the Close picture
 //   --status                                       prints "running"/"stopped", "shown"/"hidden"
 //   --help                                         prints this list
+//   --version                                      prints the version (CMake's project version)
 //
 // Exit status: 0 done; 1 when no kestrane runs (or it cannot be reached, or --quit did not end
 // it), with the reason on the error output; 2 for an option it does not know. --start starts

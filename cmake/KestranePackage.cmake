@@ -24,8 +24,10 @@ add_dependencies(kestrane quorvil)
 #                                 names the launcher's folder), so it is never written to: every
 #                                 user's state lives in $XDG_DATA_HOME/kestrane
 #   bin/kestrane                  the launcher, a link to lib/kestrane/kestrane
-#   share/applications/kestrane.desktop, share/metainfo/, share/icons/hicolor/*/apps/
-#   share/doc/kestrane/, share/man/man1/kestrane.1.gz
+#   share/applications/org.kestrane.kestrane.desktop, share/metainfo/ (the AppStream record),
+#   share/icons/hicolor/*/apps/, share/doc/kestrane/, share/man/man1/kestrane.1.gz
+# The Debian source package in debian/ installs the same files (debian/rules); the changelog
+# and copyright of the documents are debian/'s, for both packages.
 # The component "portable" (not part of a plain install) is the application folder alone,
 # unmarked, at the top of the archive: the .tar.gz.
 set(KESTRANE_INSTALL_APPDIR "lib/kestrane")
@@ -51,7 +53,8 @@ file(RELATIVE_PATH launcher_target "/prefix/bin" "/prefix/${KESTRANE_INSTALL_APP
 file(CREATE_LINK "${launcher_target}" "${generated}/kestrane" SYMBOLIC)
 install(FILES "${generated}/kestrane" DESTINATION bin COMPONENT kestrane)
 
-install(FILES "${packaging}/kestrane.desktop" DESTINATION share/applications COMPONENT kestrane)
+install(FILES "${packaging}/org.kestrane.kestrane.desktop" DESTINATION share/applications
+        COMPONENT kestrane)
 install(FILES "${packaging}/org.kestrane.kestrane.metainfo.xml" DESTINATION share/metainfo
         COMPONENT kestrane)
 foreach(size 16 22 24 32 48 64 128 256)
@@ -59,17 +62,60 @@ foreach(size 16 22 24 32 48 64 128 256)
             DESTINATION "share/icons/hicolor/${size}x${size}/apps" COMPONENT kestrane)
 endforeach()
 
-# Documents compressed as Debian wants them (gzip -9n: no name, no time stamp).
+# --- One version ---------------------------------------------------------------------------
+#
+# The project's version is the one of the program (--version), the packages and the AppStream
+# record: debian/changelog's newest entry must carry it, and the record's newest release must
+# carry it with that entry's date. The man page takes both.
+file(STRINGS "${PROJECT_SOURCE_DIR}/debian/changelog" changelog_lines)
+list(GET changelog_lines 0 changelog_head)
+if(NOT changelog_head MATCHES "^kestrane \\(([^)]+)\\)")
+    message(FATAL_ERROR "debian/changelog: no version in its first line: ${changelog_head}")
+endif()
+set(changelog_version "${CMAKE_MATCH_1}")
+set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+set(month_names January February March April May June July August September October November
+    December)
+set(changelog_date "")
+set(trailer_date "[A-Z][a-z][a-z], ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+foreach(line ${changelog_lines})
+    if(line MATCHES "^ -- .*>  ${trailer_date}")
+        list(FIND months "${CMAKE_MATCH_2}" month)
+        math(EXPR month_number "${month} + 1" OUTPUT_FORMAT DECIMAL)
+        string(LENGTH "${month_number}" length)
+        if(length EQUAL 1)
+            set(month_number "0${month_number}")
+        endif()
+        set(changelog_date "${CMAKE_MATCH_3}-${month_number}-${CMAKE_MATCH_1}")
+        list(GET month_names ${month} month_name)
+        set(KESTRANE_RELEASE_MONTH "${month_name} ${CMAKE_MATCH_3}")
+        break()
+    endif()
+endforeach()
+file(READ "${packaging}/org.kestrane.kestrane.metainfo.xml" metainfo)
+if(NOT metainfo MATCHES "<release version=\"([^\"]+)\" date=\"([^\"]+)\"")
+    message(FATAL_ERROR "the AppStream record names no release")
+endif()
+if(NOT changelog_version STREQUAL PROJECT_VERSION OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION
+   OR NOT CMAKE_MATCH_2 STREQUAL changelog_date)
+    message(FATAL_ERROR "The version is ${PROJECT_VERSION} (CMakeLists.txt), but debian/changelog's "
+            "newest entry is ${changelog_version} of ${changelog_date} and the AppStream "
+            "record's newest release ${CMAKE_MATCH_1} of ${CMAKE_MATCH_2}: give them all the "
+            "project's version and the same date.")
+endif()
+
+# Documents compressed as Debian wants them (gzip -9n: no name, no time stamp); the man page
+# carries the project's version.
+configure_file("${PROJECT_SOURCE_DIR}/debian/changelog" "${generated}/changelog" COPYONLY)
+configure_file("${packaging}/kestrane.1.in" "${generated}/kestrane.1" @ONLY)
 foreach(doc changelog kestrane.1)
-    file(READ "${packaging}/${doc}" text)
-    file(WRITE "${generated}/${doc}" "${text}")
     execute_process(COMMAND gzip -9nf "${generated}/${doc}" RESULT_VARIABLE gzipped)
     if(NOT gzipped EQUAL 0)
         message(FATAL_ERROR "gzip failed on ${generated}/${doc}")
     endif()
 endforeach()
-install(FILES "${packaging}/copyright" "${generated}/changelog.gz" DESTINATION share/doc/kestrane
-        COMPONENT kestrane)
+install(FILES "${PROJECT_SOURCE_DIR}/debian/copyright" "${generated}/changelog.gz"
+        DESTINATION share/doc/kestrane COMPONENT kestrane)
 install(FILES "${generated}/kestrane.1.gz" DESTINATION share/man/man1 COMPONENT kestrane)
 
 # --- Packages ----------------------------------------------------------------------------------

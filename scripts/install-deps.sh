@@ -37,6 +37,9 @@ test=(
     xclip x11-xserver-utils
     # packages: building (cpack's .deb with its dependencies) and checking them
     dpkg-dev file lintian desktop-file-utils appstream
+    # the Debian source package in debian/: dpkg-buildpackage with dh, and autopkgtest to run
+    # its tests of the installed package (debian/tests)
+    debhelper autopkgtest
     # the compositing managers the flash window is tested and measured under (GNOME's, KDE's,
     # picom, xcompmgr; the first two need D-Bus)
     mutter kwin-x11 picom xcompmgr dbus

@@ -58,11 +58,13 @@ lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || fail "lintian found 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 dpkg-deb -e "$deb" "$work/control"
-desktop-file-validate "$root/usr/share/applications/kestrane.desktop" >"$work/desktop.log" 2>&1 ||
+entry="$root/usr/share/applications/org.kestrane.kestrane.desktop"
+desktop-file-validate "$entry" >"$work/desktop.log" 2>&1 ||
     fail "desktop-file-validate: $(cat "$work/desktop.log")"
-grep -qx 'Exec=kestrane' "$root/usr/share/applications/kestrane.desktop" || fail "menu entry Exec"
-appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >"$work/appstream.log" \
-    2>&1 || fail "appstreamcli validate failed"
+grep -qx 'Exec=kestrane' "$entry" || fail "menu entry Exec"
+appstreamcli validate --pedantic --no-net "$root"/usr/share/metainfo/*.metainfo.xml \
+    >"$work/appstream.log" 2>&1 || fail "appstreamcli validate failed"
+grep -q 'successful\.$' "$work/appstream.log" || fail "appstreamcli: $(cat "$work/appstream.log")"
 for size in 16 22 24 32 48 64 128 256; do
     icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/kestrane.png"
     [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "icon $icon"

@@ -4,8 +4,8 @@
 # reads the properties and watches the change signals as any other D-Bus client would.
 #
 #   1. None running: every request but --start ends with 1 and says so; an unknown option
-#      ends with 2; no file is touched. Without a session bus requests say so and the program
-#      runs as it always has.
+#      ends with 2; --version prints the version; no file is touched. Without a session bus
+#      requests say so and the program runs as it always has.
 #   2. --start with none running starts the program; with nothing ticked the tray menu's check
 #      says "No Messages Selected!" (the bus still answers while the box is up); --quit saves
 #      the options (a copy changed on disk meanwhile is written back) and ends it.
@@ -95,9 +95,17 @@ request 1 -display "$DISPLAY" --status
 [ "$out" = "kestrane: kestrane is not running" ] || fail "with a Qt option: $out"
 request 2 --frobnicate
 grep -q "unknown option '--frobnicate'" <<<"$out" || fail "an unknown option: $out"
+# --version answers with the project's version (read from the top-level CMakeLists.txt), none
+# running, and ahead of a request.
+version=$(sed -n 's/^project(kestrane VERSION \([0-9.]*\).*/\1/p' \
+    "$(dirname "$0")/../../CMakeLists.txt")
+request 0 --version
+[ -n "$version" ] && [ "$out" = "kestrane $version" ] || fail "--version printed \"$out\""
+request 0 --version --stop
+[ "$out" = "kestrane $version" ] || fail "--version --stop printed \"$out\""
 request 2 --stop --hide
 expect_same "$before" "a request with none running changed the files"
-say "none running: status 1 for each request, 2 for a wrong option"
+say "none running: status 1 for each request, 2 for a wrong option, --version $version"
 
 step="no session bus"
 bus=$DBUS_SESSION_BUS_ADDRESS
