@@ -10,8 +10,8 @@
 #include <QThread>
 
 #include <linux/input-event-codes.h>
-#include <cstdio>
 #include <unistd.h>
+#include <cstdio>
 
 namespace {
 // How long clients get to take up the pointer that a new session's device may give the seat.
