@@ -24,6 +24,7 @@ class QRadioButton;
 namespace kestrane {
 
 class PictureButton;
+class QuietChoicesBox;
 class ScreenChoiceBox;
 
 // The item data under which both category lists keep a category's name as the bytes the
@@ -66,6 +67,7 @@ class SetupPage : public QFrame, public CategoryCatalogue {
     PictureButton* PBFont = nullptr;
     QListWidget* LstBoxViewScript = nullptr;
     AutoStartBox* Check1 = nullptr;
+    QuietChoicesBox* FrmQuiet = nullptr;  // when to stay quiet: its button in the Timing box
     PictureButton* PbTest = nullptr;
     QLabel* LblWhiteTemp = nullptr;  // opaque box in the system's title-bar text colour
     QLabel* LblWhite = nullptr;      // the preview label on it
