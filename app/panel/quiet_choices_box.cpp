@@ -48,6 +48,9 @@ QuietChoicesBox::QuietChoicesBox(PanelContext& context, QWidget* page)
     PbQuiet->setCheckable(true);
     PbQuiet->setStyleSheet(QString::fromLatin1(kButtonStyle));
     PbQuiet->setToolTip(tr("When no message is shown"));
+    // Like the page's pictures it takes no focus, so the boxes keep theirs and the Tab order
+    // through the page stays as it was.
+    PbQuiet->setFocusPolicy(Qt::NoFocus);
 
     auto* title = new QLabel(tr("Stay quiet"), this);
     title->setObjectName(QStringLiteral("LblQuietTitle"));
