@@ -10,6 +10,7 @@
 #include "platform/session/desktop_scale.h"
 #include "platform/session/do_not_disturb.h"
 #include "platform/session/fullscreen_x11.h"
+#include "platform/session/idle_inhibit.h"
 #include "platform/session/lock_watch.h"
 #include "platform/session/pause_request.h"
 #include "platform/session/quiet_hours.h"
@@ -118,6 +119,9 @@ int main(int argc, char** argv) {
     quiet.Add(&lockWatch);
     quiet.Add(&pause);
     quiet.Add(&fullScreen);
+    // GNOME's native windows are seen by no other client: an idle inhibitor stands in.
+    platform::session::IdleInhibitWatch idleInhibit;
+    quiet.Add(&idleInhibit);
     platform::session::DoNotDisturb doNotDisturb;
     quiet.Add(&doNotDisturb);
     quiet.Add(&hours, false);
@@ -142,6 +146,7 @@ int main(int argc, char** argv) {
         hours.SetHours({c.days, c.from, c.to});
         quiet.SetEnabled(&hours, c.hours);
         quiet.SetEnabled(&fullScreen, c.fullScreen);
+        quiet.SetEnabled(&idleInhibit, c.fullScreen);
         quiet.SetEnabled(&doNotDisturb, c.doNotDisturb);
         fullScreen.Recheck();
     });

@@ -45,7 +45,9 @@ void DoNotDisturb::Start() {
     if (!bus.isConnected()) {
         return;
     }
-    bus.connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
+    // Heard from any sender: a notification service that takes its name only after this program
+    // started is not yet known by its owner here.
+    bus.connect(QString(), kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
                 SLOT(OnProperties(QString, QVariantMap, QStringList)));
     auto* owners =
         new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);

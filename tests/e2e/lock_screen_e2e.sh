@@ -20,7 +20,9 @@
 #      on, "Quiet until Mon 09:00". The file is read, never rewritten.
 #   5. Do Not Disturb: the stand-in notification service's Inhibited, then GNOME's
 #      show-banners through GSettings' keyfile backend (gsettings set): no letters and
-#      "Quiet: Do Not Disturb" while either is on, letters again after.
+#      "Quiet: Do Not Disturb" while either is on, letters again after. Then GNOME's session
+#      manager (a stand-in that appears while the program runs): the idle flag in
+#      InhibitedActions counts as a full-screen window, a suspend inhibitor (4) does not.
 #   6. A real full-screen window (xmessage made full-screen by wmctrl, active): the letters go
 #      and --status says "Quiet: a full-screen window"; they come back when it leaves
 #      full-screen; with FullScreen;0 in the quiet choices file they show over it.
@@ -204,6 +206,24 @@ inhibit_dnd() { [ "$1" = on ] && inhibited true || inhibited false; }
 gnome_dnd() { [ "$1" = on ] && banners false || banners true; }
 dnd_cycle inhibit_dnd
 dnd_cycle gnome_dnd
+step="idle inhibited"
+inhibit() {
+    gdbus call --session --dest org.gnome.SessionManager --object-path /org/gnome/SessionManager \
+        --method org.gnome.SessionManager.SetInhibitedActions "$1" >/dev/null ||
+        fail "SetInhibitedActions $1 failed"
+}
+start_standin session
+inhibit 4 # suspend only: not in the way
+sleep 1
+wait_for 6 letters || fail "no letters with only suspend inhibited"
+status_says "running|hidden|" || fail "--status with only suspend inhibited"
+inhibit 12 # idle too
+wait_for 3 no_letters || fail "the message stayed up while idle was inhibited"
+status_says "running|hidden|Quiet: a full-screen window|" ||
+    fail "--status while idle was inhibited: $("$k" --status 2>&1 | tr '\n' '|')"
+quiet_for letters 4
+inhibit 0
+wait_for 6 letters || fail "no letters once idle was no longer inhibited"
 say "Do Not Disturb: quiet under Inhibited and under show-banners off, flashing again after"
 quit
 [ ! -e "$app/Images/SelectedQuiet.txt" ] || fail "the quiet choices file was written"

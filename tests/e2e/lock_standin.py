@@ -11,7 +11,10 @@
 #                its Do Not Disturb: SetInhibited(b): the property Inhibited, announced by
 #                PropertiesChanged
 #
-#   lock_standin.py logind|screensaver|notifications
+#   session      GNOME's session manager (org.gnome.SessionManager): SetInhibitedActions(u):
+#                the property InhibitedActions, announced by PropertiesChanged
+#
+#   lock_standin.py logind|screensaver|notifications|session
 import sys
 
 import dbus
@@ -115,12 +118,40 @@ class Notifications(dbus.service.Object):
                                dbus.Array([], signature="s"))
 
 
+GSM = "org.gnome.SessionManager"
+
+
+class SessionManager(dbus.service.Object):
+    actions = 0
+
+    @dbus.service.method(PROPS, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        if interface != GSM or name != "InhibitedActions":
+            raise dbus.exceptions.DBusException("no such property",
+                                                name="org.freedesktop.DBus.Error.UnknownProperty")
+        return dbus.UInt32(self.actions)
+
+    @dbus.service.signal(PROPS, signature="sa{sv}as")
+    def PropertiesChanged(self, interface, changed, invalidated):
+        pass
+
+    @dbus.service.method(GSM, in_signature="u")
+    def SetInhibitedActions(self, actions):
+        self.actions = int(actions)
+        self.PropertiesChanged(GSM, {"InhibitedActions": dbus.UInt32(self.actions)},
+                               dbus.Array([], signature="s"))
+
+
 def main():
     DBusGMainLoop(set_as_default=True)
     if sys.argv[1] == "logind":
         bus = dbus.SystemBus()
         keep = [Manager(bus, "/org/freedesktop/login1"), Session(bus, SESSION_PATH)]
         name = dbus.service.BusName(LOGIN, bus)
+    elif sys.argv[1] == "session":
+        bus = dbus.SessionBus()
+        keep = [SessionManager(bus, "/org/gnome/SessionManager")]
+        name = dbus.service.BusName(GSM, bus)
     elif sys.argv[1] == "notifications":
         bus = dbus.SessionBus()
         keep = [Notifications(bus, "/org/freedesktop/Notifications")]
