@@ -95,16 +95,8 @@ bool ControlClient::WaitUntilGone(const std::string& owner, int timeoutMs) const
 }
 
 std::string ControlClient::Call(const char* method) const {
-    return Answer(bus_.call(ControlCall(kControlInterface, method), QDBus::Block, kCallTimeoutMs));
-}
-
-std::string ControlClient::Pause(int minutes) const {
-    QDBusMessage call = ControlCall(kControlInterface, "Pause");
-    call << minutes;
-    return Answer(bus_.call(call, QDBus::Block, kCallTimeoutMs));
-}
-
-std::string ControlClient::Answer(const QDBusMessage& reply) {
+    const QDBusMessage reply =
+        bus_.call(ControlCall(kControlInterface, method), QDBus::Block, kCallTimeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
         return {};
     }
@@ -127,8 +119,7 @@ std::optional<ControlClient::State> ControlClient::Read(std::string& error) cons
         return std::nullopt;
     }
     return State{values.value(QStringLiteral("Running")).toBool(),
-                 values.value(QStringLiteral("Visible")).toBool(),
-                 values.value(QStringLiteral("Quiet")).toString().toStdString()};
+                 values.value(QStringLiteral("Visible")).toBool()};
 }
 
 }  // namespace platform::session

@@ -50,11 +50,8 @@ void AskLater(QObject* owner, QDBusConnection bus, const QDBusMessage& call, Don
 
 }  // namespace
 
-LockWatch::LockWatch(QObject* parent) : QuietSource(parent) {}
-
-QString LockWatch::Reason() const {
-    return locked_ ? QStringLiteral("Quiet: the screen is locked") : QString();
-}
+LockWatch::LockWatch(std::function<void(bool)> changed, QObject* parent)
+    : QObject(parent), changed_(std::move(changed)) {}
 
 void LockWatch::Start() {
     WatchLogind();
@@ -223,7 +220,9 @@ void LockWatch::Report() {
         return;
     }
     locked_ = locked;
-    emit Changed();
+    if (changed_) {
+        changed_(locked);
+    }
 }
 
 }  // namespace platform::session
