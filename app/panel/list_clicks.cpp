@@ -10,23 +10,24 @@ namespace kestrane {
 namespace {
 
 // Runs `click` once for every click or keyboard move in a list, as a list's click event does:
-// when the selection changes (a press on another item, a key), and when a click changes no
-// selection (a click on the selected item again). A press that selects an item is one click,
-// not two.
-class ListClicks : public QObject {
+// when the selection changes (a press on another row, a key), and when a click changes no
+// selection (a click on the selected row again). A press that selects a row is one click, not
+// two. What reports a selection change is the caller's to connect to moved().
+class Clicks : public QObject {
   public:
-    ListClicks(QListWidget* list, std::function<void()> click)
-        : QObject(list), click_(std::move(click)) {
-        list->viewport()->installEventFilter(this);
-        connect(list, &QListWidget::itemSelectionChanged, this, [this] {
-            selectionChanged_ = true;
-            click_();
-        });
-        connect(list, &QListWidget::itemClicked, this, [this] {
+    Clicks(QAbstractItemView* view, std::function<void()> click)
+        : QObject(view), click_(std::move(click)) {
+        view->viewport()->installEventFilter(this);
+        connect(view, &QAbstractItemView::clicked, this, [this] {
             if (!selectionChanged_) {
                 click_();
             }
         });
+    }
+
+    void moved() {
+        selectionChanged_ = true;
+        click_();
     }
 
   protected:
@@ -42,44 +43,17 @@ class ListClicks : public QObject {
     bool selectionChanged_ = false;
 };
 
-// The same for the message list, a view over a model: its selection model reports the moves.
-class ViewClicks : public QObject {
-  public:
-    ViewClicks(QListView* view, std::function<void()> click)
-        : QObject(view), click_(std::move(click)) {
-        view->viewport()->installEventFilter(this);
-        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-            selectionChanged_ = true;
-            click_();
-        });
-        connect(view, &QAbstractItemView::clicked, this, [this] {
-            if (!selectionChanged_) {
-                click_();
-            }
-        });
-    }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonPress) {
-            selectionChanged_ = false;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-  private:
-    std::function<void()> click_;
-    bool selectionChanged_ = false;
-};
-
 }  // namespace
 
 void OnListClick(QListWidget* list, std::function<void()> click) {
-    new ListClicks(list, std::move(click));
+    auto* clicks = new Clicks(list, std::move(click));
+    QObject::connect(list, &QListWidget::itemSelectionChanged, clicks, &Clicks::moved);
 }
 
 void OnListClick(QListView* view, std::function<void()> click) {
-    new ViewClicks(view, std::move(click));
+    auto* clicks = new Clicks(view, std::move(click));
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, clicks,
+                     &Clicks::moved);
 }
 
 }  // namespace kestrane

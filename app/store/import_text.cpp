@@ -2,6 +2,7 @@
 
 #include "app/store/store_error.h"
 #include "app/store/text_file.h"
+#include "platform/codepage/utf8_append.h"
 
 #include <algorithm>
 
@@ -111,21 +112,7 @@ void ImportConverter::FeedText(std::string_view text, std::string& out) {
 }
 
 void ImportConverter::AppendCodePoint(char32_t c) {
-    if (c < 0x80) {
-        utf8_ += static_cast<char>(c);
-    } else if (c < 0x800) {
-        utf8_ += static_cast<char>(0xC0 | (c >> 6));
-        utf8_ += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        utf8_ += static_cast<char>(0xE0 | (c >> 12));
-        utf8_ += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        utf8_ += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        utf8_ += static_cast<char>(0xF0 | (c >> 18));
-        utf8_ += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        utf8_ += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        utf8_ += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    platform::codepage::AppendUtf8(utf8_, c);
 }
 
 void ImportConverter::FeedUtf16(std::string_view piece, std::string& out) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/codepage/utf8_append.h"
 #include "platform/com/com_api.h"
 
 namespace com = platform::com;
@@ -34,21 +35,7 @@ std::string Utf8(const std::u16string& text) {
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        platform::codepage::AppendUtf8(out, c);
     }
     return out;
 }
