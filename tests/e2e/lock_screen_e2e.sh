@@ -70,7 +70,7 @@ start_standin screensaver
 start_hidden
 wait_for 15 letters || fail "no letters before locking"
 saver true
-wait_for 3 no_letters || fail "the message stayed up after locking"
+wait_for 10 no_letters || fail "the message stayed up after locking"
 quiet_for letters 5
 running_on_bus || fail "the run ended when the screen saver locked"
 saver false
@@ -91,9 +91,9 @@ logind SetLockedHint false
 wait_for 6 letters || fail "no letters after LockedHint turned false"
 
 step="Lock signal"
-wait_for 5 letters || fail "no letters before the Lock signal"
+wait_for 20 letters || fail "no letters before the Lock signal"
 logind SendLock true
-wait_for 3 no_letters || fail "the message stayed up after the Lock signal"
+wait_for 10 no_letters || fail "the message stayed up after the Lock signal"
 quiet_for letters 5
 logind SendLock false
 wait_for 6 letters || fail "no letters after the Unlock signal"

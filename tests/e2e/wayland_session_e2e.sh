@@ -294,7 +294,7 @@ read -r px py < <(xwininfo -id "$(xdotool search --onlyvisible --name '^Event Te
     awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4} END {print x, y}') ||
     fail "the probe window is not found"
 click_at $((px + 10)) $((py + 10))
-wait_for 5 test "$(grep -c ButtonPress "$work/xev.log")" -gt "$presses" ||
+wait_for 10 test "$(grep -c ButtonPress "$work/xev.log")" -gt "$presses" ||
     fail "the probe window does not see clicks at all"
 say "a click on the letters reached the window beneath"
 

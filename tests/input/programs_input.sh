@@ -151,12 +151,12 @@ say "rename and delete: nothing highlighted, no silent failure"
 step="help"
 click PbEditMessages
 point PbHelpPrograms
-wait_for 5 popup_shown TxtHelpProgramPanel || fail "no help panel on the Programs tab"
+wait_for 10 popup_shown TxtHelpProgramPanel || fail "no help panel on the Programs tab"
 click TxtHelpProgramPanel    # a click keeps it up; the background takes it away
 sleep 0.5
 popup_shown TxtHelpProgramPanel || fail "the help panel went on a click"
 point Image2Spot
-wait_for 5 popup_hidden TxtHelpProgramPanel || fail "the help panel stayed over the background"
+wait_for 10 popup_hidden TxtHelpProgramPanel || fail "the help panel stayed over the background"
 
 step="import"
 click PbImport

@@ -84,7 +84,7 @@ start_program
 click CboScreen
 keys Down Return
 choice_written() { bytes_are Images/SelectedScreen.txt 'Screen;Pointer\r\n' 2>/dev/null; }
-wait_for 5 choice_written || fail "the choice was not written"
+wait_for 10 choice_written || fail "the choice was not written"
 [ "$(od -An -tx1 -v "$app/Images/SelectedOptions.txt")" = "$options" ] ||
     fail "the options file changed"
 click PbStart

@@ -151,23 +151,23 @@ expect_options 255 471 1 Center
 
 step="help text"
 point PbSetUpHelp            # the help panel comes up; its text can be selected and copied
-wait_for 5 popup_shown TxtSetUpHelp || fail "no help panel"
+wait_for 10 popup_shown TxtSetUpHelp || fail "no help panel"
 click TxtSetUpHelp
 clip_reset
 keys ctrl+a ctrl+c
 clipboard | tr '\r\n' '  ' | grep -q "Press Test.*in this window's own typeface" ||
     fail "the help says the preview uses the chosen font"
 point Image1Gap
-wait_for 5 popup_hidden TxtSetUpHelp || fail "the help panel stayed"
+wait_for 10 popup_hidden TxtSetUpHelp || fail "the help panel stayed"
 
 step="View Script"
 click PbViewScript           # Work is highlighted: its message shows
-wait_for 5 popup_shown LstBoxViewScript || fail "View Script does not show the highlighted category"
+wait_for 10 popup_shown LstBoxViewScript || fail "View Script does not show the highlighted category"
 click LstBoxViewScript 20 8  # pointing at it and clicking it keeps it up
 sleep 0.5
 popup_shown LstBoxViewScript || fail "the View Script list went on a click"
 point Image1Gap               # moving over the page background hides it
-wait_for 5 popup_hidden LstBoxViewScript || fail "the View Script list stayed"
+wait_for 10 popup_hidden LstBoxViewScript || fail "the View Script list stayed"
 
 step="colour and font dialogs"
 click PbColor

@@ -141,7 +141,7 @@ put Images/SelectedScreen.txt 'Screen;Every\r\n'
 kestrane=$!
 procs+=($kestrane)
 wait_for 30 letters_up || fail "no letters on screen"
-wait_for 5 both_up || fail "the letters on one output only: $g1/$g2 green pixels"
+wait_for 10 both_up || fail "the letters on one output only: $g1/$g2 green pixels"
 say "letters up above the full-screen native window, and on the second output with them"
 
 # Up and down, as the captures see it: the moments each state was first seen.
@@ -171,8 +171,8 @@ for c in "${changes[@]}"; do
 done
 say "seen in 9 s:${report:- nothing changed} (display 2000 ms, pause 1000 ms)"
 [ "$ups" -ge 2 ] || fail "the letters did not come back twice in 9 s: ${changes[*]}"
-[ "$state" = up ] || wait_for 5 letters_up || fail "no letters after the last pause"
-wait_for 5 letters_gone || fail "the letters stay"
+[ "$state" = up ] || wait_for 10 letters_up || fail "no letters after the last pause"
+wait_for 10 letters_gone || fail "the letters stay"
 say "letters came and went ${ups} times more"
 
 # The session locked and unlocked.
@@ -184,7 +184,7 @@ say "locked: no letters for 4 s; unlocked: letters again"
 
 step=clicks
 # A pure green pixel of the letters, in screen coordinates.
-wait_for 5 letters_up || fail "no letters to click"
+wait_for 10 letters_up || fail "no letters to click"
 read -r lx ly < <(convert "$work/shot.ppm" -depth 8 txt:- | awk -F'[,: ()]+' \
     'NR > 1 && $3 < 40 && $4 > 230 && $5 < 40 && !n++ { print $1, $2 }')
 [ -n "$lx" ] || fail "no letter pixel to click"
@@ -196,19 +196,19 @@ click() {
     swaymsg -q seat seat0 cursor release button1
 }
 # Clicked as soon as the next message is seen, so that it is still up.
-wait_for 5 letters_gone || fail "the letters stay"
-wait_for 5 letters_up || fail "no letters after a pause"
+wait_for 10 letters_gone || fail "the letters stay"
+wait_for 10 letters_up || fail "no letters after a pause"
 before=$(presses)
 click
 letters_up || fail "the letters went before the click was over"
-wait_for 5 test "$(presses)" -gt "$before" ||
+wait_for 10 test "$(presses)" -gt "$before" ||
     fail "a click on the letters at $x,$y did not reach the window beneath"
 grep -qx "press $x $y" "$work/presses" || fail "the click arrived elsewhere: $(tail -n 1 "$work/presses")"
 say "a click on the letters at $x,$y reached the native window beneath"
-wait_for 5 letters_gone || fail "the letters stay"
+wait_for 10 letters_gone || fail "the letters stay"
 before=$(presses)
 click
-wait_for 5 test "$(presses)" -gt "$before" ||
+wait_for 10 test "$(presses)" -gt "$before" ||
     fail "a click between two messages at $x,$y did not reach the window beneath"
 say "a click at the same point between two messages reached it too"
 
@@ -240,10 +240,10 @@ output_letters_gone() { ! letters_at >/dev/null; }
 next_letters() {
     local i
     for i in 1 2; do
-        wait_for 5 output_letters_gone && wait_for 5 output_letters_up || return 1
+        wait_for 10 output_letters_gone && wait_for 10 output_letters_up || return 1
     done
 }
-wait_for 5 output_letters_up || fail "no letters at scale 1"
+wait_for 10 output_letters_up || fail "no letters at scale 1"
 read -r _ h1 _ _ e1 < <(letters_at) || fail "no letters at scale 1"
 for scale in 2 1.5; do
     swaymsg -q output HEADLESS-1 scale "$scale"

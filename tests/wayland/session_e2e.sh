@@ -147,30 +147,46 @@ start_program 300 1
 
 # --- 1. Every message seen, none lingering -----------------------------------------------------
 
-mkdir "$out/shots"
-chown "$user" "$out/shots"
 watch_for() {
     local end=$((SECONDS + $1))
     while [ "$SECONDS" -lt "$end" ]; do
         capture "$out/shots/$(date +%s%N).ppm" "$area"
     done
 }
-watch_for 16
-kill -0 "$program" 2>/dev/null || fail "the program ended"
-# One line per capture: its time in milliseconds and whether the letters were there.
-for f in "$out"/shots/*.ppm; do
-    t=$(basename "$f" .ppm)
-    echo "$((t / 1000000)) $([ "$(green "$f")" -gt 50 ] && echo 1 || echo 0)"
-done >"$work/trace"
-read -r seen longest_gap longest_on < <(awk '
-    NR == 1 { start = $1 }
-    $2 == 1 && !on { if (n++) { g = $1 - last; if (g > gap) gap = g } last = $1; from = $1; on = 1 }
-    $2 == 1 { upto = $1 }
-    $2 == 0 && on { on = 0; if (upto - from > long) long = upto - from }
-    END { print n + 0, gap + 0, long + 0 }' "$work/trace")
-say "$seen messages seen in $(wc -l <"$work/trace") captures; longest gap between two" \
-    "${longest_gap} ms, longest seen ${longest_on} ms"
+# One line per capture: its time in milliseconds and whether the letters were there. A gap
+# between two messages says one was lost only where the captures came often enough to see a
+# 300 ms message (every one within 250 ms of the last); where a starved machine captured less
+# often the gap is not judged, and the screen is watched again.
+watch_once() {
+    rm -rf "$out/shots"
+    mkdir "$out/shots"
+    chown "$user" "$out/shots"
+    watch_for 16
+    kill -0 "$program" 2>/dev/null || fail "the program ended"
+    for f in "$out"/shots/*.ppm; do
+        t=$(basename "$f" .ppm)
+        echo "$((t / 1000000)) $([ "$(green "$f")" -gt 50 ] && echo 1 || echo 0)"
+    done >"$work/trace"
+    read -r seen longest_gap longest_on blind < <(awk '
+        NR > 1 && $1 - prev > dt { dt = $1 - prev }
+        { prev = $1 }
+        $2 == 1 && !on {
+            if (n++) { g = $1 - last; if (dt < 250) { if (g > gap) gap = g } else blind++ }
+            last = $1; from = $1; on = 1; dt = 0
+        }
+        $2 == 1 { upto = $1 }
+        $2 == 0 && on { on = 0; if (upto - from > long) long = upto - from }
+        END { print n + 0, gap + 0, long + 0, blind + 0 }' "$work/trace")
+    say "$seen messages seen in $(wc -l <"$work/trace") captures; longest judged gap between" \
+        "two ${longest_gap} ms ($blind not judged: captures too far apart), longest seen" \
+        "${longest_on} ms"
+}
+for watch in 1 2 3; do
+    watch_once
+    [ "$blind" -gt 2 ] || break
+done
 [ "$seen" -ge 6 ] || fail "only $seen messages seen in 16 s"
+[ "$blind" -le 2 ] || fail "the captures came too seldom to judge three times in a row"
 [ "$longest_gap" -lt 2200 ] || fail "a message was lost: $longest_gap ms between two"
 [ "$longest_on" -lt 1000 ] || fail "a message lingered: seen for $longest_on ms"
 

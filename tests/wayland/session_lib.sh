@@ -113,7 +113,7 @@ sway_click() {
     before=$(grep -c ok "$work/pointer.out" || true)
     echo "click $1 $2" >&7
     answered() { [ "$(grep -c ok "$work/pointer.out")" -gt "$before" ]; }
-    wait_for 5 answered || fail "the click hung"
+    wait_for 10 answered || fail "the click hung"
 }
 sway_session_stop() { exec 7>&- 2>/dev/null || true; }
 sway_frames() { as_user "$tools/sway_frames" "$@"; }
@@ -277,7 +277,7 @@ start_session() {
     procs+=($!)
     wait_for 20 grep -q ready "$out/presses" 2>/dev/null || fail "the native window did not come up"
     click 20 20
-    wait_for 5 more_presses 0 || fail "the native window gets no clicks at all"
+    wait_for 10 more_presses 0 || fail "the native window gets no clicks at all"
 }
 presses() { grep -c '^press' "$out/presses" || true; }
 more_presses() { [ "$(presses)" -gt "$1" ]; }
