@@ -231,6 +231,14 @@ void ProgramsPage::LoadMessageList() {
     }
 }
 
+void ProgramsPage::AfterListChange() {
+    ClearCurrentMessage();
+    if (const auto name = SelectedCategoryName()) {
+        TxtCategory->setText(DisplayText(*name));
+    }
+    Live = true;
+}
+
 int ProgramsPage::SelectedCategoryRow() const {
     const QList<QListWidgetItem*> selected = LstBoxCategories->selectedItems();
     return selected.isEmpty() ? -1 : LstBoxCategories->row(selected.first());
