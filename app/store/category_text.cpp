@@ -346,25 +346,37 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, Categor
     // One pass writes both files: the category file, and the temporary file that stays behind
     // with the file's lines (empty ones included) that are kept, followed by CR LF. The
     // temporary file is complete before the category file takes its new bytes.
+    // A category file that cannot take its new bytes leaves no temporary file either.
+    const auto orNothing = [&](const std::function<void()>& write) {
+        try {
+            write();
+        } catch (const StoreError&) {
+            RemoveQuietly(temp);
+            throw;
+        }
+    };
     if (held.InWrittenForm()) {
-        ReplaceFileWith(path, [&](ByteSink& sink) {
-            ReplaceFileWith(
-                temp,
-                [&](ByteSink& scratch) {
-                    size_t pos = held.begin_;
-                    for (size_t i = 0; i < held.Count(); ++i) {
-                        if (held.Matches(i, text)) {
-                            const std::string_view kept = bytes.substr(pos, held.starts_[i] - pos);
-                            sink.Append(kept);
-                            scratch.Append(kept);
-                            pos = held.starts_[i] + text.size() + 4;
+        orNothing([&] {
+            ReplaceFileWith(path, [&](ByteSink& sink) {
+                ReplaceFileWith(
+                    temp,
+                    [&](ByteSink& scratch) {
+                        size_t pos = held.begin_;
+                        for (size_t i = 0; i < held.Count(); ++i) {
+                            if (held.Matches(i, text)) {
+                                const std::string_view kept =
+                                    bytes.substr(pos, held.starts_[i] - pos);
+                                sink.Append(kept);
+                                scratch.Append(kept);
+                                pos = held.starts_[i] + text.size() + 4;
+                            }
                         }
-                    }
-                    sink.Append(bytes.substr(pos));
-                    scratch.Append(bytes.substr(pos));
-                    scratch.Append("\r\n");
-                },
-                Durability::Scratch);
+                        sink.Append(bytes.substr(pos));
+                        scratch.Append(bytes.substr(pos));
+                        scratch.Append("\r\n");
+                    },
+                    Durability::Scratch);
+            });
         });
         if (changing) {
             changing();
@@ -391,7 +403,7 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, Categor
             }
         },
         Durability::Scratch);
-    ReplaceFile(path, out);
+    orNothing([&] { ReplaceFile(path, out); });
     if (changing) {
         changing();
     }
