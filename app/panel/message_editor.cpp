@@ -75,7 +75,7 @@ void MessageEditor::PbMadd_Click() {
     // The text is used exactly as typed, surrounding spaces included.
     const std::string text = typed.toUtf8().toStdString();
     try {
-        AppendMessage(page_.AppFolder(), *category, text);
+        AppendMessage(page_.AppFolder(), *category, page_.MessageModel().Held(), text);
     } catch (const StoreError& e) {
         page_.Report(e.description());
         return;

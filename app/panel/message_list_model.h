@@ -53,6 +53,13 @@ class MessageListModel : public QAbstractListModel {
     const CategoryText& Held() const { return held_; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // As the list model's, without its virtual calls: a view lays out every row through it.
+    QModelIndex index(int row, int column = 0,
+                      const QModelIndex& parent = QModelIndex()) const override {
+        return column == 0 && row >= 0 && row < RowCount() && !parent.isValid()
+                   ? createIndex(row, 0)
+                   : QModelIndex();
+    }
     QVariant data(const QModelIndex& index, int role) const override;
     // A check mark changed (by the user or from code) is the only change a row takes.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;

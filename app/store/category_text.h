@@ -84,6 +84,11 @@ class CategoryText : public MessageItemsView {
 // file has its new bytes, just before `held` changes.
 void RewriteFromList(const std::filesystem::path& appFolder, std::string_view name,
                      CategoryText& held);
+// Writes text;1 behind the file's last line as AppendMessage does; while `held` is in the written
+// form, the new file is written from it rather than from the file. `held` itself is not changed
+// (its Append follows once the file has the line).
+void AppendMessage(const std::filesystem::path& appFolder, std::string_view name,
+                   const CategoryText& held, std::string_view text);
 void UpdateMessageText(const std::filesystem::path& appFolder, std::string_view name,
                        CategoryText& held, std::string_view oldText, std::string_view newText,
                        const CategoryList& catalogue, const std::function<void()>& changing = {});

@@ -43,8 +43,9 @@ class CategoryTextTest : public ::testing::Test {
 };
 
 TEST_F(CategoryTextTest, RewritesOfTheWrittenFormChangeTheHeldBytesInPlace) {
-    Load("\xEF\xBB\xBF"
-         "a;1\r\nbb;0\r\nc;1\r\nbb;1\r\nlast;1\r\n");
+    Load(
+        "\xEF\xBB\xBF"
+        "a;1\r\nbb;0\r\nc;1\r\nbb;1\r\nlast;1\r\n");
     EXPECT_TRUE(held.InWrittenForm());  // the mark is no text and is never written
 
     held.SetIncluded(1, true);
@@ -68,7 +69,9 @@ TEST_F(CategoryTextTest, RewritesOfTheWrittenFormChangeTheHeldBytesInPlace) {
     DeleteMessageText(app.path(), "Calm", held, "x", catalogue, changing);
     ExpectHeldIsFile("a;1\r\nc;1\r\ntail;0\r\n");
     EXPECT_EQ(ReadBytes(Data("Calmtemp.txt")), "a;1\r\nc;1\r\ntail;0\r\n\r\n");
+    AppendMessage(app.path(), "Calm", held, "new");
     held.Append("new", true);
+    ExpectHeldIsFile("a;1\r\nc;1\r\ntail;0\r\nnew;1\r\n");
     DeleteMessageText(app.path(), "Calm", held, "a", catalogue, changing);
     EXPECT_EQ(Held(held), (MessageList{{"c", true}, {"tail", false}, {"new", true}}));
     UpdateMessageText(app.path(), "Calm", held, "c", "c2", catalogue, changing);
@@ -110,6 +113,8 @@ TEST_F(CategoryTextTest, AFileInAnotherFormIsRewrittenByTheLineRules) {
     // The list's rewrite brings the held bytes into the written form; appends after a last
     // line without its end stay lines of their own.
     Load("x;1;y\r\nz;2\r\nend;0");
+    AppendMessage(app.path(), "Calm", held, "new");  // from the file, which keeps its bytes
+    EXPECT_EQ(ReadBytes(Data("Calm.txt")), "x;1;y\r\nz;2\r\nend;0\r\nnew;1\r\n");
     held.Append("new", true);
     RewriteFromList(app.path(), "Calm", held);
     ExpectHeldIsFile("x;1\r\nz;0\r\nend;0\r\nnew;1\r\n");
