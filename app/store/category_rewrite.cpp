@@ -33,6 +33,23 @@ fs::path CheckRewrite(const fs::path& appFolder, std::string_view name) {
     return path;
 }
 
+// Whether the held bytes can stand for the file's: a file of another size (made or changed by
+// another program since it was read, or not read at all) is read again.
+bool HoldsFile(const CategoryText& held, const fs::path& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    return !ec && size == held.Size();
+}
+
+// The text a rewrite works from: held, or the file read afresh into fresh.
+CategoryText& Source(CategoryText& held, const fs::path& path, CategoryText& fresh) {
+    if (HoldsFile(held, path)) {
+        return held;
+    }
+    fresh.Load(ReadFileBytes(path));
+    return fresh;
+}
+
 // A text that a line in the written form can hold: no ";" and no line end.
 bool PlainText(std::string_view text) {
     return text.find_first_of(";\r\n") == std::string_view::npos;
@@ -50,13 +67,14 @@ void RewriteFromList(const fs::path& appFolder, std::string_view name, CategoryT
 
 void AppendMessage(const fs::path& appFolder, std::string_view name, const CategoryText& held,
                    std::string_view text) {
+    const fs::path path = CategoryFilePath(appFolder, name);
     const auto written = held.AsWritten();
-    if (!written) {
+    if (!written || !HoldsFile(held, path)) {
         AppendMessage(appFolder, name, text);
         return;
     }
-    const fs::path path = CategoryFilePath(appFolder, name);
     CheckNoLinkOutside(appFolder, path);
+    ReadFileInPieces(path, [](std::string_view) { return false; });
     const TextWriter check(path, WriteMode::Append);  // the checks of opening it for appending
     ReplaceFileWith(path, [&](ByteSink& sink) {
         sink.Append(*written);
@@ -65,13 +83,20 @@ void AppendMessage(const fs::path& appFolder, std::string_view name, const Categ
     });
 }
 
-void UpdateMessageText(const fs::path& appFolder, std::string_view name, CategoryText& held,
+void UpdateMessageText(const fs::path& appFolder, std::string_view name, CategoryText& target,
                        std::string_view oldText, std::string_view newText,
                        const CategoryList& catalogue, const std::function<void()>& changing) {
     const fs::path temp = CategoryTempFilePath(appFolder, name);
     CheckNoCategoryUsesTempFile(name, catalogue, temp);
     CheckNoLinkOutside(appFolder, temp);
     const fs::path path = CheckRewrite(appFolder, name);
+    CategoryText fresh;
+    CategoryText& held = Source(target, path, fresh);
+    const auto done = [&] {
+        if (&held != &target) {
+            target = std::move(fresh);
+        }
+    };
     const std::string_view bytes = held.bytes_;
     if (held.InWrittenForm() && PlainText(newText)) {
         ReplaceFileWith(path, [&](ByteSink& sink) {
@@ -89,6 +114,7 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
             changing();
         }
         held.ReplaceTexts(oldText, newText);
+        done();
     } else {
         // Line by line: a matching line gets the new text and keeps what follows its text; the
         // new bytes split at their line ends as reading them would split them, empty lines
@@ -118,6 +144,7 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
             changing();
         }
         held.Load(std::move(out));
+        done();
     }
     // The temporary file a Delete left behind goes, as after an update through it.
     if (FileExists(temp)) {
@@ -125,13 +152,20 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
     }
 }
 
-void DeleteMessageText(const fs::path& appFolder, std::string_view name, CategoryText& held,
+void DeleteMessageText(const fs::path& appFolder, std::string_view name, CategoryText& target,
                        std::string_view text, const CategoryList& catalogue,
                        const std::function<void()>& changing) {
     const fs::path temp = CategoryTempFilePath(appFolder, name);
     CheckNoCategoryUsesTempFile(name, catalogue, temp);
     CheckNoLinkOutside(appFolder, temp);
     const fs::path path = CheckRewrite(appFolder, name);
+    CategoryText fresh;
+    CategoryText& held = Source(target, path, fresh);
+    const auto done = [&] {
+        if (&held != &target) {
+            target = std::move(fresh);
+        }
+    };
     const std::string_view bytes = held.bytes_;
     const std::string_view all = bytes.substr(held.begin_);
     // One pass writes both files: the category file, and the temporary file that stays behind
@@ -173,6 +207,7 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, Categor
             changing();
         }
         held.RemoveTexts(text);
+        done();
         return;
     }
     std::string out;
@@ -199,6 +234,7 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, Categor
         changing();
     }
     held.Load(std::move(out));
+    done();
 }
 
 }  // namespace kestrane

@@ -35,6 +35,8 @@ class CategoryText : public MessageItemsView {
     void Load(std::string bytes, Rows rows = Rows::Every);
     void Clear() { Load({}); }
 
+    // The number of bytes held (the file's size when they are the file's).
+    size_t Size() const { return bytes_.size(); }
     size_t Count() const override { return starts_.size(); }
     std::string_view Text(size_t i) const override;
     bool Included(size_t i) const override { return included_[i]; }
@@ -79,7 +81,8 @@ class CategoryText : public MessageItemsView {
 // The rewrites of a category whose text is held, each one streamed rewrite of the file, after
 // which `held` holds the new bytes. They act as the functions of the same names in
 // category_file.h on the file's bytes, and refuse the same way; the file must still be there
-// and readable (it is not read again: no other program writes the Data folder meanwhile).
+// and readable. Append, Update and Delete read it again when its size is not that of the held
+// bytes (another program changed it, or it was not there when they were read).
 // On failure the file and `held` stay as they were; changing, when given, is called once the
 // file has its new bytes, just before `held` changes.
 void RewriteFromList(const std::filesystem::path& appFolder, std::string_view name,

@@ -120,5 +120,20 @@ TEST_F(CategoryTextTest, AFileInAnotherFormIsRewrittenByTheLineRules) {
     ExpectHeldIsFile("x;1\r\nz;0\r\nend;0\r\nnew;1\r\n");
 }
 
+TEST_F(CategoryTextTest, AFileChangedBehindTheHeldBytesIsReadAgainNotOverwritten) {
+    Load("a;1\r\n");
+    WriteBytes(Data("Calm.txt"), "a;1\r\nb;1\r\nzz;0\r\n");
+    DeleteMessageText(app.path(), "Calm", held, "a", catalogue);
+    ExpectHeldIsFile("b;1\r\nzz;0\r\n");
+    WriteBytes(Data("Calm.txt"), "b;1\r\nzz;0\r\nmore;1\r\n");
+    UpdateMessageText(app.path(), "Calm", held, "zz", "z", catalogue);
+    ExpectHeldIsFile("b;1\r\nz;0\r\nmore;1\r\n");
+
+    // Held while the file was missing: an append keeps what the file holds now.
+    held.Clear();
+    AppendMessage(app.path(), "Calm", held, "new");
+    EXPECT_EQ(ReadBytes(Data("Calm.txt")), "b;1\r\nz;0\r\nmore;1\r\nnew;1\r\n");
+}
+
 }  // namespace
 }  // namespace kestrane
