@@ -24,21 +24,28 @@ void MessageListModel::Append(std::string_view text, bool checked) {
 
 void MessageListModel::Change(
     const std::function<void(CategoryText& held, const Changing& changing)>& change) {
-    bool begun = false;
-    const Changing changing = [&] {
-        beginResetModel();
-        begun = true;
+    bool reset = false, kept = false;
+    const Changing changing = [&](bool rowsKept) {
+        kept = rowsKept;
+        if (!rowsKept) {
+            beginResetModel();
+            reset = true;
+        }
     };
     try {
         change(held_, changing);
     } catch (...) {
-        if (begun) {
+        if (reset) {
             endResetModel();
         }
         throw;
     }
-    if (begun) {
+    if (reset) {
         endResetModel();
+    } else if (kept && RowCount() > 0) {
+        // The same rows with other texts: a view repaints, it need not lay out a million rows.
+        emit dataChanged(index(0), index(RowCount() - 1),
+                         {Qt::DisplayRole, Qt::EditRole, kBytesRole});
     }
 }
 

@@ -35,11 +35,11 @@ class MessageListModel : public QAbstractListModel {
     void Clear();
     // Appends a message with the given check mark.
     void Append(std::string_view text, bool checked);
-    // Runs change on the held text (a rewrite that changes messages in place); when change
-    // calls the function it is given, just before the held text changes, the rows are reset
-    // around the change (the views keep no current row); a change that fails before changes
-    // no row.
-    using Changing = std::function<void()>;
+    // Runs change on the held text (a rewrite that changes messages in place). Change calls the
+    // function it is given just before the held text changes, saying whether the rows stay (only
+    // texts change: the rows are reported changed) or may come and go (the rows are reset); a
+    // change that fails before that changes no row.
+    using Changing = std::function<void(bool rowsKept)>;
     void Change(const std::function<void(CategoryText& held, const Changing& changing)>& change);
 
     int RowCount() const { return static_cast<int>(held_.Count()); }

@@ -38,7 +38,7 @@ fs::path CheckRewrite(const fs::path& appFolder, std::string_view name) {
 bool HoldsFile(const CategoryText& held, const fs::path& path) {
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
-    return !ec && size == held.Size();
+    return !ec && held.SizeFits(size);
 }
 
 // The text a rewrite works from: held, or the file read afresh into fresh.
@@ -85,7 +85,8 @@ void AppendMessage(const fs::path& appFolder, std::string_view name, const Categ
 
 void UpdateMessageText(const fs::path& appFolder, std::string_view name, CategoryText& target,
                        std::string_view oldText, std::string_view newText,
-                       const CategoryList& catalogue, const std::function<void()>& changing) {
+                       const CategoryList& catalogue,
+                       const std::function<void(bool rowsKept)>& changing) {
     const fs::path temp = CategoryTempFilePath(appFolder, name);
     CheckNoCategoryUsesTempFile(name, catalogue, temp);
     CheckNoLinkOutside(appFolder, temp);
@@ -111,7 +112,7 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
             sink.Append(bytes.substr(pos));
         });
         if (changing) {
-            changing();
+            changing(&held == &target);  // the same rows, only texts changed
         }
         held.ReplaceTexts(oldText, newText);
         done();
@@ -141,7 +142,7 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
         });
         ReplaceFile(path, out);
         if (changing) {
-            changing();
+            changing(false);
         }
         held.Load(std::move(out));
         done();
@@ -154,7 +155,7 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
 
 void DeleteMessageText(const fs::path& appFolder, std::string_view name, CategoryText& target,
                        std::string_view text, const CategoryList& catalogue,
-                       const std::function<void()>& changing) {
+                       const std::function<void(bool rowsKept)>& changing) {
     const fs::path temp = CategoryTempFilePath(appFolder, name);
     CheckNoCategoryUsesTempFile(name, catalogue, temp);
     CheckNoLinkOutside(appFolder, temp);
@@ -204,7 +205,7 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, Categor
             });
         });
         if (changing) {
-            changing();
+            changing(false);
         }
         held.RemoveTexts(text);
         done();
@@ -231,7 +232,7 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, Categor
         Durability::Scratch);
     orNothing([&] { ReplaceFile(path, out); });
     if (changing) {
-        changing();
+        changing(false);
     }
     held.Load(std::move(out));
     done();

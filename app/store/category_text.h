@@ -35,8 +35,11 @@ class CategoryText : public MessageItemsView {
     void Load(std::string bytes, Rows rows = Rows::Every);
     void Clear() { Load({}); }
 
-    // The number of bytes held (the file's size when they are the file's).
-    size_t Size() const { return bytes_.size(); }
+    // Whether a file of this size can hold the held bytes: with or without the byte-order mark
+    // they began with (a rewrite writes none).
+    bool SizeFits(std::uintmax_t size) const {
+        return size == bytes_.size() || size == bytes_.size() - begin_;
+    }
     size_t Count() const override { return starts_.size(); }
     std::string_view Text(size_t i) const override;
     bool Included(size_t i) const override { return included_[i]; }
@@ -57,10 +60,10 @@ class CategoryText : public MessageItemsView {
   private:
     friend void UpdateMessageText(const std::filesystem::path&, std::string_view, CategoryText&,
                                   std::string_view, std::string_view, const CategoryList&,
-                                  const std::function<void()>&);
+                                  const std::function<void(bool)>&);
     friend void DeleteMessageText(const std::filesystem::path&, std::string_view, CategoryText&,
                                   std::string_view, const CategoryList&,
-                                  const std::function<void()>&);
+                                  const std::function<void(bool)>&);
 
     bool Matches(size_t i, std::string_view text) const;
     // Gives every message whose text is oldText the text newText, in place (written form, a
@@ -84,7 +87,8 @@ class CategoryText : public MessageItemsView {
 // and readable. Append, Update and Delete read it again when its size is not that of the held
 // bytes (another program changed it, or it was not there when they were read).
 // On failure the file and `held` stay as they were; changing, when given, is called once the
-// file has its new bytes, just before `held` changes.
+// file has its new bytes, just before `held` changes, with whether its messages stay the same
+// rows (only texts change) or rows may come and go.
 void RewriteFromList(const std::filesystem::path& appFolder, std::string_view name,
                      CategoryText& held);
 // Writes text;1 behind the file's last line as AppendMessage does; while `held` is in the written
@@ -94,9 +98,10 @@ void AppendMessage(const std::filesystem::path& appFolder, std::string_view name
                    const CategoryText& held, std::string_view text);
 void UpdateMessageText(const std::filesystem::path& appFolder, std::string_view name,
                        CategoryText& held, std::string_view oldText, std::string_view newText,
-                       const CategoryList& catalogue, const std::function<void()>& changing = {});
+                       const CategoryList& catalogue,
+                       const std::function<void(bool)>& changing = {});
 void DeleteMessageText(const std::filesystem::path& appFolder, std::string_view name,
                        CategoryText& held, std::string_view text, const CategoryList& catalogue,
-                       const std::function<void()>& changing = {});
+                       const std::function<void(bool)>& changing = {});
 
 }  // namespace kestrane

@@ -54,9 +54,14 @@ TEST_F(CategoryTextTest, RewritesOfTheWrittenFormChangeTheHeldBytesInPlace) {
 
     // Longer, shorter and equally long texts, each on every line that has the old one.
     int changes = 0;
-    const auto changing = [&] { ++changes; };
+    bool rowsKept = false;
+    const auto changing = [&](bool kept) {
+        ++changes;
+        rowsKept = kept;
+    };
     UpdateMessageText(app.path(), "Calm", held, "bb", "longer text", catalogue, changing);
     ExpectHeldIsFile("a;1\r\nlonger text;1\r\nc;1\r\nlonger text;1\r\nlast;1\r\n");
+    EXPECT_TRUE(rowsKept);
     UpdateMessageText(app.path(), "Calm", held, "longer text", "x", catalogue, changing);
     ExpectHeldIsFile("a;1\r\nx;1\r\nc;1\r\nx;1\r\nlast;1\r\n");
     UpdateMessageText(app.path(), "Calm", held, "last", "tail", catalogue, changing);
@@ -68,6 +73,7 @@ TEST_F(CategoryTextTest, RewritesOfTheWrittenFormChangeTheHeldBytesInPlace) {
     // Delete drops every line of the text and leaves the temporary file; Update removes it.
     DeleteMessageText(app.path(), "Calm", held, "x", catalogue, changing);
     ExpectHeldIsFile("a;1\r\nc;1\r\ntail;0\r\n");
+    EXPECT_FALSE(rowsKept);
     EXPECT_EQ(ReadBytes(Data("Calmtemp.txt")), "a;1\r\nc;1\r\ntail;0\r\n\r\n");
     AppendMessage(app.path(), "Calm", held, "new");
     held.Append("new", true);
