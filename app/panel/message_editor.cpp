@@ -4,6 +4,7 @@
 #include "app/panel/message_list_model.h"
 #include "app/panel/programs_page.h"
 #include "app/store/category_file.h"
+#include "app/store/category_text.h"
 #include "app/store/store_error.h"
 
 #include <QLineEdit>
@@ -74,7 +75,7 @@ void MessageEditor::PbMadd_Click() {
     // The text is used exactly as typed, surrounding spaces included.
     const std::string text = typed.toUtf8().toStdString();
     try {
-        AppendMessage(page_.AppFolder(), *category, text);
+        AppendMessage(page_.AppFolder(), *category, page_.MessageModel().Held(), text);
     } catch (const StoreError& e) {
         page_.Report(e.description());
         return;
@@ -104,15 +105,19 @@ void MessageEditor::PbMEdit_Click() {
     }
     const std::string oldText = page_.MessageBytes(current);
     const std::string newText = page_.MessageBytesFor(typed);
+    // One rewrite of the file; the list then holds the changed messages, offsets shifted, with
+    // no current message, as a fresh load of the file would.
     try {
-        UpdateMessageText(page_.AppFolder(), *category, oldText, newText, page_.Catalogue());
+        page_.MessageModel().Change([&](CategoryText& held, const auto& changing) {
+            UpdateMessageText(page_.AppFolder(), *category, held, oldText, newText,
+                              page_.Catalogue(), changing);
+        });
     } catch (const StoreError& e) {
         page_.Report(e.description());
         return;
     }
     page_.TxtMessage->clear();
-    page_.LoadMessageList();
-    page_.Live = true;
+    page_.AfterListChange();
 }
 
 void MessageEditor::PbMdelete_Click() {
@@ -131,14 +136,16 @@ void MessageEditor::PbMdelete_Click() {
     // The text now in the box decides which messages go, whatever was clicked before.
     const std::string text = page_.MessageBytesFor(typed);
     try {
-        DeleteMessageText(page_.AppFolder(), *category, text, page_.Catalogue());
+        page_.MessageModel().Change([&](CategoryText& held, const auto& changing) {
+            DeleteMessageText(page_.AppFolder(), *category, held, text, page_.Catalogue(),
+                              changing);
+        });
     } catch (const StoreError& e) {
         page_.Report(e.description());
         return;
     }
     page_.TxtMessage->clear();
-    page_.LoadMessageList();
-    page_.Live = true;
+    page_.AfterListChange();
 }
 
 void MessageEditor::PbExclude_Click() {
@@ -161,7 +168,7 @@ void MessageEditor::PbExclude_Click() {
 
 bool MessageEditor::WriteListToFile(const std::string& category) {
     try {
-        RewriteFromList(page_.AppFolder(), category, page_.MessageModel());
+        RewriteFromList(page_.AppFolder(), category, page_.MessageModel().Held());
         return true;
     } catch (const StoreError& e) {
         page_.Report(e.description());

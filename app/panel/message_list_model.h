@@ -1,24 +1,24 @@
 // The messages of the category shown on the Programs tab, as a list model over the bytes of its
-// file: per message an offset into those bytes and its check mark, never an object, so that a
-// category of a million messages shows at once and is written back without a copy of its texts.
+// file held with an index of its lines (CategoryText): per message an offset into those bytes
+// and its check mark, never an object, so that a category of a million messages shows at once,
+// is written back without a copy of its texts, and changes in place with every rewrite.
 //
 // A message's text is the bytes of its line up to the first ";" (the reading rule of category
 // files); it is decoded for display only when a view asks for the row. The same model lists the
 // included messages alone, without check marks, for View Script.
 #pragma once
 
-#include "app/store/category_file.h"
+#include "app/store/category_text.h"
 
 #include <QAbstractListModel>
 
-#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kestrane {
 
-class MessageListModel : public QAbstractListModel, public MessageItemsView {
+class MessageListModel : public QAbstractListModel {
     Q_OBJECT
   public:
     // The bytes of a row's text, as a QByteArray.
@@ -35,28 +35,39 @@ class MessageListModel : public QAbstractListModel, public MessageItemsView {
     void Clear();
     // Appends a message with the given check mark.
     void Append(std::string_view text, bool checked);
+    // Runs change on the held text (a rewrite that changes messages in place). Change calls the
+    // function it is given just before the held text changes, saying whether the rows stay (only
+    // texts change: the rows are reported changed) or may come and go (the rows are reset); a
+    // change that fails before that changes no row.
+    using Changing = std::function<void(bool rowsKept)>;
+    void Change(const std::function<void(CategoryText& held, const Changing& changing)>& change);
 
-    int RowCount() const { return static_cast<int>(starts_.size()); }
-    bool Checked(int row) const { return included_[static_cast<size_t>(row)]; }
-
-    // MessageItemsView: what a rewrite of the file reads.
-    size_t Count() const override { return starts_.size(); }
-    std::string_view Text(size_t i) const override;
-    bool Included(size_t i) const override { return included_[i]; }
+    int RowCount() const { return static_cast<int>(held_.Count()); }
+    bool Checked(int row) const { return held_.Included(static_cast<size_t>(row)); }
+    size_t Count() const { return held_.Count(); }
+    std::string_view Text(size_t i) const { return held_.Text(i); }
+    bool Included(size_t i) const { return held_.Included(i); }
+    // What a rewrite of the file reads; RewriteFromList may bring it into the written form
+    // (the same messages), which changes no row.
+    CategoryText& Held() { return held_; }
+    const CategoryText& Held() const { return held_; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    // As the list model's, without its virtual calls: a view lays out every row through it.
+    QModelIndex index(int row, int column = 0,
+                      const QModelIndex& parent = QModelIndex()) const override {
+        return column == 0 && row >= 0 && row < RowCount() && !parent.isValid()
+                   ? createIndex(row, 0)
+                   : QModelIndex();
+    }
     QVariant data(const QModelIndex& index, int role) const override;
     // A check mark changed (by the user or from code) is the only change a row takes.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
-    void Index(size_t from);
-
     Rows rows_;
-    std::string bytes_;
-    std::vector<std::uint64_t> starts_;  // where each message's line begins in bytes_
-    std::vector<bool> included_;  // one bit per message
+    CategoryText held_;
 };
 
 }  // namespace kestrane

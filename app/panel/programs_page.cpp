@@ -136,7 +136,10 @@ void ProgramsPage::Connect() {
     // a check mark.
     OnListClick(ClbMessages, [this] { messages_->ClbMessages_Click(); });
     connect(messageModel_, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& changed) {
+            [this](const QModelIndex& changed, const QModelIndex&, const QList<int>& roles) {
+                if (!roles.contains(Qt::CheckStateRole)) {
+                    return;  // texts changed by an update, not a check mark
+                }
                 // The user changes a check mark on the row under the mouse or the current one;
                 // the changed row is the current one from now on.
                 if (Live && changed.row() != CurrentMessageRow()) {
@@ -229,6 +232,15 @@ void ProgramsPage::LoadMessageList() {
     } catch (const StoreError& e) {
         Report(e.description());
     }
+}
+
+void ProgramsPage::AfterListChange() {
+    ClearCurrentMessage();
+    ClbMessages->scrollToTop();  // as the list shows after a fresh load
+    if (const auto name = SelectedCategoryName()) {
+        TxtCategory->setText(DisplayText(*name));
+    }
+    Live = true;
 }
 
 int ProgramsPage::SelectedCategoryRow() const {

@@ -101,6 +101,9 @@ class ProgramsPage : public QFrame {
     // the live flag off and leaves it off; every caller turns it on when the load is over. A
     // failure is reported; the items loaded so far stay.
     void LoadMessageList();
+    // After Update or Delete changed the listed messages in place: the list as a fresh load
+    // leaves it (no current message, the name in the name box), the live flag on.
+    void AfterListChange();
 
     // The row selected in the category list, or -1.
     int SelectedCategoryRow() const;
@@ -120,6 +123,7 @@ class ProgramsPage : public QFrame {
     // The message list's items (text bytes and check marks) in list order, as the file is
     // rewritten from them; MessageItems copies them (for a short list).
     const MessageListModel& MessageModel() const { return *messageModel_; }
+    MessageListModel& MessageModel() { return *messageModel_; }
     MessageList MessageItems() const;
     int MessageCount() const;
     bool MessageChecked(int row) const;

@@ -19,6 +19,25 @@ namespace {
 
 constexpr std::string_view kPendingSuffix = "\\Data\\.kestrane-pending.txt";
 
+// The bytes of a file but its last two (the CR LF a copy added), read in pieces.
+void WithoutLastLineEnd(const fs::path& path, ByteSink& sink) {
+    std::string tail;  // the last bytes read, held back until more follow
+    ReadFileInPieces(path, [&](std::string_view piece) {
+        if (piece.size() >= 2) {
+            sink.Append(tail);
+            sink.Append(piece.substr(0, piece.size() - 2));
+            tail = piece.substr(piece.size() - 2);
+        } else {
+            tail += piece;
+            if (tail.size() > 2) {
+                sink.Append(std::string_view(tail).substr(0, tail.size() - 2));
+                tail.erase(0, tail.size() - 2);
+            }
+        }
+        return true;
+    });
+}
+
 // The files (in the Data folder) that a change is about to create or remove, written down
 // before the change starts and dropped when it is over. A change cut short leaves the record,
 // and RemoveLeftovers then removes those of the files that no listed category owns.
@@ -227,7 +246,7 @@ void RenameCategory(const fs::path& appFolder, const CategoryList& catalogue, si
     // putting them back needs no room either, also on a full disk.
     const fs::path kept = copy.twoFiles ? fs::path() : KeepSecondName(copy.newPath);
     try {
-        ReplaceFile(copy.newPath, copy.bytes);
+        ReplaceFileWith(copy.newPath, [&](ByteSink& sink) { WriteCategoryCopy(copy, sink); });
     } catch (const StoreError&) {
         if (!kept.empty()) {
             RemoveQuietly(kept);
@@ -243,8 +262,8 @@ void RenameCategory(const fs::path& appFolder, const CategoryList& catalogue, si
             } else if (!kept.empty()) {
                 PutBack(kept, copy.newPath);
             } else {  // take the added line end off again
-                ReplaceFile(copy.newPath,
-                            std::string_view(copy.bytes).substr(0, copy.bytes.size() - 2));
+                ReplaceFileWith(copy.newPath,
+                                [&](ByteSink& sink) { WithoutLastLineEnd(copy.newPath, sink); });
             }
         });
         throw;

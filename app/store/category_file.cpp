@@ -1,6 +1,7 @@
 #include "app/store/category_file.h"
 
 #include "app/store/category_name.h"
+#include "app/store/category_text.h"
 #include "app/store/import_text.h"
 #include "app/store/number.h"
 #include "app/store/store_error.h"
@@ -14,82 +15,6 @@ namespace fs = std::filesystem;
 namespace kestrane {
 
 namespace {
-
-void CheckNoCategoryUsesTempFile(std::string_view name, const CategoryList& catalogue,
-                                 const fs::path& temp) {
-    const std::string tempName = std::string(name) + "temp";
-    for (const auto& entry : catalogue) {
-        if (SameCategoryName(entry.name, tempName)) {
-            throw StoreError("Cannot rewrite the program \"" + std::string(name) +
-                             "\": its temporary file " + temp.string() +
-                             " is the file of the program \"" + entry.name + "\".");
-        }
-    }
-}
-
-// The rewrite of a category through its temporary file: the whole text is read and
-// transformed line by line (transform appends a line's new form with its CR LF to out, or
-// nothing to drop it), the result is written to the temporary file, and the temporary file's
-// non-empty lines replace the category file. Both files are written while the lines are
-// transformed, never gathered whole in memory. The category file is checked for writing before
-// the temporary file is made, so a read-only category changes nothing.
-void RewriteThroughTempFile(
-    const fs::path& appFolder, std::string_view name, const CategoryList& catalogue,
-    const std::function<void(std::string_view line, std::string& out)>& transform,
-    bool keepTempFile) {
-    const fs::path path = CategoryFilePath(appFolder, name);
-    const fs::path temp = CategoryTempFilePath(appFolder, name);
-    CheckNoCategoryUsesTempFile(name, catalogue, temp);
-    CheckNoLinkOutside(appFolder, path);
-    CheckNoLinkOutside(appFolder, temp);
-
-    // A byte-order mark at the start is no text: the rewritten file is without it.
-    const std::string bytes = ReadFileBytes(path);
-    const std::string_view text = WithoutBom(bytes);
-    const TextWriter check(path, WriteMode::Write);  // the checks of opening it for writing
-
-    // The transformed text followed by CR LF; a text that ended with a line end keeps an
-    // empty last line, as splitting it at its line ends gives.
-    std::string out;
-    ReplaceFileWith(
-        temp,
-        [&](ByteSink& sink) {
-            ForEachLine(text, [&](std::string_view line) {
-                out.clear();
-                transform(line, out);
-                sink.Append(out);
-            });
-            if (text.empty() || text.back() == '\r' || text.back() == '\n') {
-                sink.Append("\r\n");
-            }
-        },
-        Durability::Scratch);
-
-    // The temporary file's non-empty lines: the same transform once more, each line's new form
-    // split at its line ends as reading the temporary file would split it.
-    try {
-        ReplaceFileWith(path, [&](ByteSink& sink) {
-            ForEachLine(text, [&](std::string_view line) {
-                out.clear();
-                transform(line, out);
-                ForEachLine(out, [&](std::string_view part) {
-                    if (!part.empty()) {
-                        sink.Append(part);
-                        sink.Append("\r\n");
-                    }
-                });
-            });
-        });
-    } catch (const StoreError&) {
-        if (!keepTempFile) {
-            RemoveQuietly(temp);  // a refused update leaves nothing behind
-        }
-        throw;
-    }
-    if (!keepTempFile) {
-        DeleteFile(temp);
-    }
-}
 
 void CheckNameStaysInFolder(std::string_view name) {
     if (name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos || name == "." ||
@@ -220,6 +145,10 @@ void RewriteFromList(const fs::path& appFolder, std::string_view name,
     CheckNoLinkOutside(appFolder, path);
     const TextWriter check(path, WriteMode::Write);  // the checks of opening it for writing
     ReplaceFileWith(path, [&](ByteSink& sink) {
+        if (const auto whole = items.AsWritten()) {
+            sink.Append(*whole);  // already as written: one piece
+            return;
+        }
         const size_t n = items.Count();
         for (size_t i = 0; i < n; ++i) {
             sink.Append(items.Text(i));
@@ -241,36 +170,16 @@ void RewriteFromList(const fs::path& appFolder, std::string_view name, const Mes
 
 void UpdateMessageText(const fs::path& appFolder, std::string_view name, std::string_view oldText,
                        std::string_view newText, const CategoryList& catalogue) {
-    RewriteThroughTempFile(
-        appFolder, name, catalogue,
-        [&](std::string_view line, std::string& out) {
-            // Empty lines are no messages; the rewrite drops them.
-            if (!line.empty() && MessageText(line) == oldText) {
-                out += newText;
-                const size_t semi = line.find(';');
-                if (semi != std::string_view::npos) {
-                    out += line.substr(semi);
-                }
-            } else {
-                out += line;
-            }
-            out += "\r\n";
-        },
-        /*keepTempFile=*/false);
+    CategoryText held;
+    held.Load(ReadFileBytes(CategoryFilePath(appFolder, name)));
+    UpdateMessageText(appFolder, name, held, oldText, newText, catalogue);
 }
 
 void DeleteMessageText(const fs::path& appFolder, std::string_view name, std::string_view text,
                        const CategoryList& catalogue) {
-    RewriteThroughTempFile(
-        appFolder, name, catalogue,
-        [&](std::string_view line, std::string& out) {
-            if (!line.empty() && MessageText(line) == text) {
-                return;
-            }
-            out += line;
-            out += "\r\n";
-        },
-        /*keepTempFile=*/true);
+    CategoryText held;
+    held.Load(ReadFileBytes(CategoryFilePath(appFolder, name)));
+    DeleteMessageText(appFolder, name, held, text, catalogue);
 }
 
 void DeleteCategoryFile(const fs::path& appFolder, std::string_view name) {
@@ -285,9 +194,8 @@ CategoryCopy PrepareCategoryCopy(const fs::path& appFolder, std::string_view old
     CheckNewCategoryName(newName, catalogue, oldName);
     CategoryCopy copy;
     copy.oldPath = CategoryFilePath(appFolder, oldName);
-    TextReader reader(copy.oldPath);
-    copy.bytes = (reader.AtEndOfStream() ? std::string() : reader.ReadAll()) + "\r\n";
-    reader.Close();
+    // Readable now, so that nothing changes for a file that is not; read when it is written.
+    ReadFileInPieces(copy.oldPath, [](std::string_view) { return false; });
 
     // The same name in another letter case is the same category: its file takes the new
     // spelling. Any other name must not have a file yet.
@@ -304,10 +212,20 @@ CategoryCopy PrepareCategoryCopy(const fs::path& appFolder, std::string_view old
     return copy;
 }
 
+void WriteCategoryCopy(const CategoryCopy& copy, ByteSink& sink) {
+    bool first = true;
+    ReadFileInPieces(copy.oldPath, [&](std::string_view piece) {
+        sink.Append(first ? WithoutBom(piece) : piece);
+        first = false;
+        return true;
+    });
+    sink.Append("\r\n");
+}
+
 void CopyCategoryFile(const fs::path& appFolder, std::string_view oldName, std::string_view newName,
                       const CategoryList& catalogue) {
     const CategoryCopy copy = PrepareCategoryCopy(appFolder, oldName, newName, catalogue);
-    ReplaceFile(copy.newPath, copy.bytes);
+    ReplaceFileWith(copy.newPath, [&](ByteSink& sink) { WriteCategoryCopy(copy, sink); });
     // Only now, with the messages safe under the new name, the old file goes.
     if (copy.twoFiles && FileExists(copy.oldPath)) {
         DeleteFile(copy.oldPath);

@@ -8,6 +8,7 @@
 #include "app/store/category_entry.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,8 @@ class MessageItemsView {
     virtual size_t Count() const = 0;
     virtual std::string_view Text(size_t i) const = 0;  // bytes
     virtual bool Included(size_t i) const = 0;
+    // The whole of what the rewrite writes, when the items hold it as one piece already.
+    virtual std::optional<std::string_view> AsWritten() const { return std::nullopt; }
 
   protected:
     ~MessageItemsView() = default;
@@ -107,11 +110,13 @@ void DeleteCategoryFile(const std::filesystem::path& appFolder, std::string_view
 struct CategoryCopy {
     std::filesystem::path oldPath;
     std::filesystem::path newPath;
-    std::string bytes;      // of the new file: the old text followed by CR LF
     bool twoFiles = false;  // false when the new name keeps the old file (same name, any case)
 };
 CategoryCopy PrepareCategoryCopy(const std::filesystem::path& appFolder, std::string_view oldName,
                                  std::string_view newName, const CategoryList& catalogue);
+// Writes the new file's bytes to sink: the old file's text (without a byte-order mark) followed
+// by CR LF, read in pieces, so that a large category is never held whole.
+void WriteCategoryCopy(const CategoryCopy& copy, ByteSink& sink);
 
 // Gives a category a new name: the new file (the old text followed by CR LF) is written before
 // the old one is removed, so nothing is lost when a step fails; the same name (in any letter

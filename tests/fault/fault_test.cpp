@@ -84,7 +84,7 @@ const Case kCases[] = {
     {"rename", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
     {"rename same", Fault::FullDiskMidway, "Images", "SelectedPrograms.txt"},
     {"rename same", Fault::FullDiskAfterRecord, "Data", "Calm.txt"},
-    {"update message", Fault::FullDiskMidway, "Data", "Calm"},
+    {"delete message", Fault::FullDiskMidway, "Data", "Calm"},
     {"create", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
     {"import", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
     {"tick", Fault::DanglingLink, "Images/SelectedPrograms.txt", "SelectedPrograms.txt"},
