@@ -8,6 +8,7 @@
 #include "app/store/quiet_choices.h"
 #include "app/store/screen_choice.h"
 #include "platform/instance/instance_lock.h"
+#include "platform/session/minimise_watch.h"
 #include "platform/shell/notify_icon.h"
 #include "platform/win/window.h"
 
@@ -197,6 +198,7 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
     connect(PbAboutUs, &QAbstractButton::clicked, this, [this] { PbAboutUs_Click(); });
     connect(hide1, &QAbstractButton::clicked, this, [this] { hide1_Click(); });
     connect(close1, &QAbstractButton::clicked, this, [this] { close1_Click(); });
+    minimise_ = std::make_unique<platform::session::MinimiseWatch>();
 }
 
 FrmMain::~FrmMain() {
@@ -261,6 +263,7 @@ void FrmMain::PbAboutUs_Click() {
 
 void FrmMain::ShowPanel() {
     hideWanted_ = false;
+    ++hideCheck_;
     SetShowHideEntries(true);
     // An ordinary window, neither minimised nor maximised, brought to the front.
     setWindowState(windowState() &
@@ -285,9 +288,13 @@ void FrmMain::HidePanel() {
         // A desktop that cannot minimise (sway, tiling window managers, no window manager)
         // leaves the window on screen, where letters would flash over it and a click on them
         // land on it: there it is hidden, and kestrane --show or a second start brings it up.
-        QTimer::singleShot(kMinimiseWaitMs, this, [this] {
-            if (hideWanted_ && isVisible() && windowHandle() != nullptr &&
-                windowHandle()->isExposed()) {
+        // Only the desktop's own word tells: a minimised window can stay exposed (mutter), and
+        // one that the user brought back from the task bar within the wait was minimised all
+        // the same, so the check looks at what the desktop said since this Hide.
+        minimise_->Begin(windowHandle());
+        const unsigned check = ++hideCheck_;
+        QTimer::singleShot(kMinimiseWaitMs, this, [this, check] {
+            if (check == hideCheck_ && hideWanted_ && isVisible() && !minimise_->Minimised()) {
                 hide();
             }
         });

@@ -32,6 +32,9 @@ class QListWidget;
 namespace platform::instance {
 class InstanceLock;
 }
+namespace platform::session {
+class MinimiseWatch;
+}
 
 namespace kestrane {
 
@@ -165,6 +168,8 @@ class FrmMain : public QWidget {
     bool createTray_ = true;
     bool followsScreen_ = false;
     bool hideWanted_ = false;  // HidePanel ran and no ShowPanel since
+    unsigned hideCheck_ = 0;   // the Hide whose wait for the desktop's minimising is running
+    std::unique_ptr<platform::session::MinimiseWatch> minimise_;
     std::shared_ptr<platform::instance::InstanceLock> instance_;
     QPixmap background_;
     Rnd rnd_;
