@@ -288,13 +288,15 @@ void FrmMain::HidePanel() {
         // A desktop that cannot minimise (sway, tiling window managers, no window manager)
         // leaves the window on screen, where letters would flash over it and a click on them
         // land on it: there it is hidden, and kestrane --show or a second start brings it up.
+        // Where neither can reach the program (no session bus), nothing could: it stays.
         // Only the desktop's own word tells: a minimised window can stay exposed (mutter), and
         // one that the user brought back from the task bar within the wait was minimised all
         // the same, so the check looks at what the desktop said since this Hide.
         minimise_->Begin(windowHandle());
         const unsigned check = ++hideCheck_;
         QTimer::singleShot(kMinimiseWaitMs, this, [this, check] {
-            if (check == hideCheck_ && hideWanted_ && isVisible() && !minimise_->Minimised()) {
+            if (check == hideCheck_ && hideWanted_ && callable_ && isVisible() &&
+                !minimise_->Minimised()) {
                 hide();
             }
         });

@@ -136,6 +136,9 @@ class FrmMain : public QWidget {
     void HidePanel();
     // Whether the tray icon is on screen (a tray object with its icon, and a tray host).
     bool TrayIconShown() const;
+    // Whether requests reach this window (the session bus's --show and a second start), so
+    // that a panel hidden without a tray icon can be brought up again.
+    void SetCallable(bool callable) { callable_ = callable; }
 
   signals:
     // A handler has run that may have started or stopped a run (the Start/Stop picture, the
@@ -169,6 +172,7 @@ class FrmMain : public QWidget {
     bool followsScreen_ = false;
     bool hideWanted_ = false;  // HidePanel ran and no ShowPanel since
     unsigned hideCheck_ = 0;   // the Hide whose wait for the desktop's minimising is running
+    bool callable_ = false;    // SetCallable
     std::unique_ptr<platform::session::MinimiseWatch> minimise_;
     std::shared_ptr<platform::instance::InstanceLock> instance_;
     QPixmap background_;

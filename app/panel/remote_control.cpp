@@ -69,6 +69,7 @@ RemoteControl::RemoteControl(FrmMain& form, platform::session::PauseRequest* pau
 
 bool RemoteControl::Publish(bool startRun) {
     const bool published = service_.Publish();
+    f_.SetCallable(published);
     if (startRun) {
         // Once the event loop runs, so that a message the start brings up is shown as usual.
         QTimer::singleShot(0, this, [this] {
