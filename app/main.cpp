@@ -15,6 +15,7 @@
 #include "platform/session/pause_request.h"
 #include "platform/session/quiet_hours.h"
 #include "platform/session/quiet_source.h"
+#include "platform/session/screen_share.h"
 #include "platform/session/session.h"
 
 #include <QApplication>
@@ -122,6 +123,9 @@ int main(int argc, char** argv) {
     // GNOME's native windows are seen by no other client: an idle inhibitor stands in.
     platform::session::IdleInhibitWatch idleInhibit;
     quiet.Add(&idleInhibit);
+    // A screen shared or recorded through the desktop (its PipeWire streams of the screen).
+    platform::session::ScreenShareWatch screenShare;
+    quiet.Add(&screenShare);
     platform::session::DoNotDisturb doNotDisturb;
     quiet.Add(&doNotDisturb);
     quiet.Add(&hours, false);
@@ -147,6 +151,7 @@ int main(int argc, char** argv) {
         quiet.SetEnabled(&hours, c.hours);
         quiet.SetEnabled(&fullScreen, c.fullScreen);
         quiet.SetEnabled(&idleInhibit, c.fullScreen);
+        quiet.SetEnabled(&screenShare, c.shared);
         quiet.SetEnabled(&doNotDisturb, c.doNotDisturb);
         fullScreen.Recheck();
     });

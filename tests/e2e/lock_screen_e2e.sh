@@ -26,7 +26,11 @@
 #   6. A real full-screen window (xmessage made full-screen by wmctrl, active): the letters go
 #      and --status says "Quiet: a full-screen window"; they come back when it leaves
 #      full-screen; with FullScreen;0 in the quiet choices file they show over it.
-#   7. Hidden means hidden: with the window manager gone (as on a desktop that cannot minimise
+#   7. A shared screen (a PipeWire daemon of the test's own): a video source named as a portal
+#      back end names its stream of the screen takes the letters down, --status says "Quiet:
+#      the screen is shared", and they come back once it goes; a camera's node (media.role
+#      Camera) holds nothing; with Shared;0 the letters show while the stream is there.
+#   8. Hidden means hidden: with the window manager gone (as on a desktop that cannot minimise
 #      a window) and no tray host, a hidden start leaves the panel off the screen while the
 #      letters flash; --show brings it up, --hide takes it away again, a second start brings
 #      it up.
@@ -267,7 +271,63 @@ bytes_are Images/SelectedQuiet.txt "$off" || fail "the quiet choices file was re
 kill "${services[@]}"
 services=()
 
-# --- 7. Hidden means hidden ---------------------------------------------------------------------
+# --- 7. A shared screen --------------------------------------------------------------------------
+
+step="shared screen"
+if command -v pipewire >/dev/null && command -v pw-cli >/dev/null; then
+    # A PipeWire daemon of the test's own (the program's pw-dump finds it through
+    # PIPEWIRE_RUNTIME_DIR), with its test video source, named as a portal back end names its
+    # stream of the screen; and a camera, which is no shared screen.
+    export PIPEWIRE_RUNTIME_DIR="$work/pipewire"
+    mkdir -p "$PIPEWIRE_RUNTIME_DIR/config/pipewire/pipewire.conf.d"
+    chmod 700 "$PIPEWIRE_RUNTIME_DIR"
+    echo 'context.spa-libs = { videotestsrc = videotestsrc/libspa-videotestsrc }' \
+        >"$PIPEWIRE_RUNTIME_DIR/config/pipewire/pipewire.conf.d/test.conf"
+    XDG_CONFIG_HOME="$PIPEWIRE_RUNTIME_DIR/config" pipewire >"$work/pipewire.log" 2>&1 &
+    services+=($!)
+    wait_for 10 test -S "$PIPEWIRE_RUNTIME_DIR/pipewire-0" || fail "PipeWire did not start"
+    video_node() {
+        pw-cli create-node spa-node-factory \
+            "{ factory.name=videotestsrc node.name=$1 ${2:-} object.linger=true }" >/dev/null ||
+            fail "no node $1"
+    }
+    node_id() {
+        pw-cli ls Node | awk -v n="node.name = \"$1\"" \
+            '/^\tid / { id = $2 } index($0, n) { sub(",", "", id); print id }'
+    }
+    start_hidden
+    wait_for 15 letters || fail "no letters before the screen was shared"
+    video_node camera-test media.role=Camera
+    video_node xdpw-stream-test
+    wait_for 3 no_letters || fail "the message stayed up while the screen was shared"
+    status_says "running|hidden|Quiet: the screen is shared|" ||
+        fail "--status while shared: $("$k" --status 2>&1 | tr '\n' '|')"
+    quiet_for letters 4
+    pw-cli destroy "$(node_id xdpw-stream-test)" >/dev/null || fail "the stream stayed"
+    # The camera stays: it holds nothing.
+    wait_for 6 letters || fail "no letters once the sharing ended"
+    status_says "running|hidden|" ||
+        fail "--status after sharing: $("$k" --status 2>&1 | tr '\n' '|')"
+    quit
+    off='FullScreen;1\r\nShared;0\r\nDoNotDisturb;1\r\nHours;0\r\nDays;Mon,Tue,Wed,Thu,Fri\r\nFrom;09:00\r\nTo;17:30\r\n'
+    put Images/SelectedQuiet.txt "$off"
+    video_node xdpw-stream-test
+    start_hidden
+    wait_for 15 letters || fail "no letters while shared with the choice off"
+    status_says "running|hidden|" ||
+        fail "--status with the choice off: $("$k" --status 2>&1 | tr '\n' '|')"
+    say "shared screen: quiet while a stream of the screen is there, not for a camera nor with" \
+        "the choice off"
+    quit
+    bytes_are Images/SelectedQuiet.txt "$off" || fail "the quiet choices file was rewritten"
+    kill "${services[@]}"
+    services=()
+    unset PIPEWIRE_RUNTIME_DIR
+else
+    say "shared screen: skipped, no PipeWire here (Debian packages pipewire, pipewire-bin)"
+fi
+
+# --- 8. Hidden means hidden ---------------------------------------------------------------------
 
 step="hidden without a window manager"
 rm "$app/Images/SelectedQuiet.txt"
