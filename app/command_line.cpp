@@ -3,6 +3,7 @@
 #include "platform/session/control_client.h"
 
 #include <cstdio>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -18,8 +19,26 @@ struct RequestOption {
 };
 constexpr RequestOption kRequests[] = {
     {"--start", "Start"}, {"--stop", "Stop"}, {"--toggle", "Toggle"}, {"--show", "Show"},
-    {"--hide", "Hide"},   {"--quit", "Quit"}, {"--status", ""},
+    {"--hide", "Hide"},   {"--quit", "Quit"}, {"--status", ""},       {"--pause", "Pause"},
 };
+
+// The minutes of --pause: a whole number from 1 to 1440, or nothing.
+std::optional<int> PauseMinutes(std::string_view text) {
+    int minutes = 0;
+    if (text.empty() || text.size() > 4) {
+        return std::nullopt;
+    }
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        minutes = minutes * 10 + (c - '0');
+    }
+    if (minutes < 1 || minutes > 24 * 60) {
+        return std::nullopt;
+    }
+    return minutes;
+}
 
 // Qt's own command-line options, which QApplication takes out of the command line; those of
 // the first set take a value.
@@ -42,12 +61,14 @@ const std::set<std::string_view> kQtFlagOptions = {"reverse", "widgetcount", "no
                                                    "dograb",  "sync",        "visual"};
 
 constexpr const char* kUsage =
-    "Usage: kestrane [--start | --stop | --toggle | --show | --hide | --quit | --status]\n"
+    "Usage: kestrane [--start | --stop | --toggle | --show | --hide | --quit | --status |\n"
+    "                 --pause MINUTES]\n"
     "Without an option kestrane starts. With one it hands the request to the running\n"
     "kestrane and ends: --start/--stop/--toggle the flashing, --show/--hide the control\n"
     "panel, --quit ends it (options saved), --status prints running or stopped and shown or\n"
-    "hidden. Exit status 0 done, 1 none running (--start then starts one), 2 a wrong option.\n"
-    "--version prints the version.\n";
+    "hidden (and why no message shows, when none does), --pause holds the messages for 1 to\n"
+    "1440 minutes (--start or --toggle end that early). Exit status 0 done, 1 none running\n"
+    "(--start then starts one), 2 a wrong option. --version prints the version.\n";
 
 int Refuse(const std::string& text) {
     std::fprintf(stderr, "kestrane: %s\n", text.c_str());
@@ -56,7 +77,7 @@ int Refuse(const std::string& text) {
 
 // Hands one request to the program that holds the control name (owner).
 int HandOver(const platform::session::ControlClient& client, const RequestOption& request,
-             const std::string& owner) {
+             const std::string& owner, int pauseMinutes = 0) {
     if (request.method[0] == '\0') {
         std::string error;
         const auto state = client.Read(error);
@@ -65,9 +86,13 @@ int HandOver(const platform::session::ControlClient& client, const RequestOption
         }
         std::printf("%s\n%s\n", state->running ? "running" : "stopped",
                     state->visible ? "shown" : "hidden");
+        if (!state->quiet.empty()) {
+            std::printf("%s\n", state->quiet.c_str());
+        }
         return 0;
     }
-    const std::string error = client.Call(request.method);
+    const std::string error =
+        request.option == "--pause" ? client.Pause(pauseMinutes) : client.Call(request.method);
     if (!error.empty()) {
         return Refuse("the running kestrane did not take " + std::string(request.option) + ": " +
                       error);
@@ -82,6 +107,7 @@ int HandOver(const platform::session::ControlClient& client, const RequestOption
 
 CommandLineOutcome HandCommandLine(int argc, char** argv) {
     const RequestOption* request = nullptr;
+    int pauseMinutes = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -100,6 +126,18 @@ CommandLineOutcome HandCommandLine(int argc, char** argv) {
         }
         if (found != nullptr && request == nullptr) {
             request = found;
+            if (found->option == "--pause") {
+                const auto minutes =
+                    i + 1 < argc ? PauseMinutes(argv[i + 1]) : std::optional<int>();
+                if (!minutes) {
+                    std::fprintf(stderr, "kestrane: --pause needs the minutes, 1 to 1440%s%s\n%s",
+                                 i + 1 < argc ? ", not " : "", i + 1 < argc ? argv[i + 1] : "",
+                                 kUsage);
+                    return {2, false};
+                }
+                pauseMinutes = *minutes;
+                ++i;
+            }
             continue;
         }
         std::string_view name = arg;
@@ -130,7 +168,7 @@ CommandLineOutcome HandCommandLine(int argc, char** argv) {
     const platform::session::ControlClient client;
     const std::string owner = client.Owner();
     if (!owner.empty()) {
-        return {HandOver(client, *request, owner), false};
+        return {HandOver(client, *request, owner, pauseMinutes), false};
     }
     if (!client.Connected()) {
         return {Refuse("no session bus: a running kestrane cannot be reached"), false};
@@ -139,10 +177,15 @@ CommandLineOutcome HandCommandLine(int argc, char** argv) {
 }
 
 int AfterRefusedStart(const CommandLineOutcome& outcome) {
+    const platform::session::ControlClient client;
     if (!outcome.startRun) {
+        // The running one brings its panel up if no tray icon could (a plain second start
+        // ends with 0 whatever it says).
+        if (!client.Owner().empty()) {
+            client.Call("Activate");
+        }
         return 0;
     }
-    const platform::session::ControlClient client;
     const std::string owner = client.WaitForOwner(5000);
     if (owner.empty()) {
         return Refuse("another kestrane is running but cannot be reached on the session bus");

@@ -4,6 +4,8 @@
 //
 //   --start --stop --toggle --show --hide --quit   the tray menu's entries and the Close picture
 //   --status                                       prints "running"/"stopped", "shown"/"hidden"
+//                                                  and, while no message shows, why
+//   --pause MINUTES                                holds the messages that long (1 to 1440)
 //   --help                                         prints this list
 //   --version                                      prints the version (CMake's project version)
 //
@@ -30,7 +32,8 @@ CommandLineOutcome HandCommandLine(int argc, char** argv);
 // After a start with --start found another kestrane already holding the single-instance lock
 // (it was starting at the same moment, or it is not on the session bus): the start request is
 // handed to it once it is on the bus. The process's exit status; a plain second start (no
-// --start) ends with 0, as it always has.
+// --start) ends with 0, as it always has, having asked the running one to bring its panel up
+// when it has no tray icon to do that.
 int AfterRefusedStart(const CommandLineOutcome& outcome);
 
 }  // namespace kestrane

@@ -8,15 +8,43 @@
 #include "platform/dialogs/qt_dialogs.h"
 #include "platform/priority/timing_priority.h"
 #include "platform/session/desktop_scale.h"
+#include "platform/session/do_not_disturb.h"
+#include "platform/session/fullscreen_x11.h"
+#include "platform/session/idle_inhibit.h"
 #include "platform/session/lock_watch.h"
+#include "platform/session/pause_request.h"
+#include "platform/session/quiet_hours.h"
+#include "platform/session/quiet_source.h"
+#include "platform/session/screen_share.h"
 #include "platform/session/session.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QDateTime>
+#include <QGuiApplication>
 #include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+
+namespace {
+
+// The local time. The test build can start it at another moment (KESTRANE_TEST_NOW, a local
+// date and time such as 2026-12-07T08:59:50), from which it runs on as the real one does.
+platform::session::WallClock LocalClock() {
+#ifdef KESTRANE_SETTABLE_CLOCK
+    const QDateTime start =
+        QDateTime::fromString(qEnvironmentVariable("KESTRANE_TEST_NOW"), Qt::ISODate);
+    if (start.isValid()) {
+        const qint64 offset = QDateTime::currentDateTime().msecsTo(start);
+        return [offset] { return QDateTime::currentDateTime().addMSecs(offset); };
+    }
+#endif
+    return [] { return QDateTime::currentDateTime(); };
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // A request for the running program (--toggle, --status, ...) is handed to it over the
@@ -69,8 +97,64 @@ int main(int argc, char** argv) {
             platform::priority::RestoreNormal();
         }
     };
+    // When not to flash: the sum of the sources, in the order their reasons are told.
+    const platform::session::WallClock clock = LocalClock();
+    platform::session::LockWatch lockWatch;
+    platform::session::PauseRequest pause(clock);
+    platform::session::HoursWatch hours(clock);
+    // A full-screen window keeps the messages away from the screen they go to: the primary
+    // screen, the pointer's (as it is when the window comes up), or with every screen, the
+    // whole flash only when no other screen is left (the others go on, see quietScreens).
+    platform::session::FullScreenWatch fullScreen([&state](QScreen* screen) {
+        switch (state.screenChoice) {
+            case kestrane::ScreenChoice::Primary:
+                return screen == QGuiApplication::primaryScreen();
+            case kestrane::ScreenChoice::Pointer:
+                return screen->geometry().contains(QCursor::pos());
+            case kestrane::ScreenChoice::Every:
+                return QGuiApplication::screens().size() <= 1;
+        }
+        return true;
+    });
+    platform::session::QuietSum quiet;
+    quiet.Add(&lockWatch);
+    quiet.Add(&pause);
+    quiet.Add(&fullScreen);
+    // GNOME's native windows are seen by no other client: an idle inhibitor stands in.
+    platform::session::IdleInhibitWatch idleInhibit;
+    quiet.Add(&idleInhibit);
+    // A screen shared or recorded through the desktop (its PipeWire streams of the screen).
+    platform::session::ScreenShareWatch screenShare;
+    quiet.Add(&screenShare);
+    platform::session::DoNotDisturb doNotDisturb;
+    quiet.Add(&doNotDisturb);
+    quiet.Add(&hours, false);
+    QObject::connect(&fullScreen, &platform::session::QuietSource::Changed, &fullScreen,
+                     [&state, &fullScreen] {
+                         state.quietScreens.clear();
+                         if (fullScreen.Screen() != nullptr && state.quietChoices.fullScreen) {
+                             state.quietScreens.push_back(fullScreen.Screen());
+                         }
+                     });
+
     kestrane::FrmMain panel(state, dialogs, std::move(options));
     dialogs.setParent(&panel);
+    // While any source holds, no message shows and the run holds still.
+    QObject::connect(&quiet, &platform::session::QuietSum::Changed, &panel, [&] {
+        panel.Run().Quiet(quiet.Quiet());
+        panel.SetQuietReason(quiet.Reason());
+    });
+    // The user's choices say which sources count.
+    QObject::connect(&panel, &kestrane::FrmMain::QuietChoicesChanged, &panel, [&] {
+        const kestrane::QuietChoices& c = state.quietChoices;
+        hours.SetHours({c.days, c.from, c.to});
+        quiet.SetEnabled(&hours, c.hours);
+        quiet.SetEnabled(&fullScreen, c.fullScreen);
+        quiet.SetEnabled(&idleInhibit, c.fullScreen);
+        quiet.SetEnabled(&screenShare, c.shared);
+        quiet.SetEnabled(&doNotDisturb, c.doNotDisturb);
+        fullScreen.Recheck();
+    });
 
     if (!panel.Form_Load()) {
         std::fprintf(stderr, "kestrane: another Veltrane runs on the programs and settings in %s\n",
@@ -78,12 +162,10 @@ int main(int argc, char** argv) {
         return kestrane::AfterRefusedStart(request);  // another instance is running
     }
     // Requests from the session bus (desktop shortcuts, scripts); none where there is no bus.
-    kestrane::RemoteControl remote(panel);
+    kestrane::RemoteControl remote(panel, &pause);
     remote.Publish(request.startRun);
-    // Nothing is flashed over a lock screen: while the session is locked the run holds still.
-    platform::session::LockWatch lockWatch(
-        [&panel](bool locked) { panel.Run().SessionLocked(locked); });
-    lockWatch.Start();
+    // The sources ask their desktops now; their answers come later.
+    quiet.Start();
     // Said once the panel (or the tray icon) is up, so the user sees what runs.
     for (const std::string& text : {folders.problem, folders.notice}) {
         if (text.empty()) {

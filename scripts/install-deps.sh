@@ -15,6 +15,10 @@ build=(
     # Qt 6 Widgets and the X11 pieces the flash window and the tray use
     qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libx11-dev libxext-dev
     libxdamage-dev
+    # the program's own X connection that follows the active window's full-screen state
+    libxcb1-dev
+    # GNOME's Do Not Disturb setting, read and followed through GSettings
+    libglib2.0-dev
     # under XWayland the Present extension tells when the compositor has shown a change, and
     # RandR's output names tell XWayland from other X servers
     libxpresent-dev libxrandr-dev
@@ -35,6 +39,8 @@ test=(
     # the real-input tests read the panel's boxes and message boxes through the clipboard and
     # give the letters they type keys of their own
     xclip x11-xserver-utils
+    # a real full-screen window in the quiet tests (wmctrl sets _NET_WM_STATE_FULLSCREEN)
+    wmctrl
     # packages: building (cpack's .deb with its dependencies) and checking them
     dpkg-dev file lintian desktop-file-utils appstream
     # the Debian source package in debian/: dpkg-buildpackage with dh, and autopkgtest to run

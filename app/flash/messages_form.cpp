@@ -187,6 +187,19 @@ std::vector<QScreen*> MessagesForm::TargetScreensNow() const {
          TargetScreens(state_.screenChoice, areas, primary < 0 ? 0 : size_t(primary), pointer)) {
         out.push_back(all[static_cast<qsizetype>(i)]);
     }
+    // Every screen but those with a full-screen window in front, as long as one is left.
+    if (state_.screenChoice == ScreenChoice::Every && !state_.quietScreens.empty()) {
+        std::vector<QScreen*> left;
+        for (QScreen* s : out) {
+            if (std::find(state_.quietScreens.begin(), state_.quietScreens.end(), s) ==
+                state_.quietScreens.end()) {
+                left.push_back(s);
+            }
+        }
+        if (!left.empty()) {
+            out = std::move(left);
+        }
+    }
     return out;
 }
 

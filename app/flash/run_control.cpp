@@ -160,8 +160,8 @@ void RunControl::StopRun() {
     }
 }
 
-void RunControl::SessionLocked(bool locked) {
-    d_.flashWindow.SetSuspended(locked);
+void RunControl::Quiet(bool quiet) {
+    d_.flashWindow.SetSuspended(quiet);
 }
 
 void RunControl::PbTest_Click() {

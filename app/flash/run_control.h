@@ -73,11 +73,12 @@ class RunControl {
     void StartRun();
     void StopRun();
 
-    // The desktop session was locked (true) or unlocked. While it is locked no message shows
-    // and the pause between messages stands still; a run keeps going (RunWanted, the Stop
-    // picture and the tray menu are unchanged) and goes on flashing after the unlock, with
-    // what was left of its pause. Starting or stopping while locked works as ever.
-    void SessionLocked(bool locked);
+    // A reason to stay quiet began (true: the session was locked, a full-screen window came
+    // up, ...) or the last one ended. While quiet no message shows and the pause between
+    // messages stands still; a run keeps going (RunWanted, the Stop picture and the tray menu
+    // are unchanged) and goes on flashing afterwards, with what was left of its pause.
+    // Starting or stopping while quiet works as ever.
+    void Quiet(bool quiet);
 
     // The commit of the timing boxes (also the Setup tab's commit when a box loses focus).
     void CommitDuration();

@@ -240,25 +240,25 @@ TEST_F(RunControlTest, LockedSessionShowsNothingAndHoldsThePause) {
     const auto up = [this] { return form.MsgShown() && !form.Label1()->text().isEmpty(); };
     rc.PbStart_Click();
     clock.Advance(600);
-    rc.SessionLocked(true);  // 400 ms of the first pause left
+    rc.Quiet(true);  // 400 ms of the first pause left
     clock.Advance(5000);
     EXPECT_EQ(form.MsgIndex(), 0) << "a message was shown while locked";
     EXPECT_TRUE(state.RunWanted);  // still running for the panel and the tray
     EXPECT_FALSE(state.Idle);
     EXPECT_TRUE(form.IsLoaded());
-    rc.SessionLocked(false);
+    rc.Quiet(false);
     clock.Advance(399);
     EXPECT_FALSE(up()) << "flashed at the unlock, before its pause was over";
     clock.Advance(1);
     EXPECT_EQ(form.Label1()->text(), "first");
 
     clock.Advance(50);
-    rc.SessionLocked(true);  // a message that is up goes at once
+    rc.Quiet(true);  // a message that is up goes at once
     EXPECT_FALSE(up());
     EXPECT_EQ(form.Label1()->text(), "");
     clock.Advance(5000);
     EXPECT_EQ(form.MsgIndex(), 1);
-    rc.SessionLocked(false);  // then a whole pause
+    rc.Quiet(false);  // then a whole pause
     clock.Advance(999);
     EXPECT_FALSE(up());
     clock.Advance(1);
@@ -267,12 +267,12 @@ TEST_F(RunControlTest, LockedSessionShowsNothingAndHoldsThePause) {
     // A run started (or restarted after a stop) while locked waits for the unlock, then
     // for its whole pause.
     rc.PbStart_Click();
-    rc.SessionLocked(true);
+    rc.Quiet(true);
     rc.PbStart_Click();
     EXPECT_TRUE(form.IsLoaded());
     clock.Advance(5000);
     EXPECT_EQ(form.MsgIndex(), 2);
-    rc.SessionLocked(false);
+    rc.Quiet(false);
     clock.Advance(999);
     EXPECT_FALSE(up());
     clock.Advance(1);

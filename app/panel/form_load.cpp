@@ -4,6 +4,7 @@
 #include "app/panel/frm_main.h"
 #include "app/panel/help_panels.h"
 #include "app/panel/picture_button.h"
+#include "app/panel/quiet_choices_box.h"
 #include "app/panel/screen_choice_box.h"
 #include "app/panel/setup_page.h"
 #include "app/panel/twips.h"
@@ -145,6 +146,12 @@ bool FrmMain::Form_Load() {
     Try([&] {
         state_.screenChoice = ReadScreenChoice(appFolder_);
         setup->CboScreen->ShowChoice(state_.screenChoice);
+    });
+    // The quiet choices likewise, from their own file (the defaults when it is missing).
+    Try([&] {
+        state_.quietChoices = ReadQuietChoices(appFolder_);
+        setup->FrmQuiet->ShowChoices(state_.quietChoices);
+        emit QuietChoicesChanged();
     });
 
     // 11. Pages.

@@ -5,8 +5,10 @@
 #include "app/panel/twips.h"
 #include "app/store/category_file.h"
 #include "app/store/options_file.h"
+#include "app/store/quiet_choices.h"
 #include "app/store/screen_choice.h"
 #include "platform/instance/instance_lock.h"
+#include "platform/session/minimise_watch.h"
 #include "platform/shell/notify_icon.h"
 #include "platform/win/window.h"
 
@@ -15,12 +17,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 #include <QWindow>
 
 #include <cmath>
 #include <exception>
 
 namespace kestrane {
+
+namespace {
+
+// How long a window manager is given to minimise the panel before it counts as one that
+// cannot.
+constexpr int kMinimiseWaitMs = 1000;
+
+}  // namespace
 
 // The controls run control drives, as the window holds them.
 class FrmMain::Panel : public RunPanel {
@@ -77,6 +88,7 @@ class FrmMain::Context : public PanelContext {
             f_.run_->CommitInterval();
         }
     }
+    void QuietChoicesChanged() override { emit f_.QuietChoicesChanged(); }
 
   private:
     FrmMain& f_;
@@ -109,6 +121,19 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
     hide1 = picture("hide1", QStringLiteral("_"), TwipsRect(7650, 135, 300, 465));
     close1 = picture("close1", QStringLiteral("X"), TwipsRect(8010, 150, 345, 465));
     PbStart = picture("PbStart", QStringLiteral("Start"), TwipsRect(7140, 720, 1275, 450));
+    // Why no message shows now, under the Start picture; empty while nothing holds them.
+    LblQuiet = new QLabel(this);
+    LblQuiet->setObjectName(QStringLiteral("LblQuiet"));
+    LblQuiet->setGeometry(TwipsRect(4650, 1200, 3765, 270));
+    LblQuiet->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    {
+        QPalette pal = LblQuiet->palette();
+        pal.setColor(QPalette::WindowText, Qt::white);
+        LblQuiet->setPalette(pal);
+        QFont bold = LblQuiet->font();
+        bold.setBold(true);
+        LblQuiet->setFont(bold);
+    }
     PBMessage = picture("PBMessage", QStringLiteral("Setup"), TwipsRect(165, 1530, 975, 300));
     PbEditMessages =
         picture("PbEditMessages", QStringLiteral("Programs"), TwipsRect(1185, 1530, 975, 300));
@@ -173,6 +198,7 @@ FrmMain::FrmMain(SharedState& state, platform::Dialogs& dialogs, Options options
     connect(PbAboutUs, &QAbstractButton::clicked, this, [this] { PbAboutUs_Click(); });
     connect(hide1, &QAbstractButton::clicked, this, [this] { hide1_Click(); });
     connect(close1, &QAbstractButton::clicked, this, [this] { close1_Click(); });
+    minimise_ = std::make_unique<platform::session::MinimiseWatch>();
 }
 
 FrmMain::~FrmMain() {
@@ -236,6 +262,8 @@ void FrmMain::PbAboutUs_Click() {
 }
 
 void FrmMain::ShowPanel() {
+    hideWanted_ = false;
+    ++hideCheck_;
     SetShowHideEntries(true);
     // An ordinary window, neither minimised nor maximised, brought to the front.
     setWindowState(windowState() &
@@ -245,17 +273,35 @@ void FrmMain::ShowPanel() {
     activateWindow();
 }
 
+bool FrmMain::TrayIconShown() const {
+    return tray_.IconShown() && platform::shell::NotifyAreaShown();
+}
+
 void FrmMain::HidePanel() {
-    if (!tray_.IconShown() || !platform::shell::NotifyAreaShown()) {
-        // Without a tray icon on screen (no tray object, or no tray host on this desktop)
-        // nothing could bring a hidden window back, and a second start refuses to run: the
-        // window goes to the task bar instead. Should a tray host appear later, its menu
-        // offers Show for it.
-        SetShowHideEntries(false);
+    hideWanted_ = true;
+    SetShowHideEntries(false);
+    if (!TrayIconShown()) {
+        // Without a tray icon on screen (no tray object, or no tray host on this desktop) the
+        // window goes to the task bar, where the user finds it. Should a tray host appear
+        // later, its menu offers Show for it.
         showMinimized();
+        // A desktop that cannot minimise (sway, tiling window managers, no window manager)
+        // leaves the window on screen, where letters would flash over it and a click on them
+        // land on it: there it is hidden, and kestrane --show or a second start brings it up.
+        // Where neither can reach the program (no session bus), nothing could: it stays.
+        // Only the desktop's own word tells: a minimised window can stay exposed (mutter), and
+        // one that the user brought back from the task bar within the wait was minimised all
+        // the same, so the check looks at what the desktop said since this Hide.
+        minimise_->Begin(windowHandle());
+        const unsigned check = ++hideCheck_;
+        QTimer::singleShot(kMinimiseWaitMs, this, [this, check] {
+            if (check == hideCheck_ && hideWanted_ && callable_ && isVisible() &&
+                !minimise_->Minimised()) {
+                hide();
+            }
+        });
         return;
     }
-    SetShowHideEntries(false);
     hide();
 }
 
@@ -292,6 +338,20 @@ void FrmMain::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+void FrmMain::SetQuietReason(const QString& reason) {
+    if (reason == LblQuiet->text()) {
+        return;
+    }
+    LblQuiet->setText(reason);
+    // The tray icon's tooltip says it too, and is empty (as it always was) otherwise.
+    tray_.SetToolTip(reason.toStdU16String());
+    emit StateTouched();
+}
+
+QString FrmMain::QuietReason() const {
+    return LblQuiet->text();
+}
+
 void FrmMain::hide1_Click() {
     HidePanel();
 }
@@ -304,6 +364,7 @@ void FrmMain::close1_Click() {
         SaveOptionsReporting(appFolder_, state_.flashOptions);
         // The screen choice, when an earlier write of it failed: it is not lost either.
         SaveScreenChoiceIfChanged(appFolder_, state_.screenChoice);
+        SaveQuietChoicesIfChanged(appFolder_, state_.quietChoices);
         tray_.Release();
     } catch (const std::exception& e) {
         dialogs_.MsgBox(QString::fromLocal8Bit(e.what()), platform::MsgBoxStyle::OkOnly,

@@ -32,6 +32,9 @@ class QListWidget;
 namespace platform::instance {
 class InstanceLock;
 }
+namespace platform::session {
+class MinimiseWatch;
+}
 
 namespace kestrane {
 
@@ -82,6 +85,11 @@ class FrmMain : public QWidget {
     // The window's handle, given on first use.
     platform::win::HWND hWnd();
 
+    // Why the messages stay away now ("Quiet: Do Not Disturb"), or empty: shown on the panel
+    // and as the tray icon's tooltip, and read by the session bus's status.
+    void SetQuietReason(const QString& reason);
+    QString QuietReason() const;
+
     // Rewrites the options file from the shared options record (nothing when it is missing).
     void SaveOptions();
 
@@ -90,6 +98,7 @@ class FrmMain : public QWidget {
     ProgramsPage* PanelEditMessage = nullptr;
     QFrame* PanelAbout = nullptr;
     PictureButton* PbStart = nullptr;
+    QLabel* LblQuiet = nullptr;  // why no message shows now (under PbStart)
     PictureButton* hide1 = nullptr;
     PictureButton* close1 = nullptr;
     PictureButton* PBMessage = nullptr;       // Setup tab
@@ -125,11 +134,18 @@ class FrmMain : public QWidget {
     // Show and Hide entries to match.
     void ShowPanel();
     void HidePanel();
+    // Whether the tray icon is on screen (a tray object with its icon, and a tray host).
+    bool TrayIconShown() const;
+    // Whether requests reach this window (the session bus's --show and a second start), so
+    // that a panel hidden without a tray icon can be brought up again.
+    void SetCallable(bool callable) { callable_ = callable; }
 
   signals:
     // A handler has run that may have started or stopped a run (the Start/Stop picture, the
     // tray menu), so that whoever reports the run's state looks again.
     void StateTouched();
+    // The user changed the quiet choices (State().quietChoices), or start-up read them.
+    void QuietChoicesChanged();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -154,6 +170,10 @@ class FrmMain : public QWidget {
     std::function<void()> endProcess_;
     bool createTray_ = true;
     bool followsScreen_ = false;
+    bool hideWanted_ = false;  // HidePanel ran and no ShowPanel since
+    unsigned hideCheck_ = 0;   // the Hide whose wait for the desktop's minimising is running
+    bool callable_ = false;    // SetCallable
+    std::unique_ptr<platform::session::MinimiseWatch> minimise_;
     std::shared_ptr<platform::instance::InstanceLock> instance_;
     QPixmap background_;
     Rnd rnd_;

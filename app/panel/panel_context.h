@@ -34,6 +34,8 @@ class PanelContext {
     // Commits a timing box into the options (run control's commit, which also saves).
     virtual void CommitDuration() = 0;
     virtual void CommitInterval() = 0;
+    // The quiet choices of the shared state changed: the sources follow them.
+    virtual void QuietChoicesChanged() {}
 
   protected:
     ~PanelContext() = default;

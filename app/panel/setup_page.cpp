@@ -4,6 +4,7 @@
 #include "app/flash/run_control.h"
 #include "app/panel/message_list_model.h"
 #include "app/panel/picture_button.h"
+#include "app/panel/quiet_choices_box.h"
 #include "app/panel/screen_choice_box.h"
 #include "app/panel/timing_box.h"
 #include "app/panel/twips.h"
@@ -121,6 +122,14 @@ SetupPage::SetupPage(PanelContext& context, QWidget* parent) : QFrame(parent), c
     Check1->setObjectName(QStringLiteral("Check1"));
     Check1->setGeometry(TwipsRect(480, 4665, 180, 195));
     Check1->setChecked(true);
+
+    // When to stay quiet: a button between the two timing boxes, its pop-up over the right
+    // column of the page, below the help picture.
+    FrmQuiet = new QuietChoicesBox(ctx_, this);
+    FrmQuiet->PbQuiet->setGeometry(TwipsRect(4290, 1395, 1650, 285));
+    FrmQuiet->adjustSize();
+    FrmQuiet->move(TwipsRect(8100, 0, 0, 0).left() - FrmQuiet->width() - 6,
+                   TwipsRect(0, 480, 0, 0).top());
 
     PbTest = Picture("PbTest", tr("Test"), TwipsRect(5445, 4035, 915, 315), this);
 

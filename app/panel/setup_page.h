@@ -25,6 +25,7 @@ class QRadioButton;
 namespace kestrane {
 
 class PictureButton;
+class QuietChoicesBox;
 class ScreenChoiceBox;
 
 // The item data under which both category lists keep a category's name as the bytes the
@@ -67,6 +68,7 @@ class SetupPage : public QFrame, public CategoryCatalogue {
     PictureButton* PBFont = nullptr;
     QListView* LstBoxViewScript = nullptr;  // over the file's included lines
     AutoStartBox* Check1 = nullptr;
+    QuietChoicesBox* FrmQuiet = nullptr;  // when to stay quiet: its button in the Timing box
     PictureButton* PbTest = nullptr;
     QLabel* LblWhiteTemp = nullptr;  // opaque box in the system's title-bar text colour
     QLabel* LblWhite = nullptr;      // the preview label on it

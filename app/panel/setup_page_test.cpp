@@ -1,14 +1,18 @@
 #include "app/panel/panel_test_fixture.h"
 
+#include "app/panel/quiet_choices_box.h"
 #include "app/panel/screen_choice_box.h"
 #include "app/store/options_file.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QTimeEdit>
+#include <QToolButton>
 
 namespace kestrane::paneltest {
 namespace {
@@ -191,6 +195,58 @@ TEST_F(SetupPageTest, ScreenChoiceIsReadAtStartWrittenWhenChangedAndNotLostAtClo
     EXPECT_EQ(setup->CboScreen->currentText(), "Every screen");
     EXPECT_EQ(state.screenChoice, ScreenChoice::Every);
     EXPECT_EQ(File("Images/SelectedScreen.txt"), "screen;every");
+}
+
+TEST_F(SetupPageTest, QuietChoicesAreReadAtStartWrittenWhenChangedAndNotLostAtClose) {
+    QuietChoicesBox* quiet = setup->FrmQuiet;
+    int told = 0;
+    QObject::connect(form.get(), &FrmMain::QuietChoicesChanged, [&] { ++told; });
+    // Without the file: every choice on but the hours, and no file made for them.
+    EXPECT_FALSE(fs::exists(dir / "Images/SelectedQuiet.txt"));
+    EXPECT_TRUE(quiet->ChkFullScreen->isChecked() && quiet->ChkShared->isChecked() &&
+                quiet->ChkDoNotDisturb->isChecked());
+    EXPECT_FALSE(quiet->ChkHours->isChecked());
+    EXPECT_FALSE(quiet->TxtFrom->isEnabled());
+
+    quiet->ChkFullScreen->setChecked(false);
+    quiet->ChkHours->setChecked(true);
+    quiet->PbDays[0]->setChecked(false);  // no Mondays
+    quiet->PbDays[6]->setChecked(true);   // Sundays
+    EXPECT_TRUE(quiet->TxtFrom->isEnabled());
+    EXPECT_EQ(told, 4);
+    EXPECT_FALSE(state.quietChoices.fullScreen);
+    EXPECT_EQ(File("Images/SelectedQuiet.txt"),
+              "FullScreen;0\r\nShared;1\r\nDoNotDisturb;1\r\nHours;1\r\n"
+              "Days;Tue,Wed,Thu,Fri,Sun\r\nFrom;09:00\r\nTo;17:30\r\n");
+    EXPECT_EQ(File("Images/SelectedOptions.txt"), kDefaultOptions);
+
+    // A file that cannot be written is said, the choice is used all the same, and Close
+    // stays open until the file takes it.
+    fs::permissions(dir / "Images/SelectedQuiet.txt", fs::perms::owner_read);
+    quiet->ChkShared->setChecked(false);
+    EXPECT_FALSE(state.quietChoices.shared);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(dialogs.shown[0].prompt.contains("SelectedQuiet.txt"));
+    form->close1_Click();
+    EXPECT_EQ(ended, 0);
+    fs::permissions(dir / "Images/SelectedQuiet.txt", fs::perms::owner_all);
+    form->close1_Click();
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(File("Images/SelectedQuiet.txt").starts_with("FullScreen;0\r\nShared;0\r\n"));
+
+    // The next start shows what the file holds, tells the sources, and writes nothing.
+    WriteBytes(dir / "Images/SelectedQuiet.txt", "hours;1\nfrom;22:00\nto;6:00\n");
+    state = SharedState();
+    told = 0;
+    form = Make(dir.path());
+    setup = form->PanelOptions;
+    QObject::connect(form.get(), &FrmMain::QuietChoicesChanged, [&] { ++told; });
+    ASSERT_TRUE(form->Form_Load());
+    EXPECT_EQ(told, 1);
+    EXPECT_TRUE(setup->FrmQuiet->ChkHours->isChecked());
+    EXPECT_EQ(setup->FrmQuiet->TxtTo->time(), QTime(6, 0));
+    EXPECT_EQ(state.quietChoices.from, 22 * 60);
+    EXPECT_EQ(File("Images/SelectedQuiet.txt"), "hours;1\nfrom;22:00\nto;6:00\n");
 }
 
 TEST_F(SetupPageTest, ColourDialogTakesItsColourOnConfirmAndOnCancel) {

@@ -108,6 +108,14 @@ bool TrayLink::AddMenu(std::u16string_view caption, std::u16string_view key) {
                              platform::com::VARIANT_TRUE, added.Put()));
 }
 
+bool TrayLink::SetToolTip(std::u16string_view text) {
+    if (!tray_) {
+        return false;
+    }
+    platform::com::Bstr value(text);
+    return !FAILED(tray_->put_ToolTipText(value.get()));
+}
+
 bool TrayLink::ShowMenu() {
     // The object may be released by what a menu choice does; hold it for the call.
     const ComPtr<quorvil::_SysTray> tray = tray_;

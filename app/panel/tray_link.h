@@ -51,6 +51,8 @@ class TrayLink {
     // Adds an entry with this caption under this key, Tag omitted, ItemData 0, not checked,
     // enabled.
     bool AddMenu(std::u16string_view caption, std::u16string_view key);
+    // The icon's tooltip; false when there is no object or it refuses.
+    bool SetToolTip(std::u16string_view text);
     // Opens the popup menu; the chosen entry arrives as MenuClick before this returns.
     bool ShowMenu();
 

@@ -13,12 +13,14 @@ class ControlAdaptor : public QDBusAbstractAdaptor {
     Q_CLASSINFO("D-Bus Interface", "org.kestrane.kestrane.Control")
     Q_PROPERTY(bool Running READ Running)
     Q_PROPERTY(bool Visible READ Visible)
+    Q_PROPERTY(QString Quiet READ Quiet)
   public:
     explicit ControlAdaptor(ControlService* service)
         : QDBusAbstractAdaptor(service), service_(service) {}
 
     bool Running() const { return service_->Running(); }
     bool Visible() const { return service_->Visible(); }
+    QString Quiet() const { return service_->Quiet(); }
 
   public slots:
     void Start() { service_->Request(&ControlHandlers::start); }
@@ -27,6 +29,8 @@ class ControlAdaptor : public QDBusAbstractAdaptor {
     void Show() { service_->Request(&ControlHandlers::show); }
     void Hide() { service_->Request(&ControlHandlers::hide); }
     void Quit() { service_->Request(&ControlHandlers::quit); }
+    void Activate() { service_->Request(&ControlHandlers::activate); }
+    void Pause(int minutes) { service_->RequestPause(minutes); }
 
   private:
     ControlService* service_;

@@ -95,8 +95,16 @@ bool ControlClient::WaitUntilGone(const std::string& owner, int timeoutMs) const
 }
 
 std::string ControlClient::Call(const char* method) const {
-    const QDBusMessage reply =
-        bus_.call(ControlCall(kControlInterface, method), QDBus::Block, kCallTimeoutMs);
+    return Answer(bus_.call(ControlCall(kControlInterface, method), QDBus::Block, kCallTimeoutMs));
+}
+
+std::string ControlClient::Pause(int minutes) const {
+    QDBusMessage call = ControlCall(kControlInterface, "Pause");
+    call << minutes;
+    return Answer(bus_.call(call, QDBus::Block, kCallTimeoutMs));
+}
+
+std::string ControlClient::Answer(const QDBusMessage& reply) {
     if (reply.type() == QDBusMessage::ReplyMessage) {
         return {};
     }
@@ -119,7 +127,8 @@ std::optional<ControlClient::State> ControlClient::Read(std::string& error) cons
         return std::nullopt;
     }
     return State{values.value(QStringLiteral("Running")).toBool(),
-                 values.value(QStringLiteral("Visible")).toBool()};
+                 values.value(QStringLiteral("Visible")).toBool(),
+                 values.value(QStringLiteral("Quiet")).toString().toStdString()};
 }
 
 }  // namespace platform::session

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
 
 #include <memory>
 #include <optional>
@@ -34,15 +35,20 @@ class ControlClient {
     // Calls one method (Start, Stop, ...) of the control object; "" when it was taken, else
     // the bus's error message.
     std::string Call(const char* method) const;
+    // Calls Pause(minutes); "" when it was taken, else the bus's error message.
+    std::string Pause(int minutes) const;
 
     struct State {
         bool running = false;
         bool visible = false;
+        std::string quiet;  // why no message shows now; empty when nothing holds them
     };
     // Reads both properties; nothing when they cannot be read (error says why).
     std::optional<State> Read(std::string& error) const;
 
   private:
+    static std::string Answer(const QDBusMessage& reply);
+
     int typeTable_;
     std::unique_ptr<QCoreApplication> app_;
     QDBusConnection bus_;

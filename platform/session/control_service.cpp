@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QStringList>
@@ -45,6 +46,7 @@ bool ControlService::Publish() {
     published_ = true;
     running_ = Running();
     visible_ = Visible();
+    quiet_ = Quiet();
     return true;
 }
 
@@ -54,6 +56,26 @@ bool ControlService::Running() const {
 
 bool ControlService::Visible() const {
     return h_.visible && h_.visible();
+}
+
+QString ControlService::Quiet() const {
+    return h_.quiet ? h_.quiet() : QString();
+}
+
+void ControlService::RequestPause(int minutes) {
+    if (minutes < 1 || minutes > 24 * 60) {
+        if (calledFromDBus()) {
+            sendErrorReply(QDBusError::InvalidArgs,
+                           QStringLiteral("a pause is 1 to 1440 minutes, not %1").arg(minutes));
+        }
+        return;
+    }
+    QTimer::singleShot(0, this, [this, minutes] {
+        if (h_.pause) {
+            h_.pause(minutes);
+        }
+        Touch();
+    });
 }
 
 void ControlService::Touch() {
@@ -86,6 +108,10 @@ void ControlService::Refresh() {
     if (const bool visible = Visible(); visible != visible_) {
         visible_ = visible;
         changed.insert(QStringLiteral("Visible"), visible);
+    }
+    if (const QString quiet = Quiet(); quiet != quiet_) {
+        quiet_ = quiet;
+        changed.insert(QStringLiteral("Quiet"), quiet);
     }
     if (changed.isEmpty()) {
         return;

@@ -9,13 +9,20 @@
 //   object     /org/kestrane/kestrane
 //   interface  org.kestrane.kestrane.Control
 //     methods     Start, Stop, Toggle, Show, Hide, Quit  (no arguments, no results)
-//     properties  Running (b, read), Visible (b, read)
+//                 Activate  a second start of the program: the panel comes up where no tray
+//                           icon could bring it back
+//                 Pause(i minutes)  holds the messages that long (1 to 1440; else an error)
+//     properties  Running (b, read), Visible (b, read),
+//                 Quiet (s, read): why no message shows now ("Quiet: Do Not Disturb",
+//                 "Paused for 12 more minutes"), empty while nothing holds them
 //
 // A method answers as soon as the request is taken; the program carries it out right after,
 // so that a caller never waits for a message box the request may bring up.
 #pragma once
 
+#include <QDBusContext>
 #include <QObject>
+#include <QString>
 
 #include <functional>
 
@@ -27,11 +34,15 @@ inline constexpr const char* kControlInterface = "org.kestrane.kestrane.Control"
 
 // What the program does for each request, and where the two properties come from.
 struct ControlHandlers {
-    std::function<void()> start, stop, toggle, show, hide, quit;
+    std::function<void()> start, stop, toggle, show, hide, quit, activate;
     std::function<bool()> running, visible;
+    std::function<QString()> quiet;
+    // Holds the messages for the minutes given; false for a number it does not take.
+    std::function<bool(int minutes)> pause;
 };
 
-class ControlService : public QObject {
+// (A QDBusContext, so that a request it refuses is answered with an error.)
+class ControlService : public QObject, protected QDBusContext {
     Q_OBJECT
   public:
     explicit ControlService(ControlHandlers handlers, QObject* parent = nullptr);
@@ -46,6 +57,11 @@ class ControlService : public QObject {
     // Values of the properties now.
     bool Running() const;
     bool Visible() const;
+    QString Quiet() const;
+
+    // Pause(minutes): refused with an error for a number outside 1 to 1440, else run as
+    // Request runs a handler, once the caller has its answer.
+    void RequestPause(int minutes);
 
     // Something may have changed the properties: they are compared with the values last told
     // and PropertiesChanged goes out for those that differ, once the current event is handled.
@@ -62,6 +78,7 @@ class ControlService : public QObject {
     bool touched_ = false;
     bool running_ = false;
     bool visible_ = false;
+    QString quiet_;
 };
 
 }  // namespace platform::session

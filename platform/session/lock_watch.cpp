@@ -50,8 +50,11 @@ void AskLater(QObject* owner, QDBusConnection bus, const QDBusMessage& call, Don
 
 }  // namespace
 
-LockWatch::LockWatch(std::function<void(bool)> changed, QObject* parent)
-    : QObject(parent), changed_(std::move(changed)) {}
+LockWatch::LockWatch(QObject* parent) : QuietSource(parent) {}
+
+QString LockWatch::Reason() const {
+    return locked_ ? QStringLiteral("Quiet: the screen is locked") : QString();
+}
 
 void LockWatch::Start() {
     WatchLogind();
@@ -220,9 +223,7 @@ void LockWatch::Report() {
         return;
     }
     locked_ = locked;
-    if (changed_) {
-        changed_(locked);
-    }
+    emit Changed();
 }
 
 }  // namespace platform::session

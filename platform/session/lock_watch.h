@@ -20,26 +20,27 @@
 // or DBUS_SYSTEM_BUS_ADDRESS when that is set.
 #pragma once
 
+#include "platform/session/quiet_source.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
-#include <functional>
-
 namespace platform::session {
 
-class LockWatch : public QObject {
+class LockWatch : public QuietSource {
     Q_OBJECT
   public:
-    // changed runs on the GUI thread each time the locked state changes (never with the state
-    // it already had; the state starts unlocked).
-    explicit LockWatch(std::function<void(bool locked)> changed, QObject* parent = nullptr);
+    // Changed is emitted on the GUI thread each time the locked state changes (never with the
+    // state it already had; the state starts unlocked).
+    explicit LockWatch(QObject* parent = nullptr);
 
     // Connects to the buses and asks the first questions; the answers come later.
-    void Start();
+    void Start() override;
 
     bool Locked() const { return locked_; }
+    QString Reason() const override;
 
   private slots:
     void OnSessionProperties(const QString& interface, const QVariantMap& changed,
@@ -59,7 +60,6 @@ class LockWatch : public QObject {
     void SetSaver(int which, bool active);
     void Report();
 
-    std::function<void(bool)> changed_;
     QString sessionPath_;
     bool hint_ = false;       // logind's LockedHint
     bool requested_ = false;  // a Lock signal not yet answered by any report

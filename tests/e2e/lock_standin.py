@@ -7,8 +7,14 @@
 #   logind       Session.SetLockedHint(b): LockedHint, announced by PropertiesChanged;
 #                Session.Lock(), Session.Unlock(): the Lock and Unlock signals
 #   screensaver  SetActive(b): GetActive and the ActiveChanged signal
+#   notifications  the desktop's notification service (org.freedesktop.Notifications) with
+#                its Do Not Disturb: SetInhibited(b): the property Inhibited, announced by
+#                PropertiesChanged
 #
-#   lock_standin.py logind|screensaver
+#   session      GNOME's session manager (org.gnome.SessionManager): SetInhibitedActions(u):
+#                the property InhibitedActions, announced by PropertiesChanged
+#
+#   lock_standin.py logind|screensaver|notifications|session
 import sys
 
 import dbus
@@ -84,12 +90,72 @@ class ScreenSaver(dbus.service.Object):
         pass
 
 
+NOTIFY = "org.freedesktop.Notifications"
+
+
+class Notifications(dbus.service.Object):
+    inhibited = False
+
+    @dbus.service.method(PROPS, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        if interface != NOTIFY or name != "Inhibited":
+            raise dbus.exceptions.DBusException("no such property",
+                                                name="org.freedesktop.DBus.Error.UnknownProperty")
+        return dbus.Boolean(self.inhibited)
+
+    @dbus.service.signal(PROPS, signature="sa{sv}as")
+    def PropertiesChanged(self, interface, changed, invalidated):
+        pass
+
+    @dbus.service.method(NOTIFY, out_signature="as")
+    def GetCapabilities(self):
+        return ["body"]
+
+    @dbus.service.method(NOTIFY, in_signature="b")
+    def SetInhibited(self, inhibited):
+        self.inhibited = bool(inhibited)
+        self.PropertiesChanged(NOTIFY, {"Inhibited": dbus.Boolean(self.inhibited)},
+                               dbus.Array([], signature="s"))
+
+
+GSM = "org.gnome.SessionManager"
+
+
+class SessionManager(dbus.service.Object):
+    actions = 0
+
+    @dbus.service.method(PROPS, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        if interface != GSM or name != "InhibitedActions":
+            raise dbus.exceptions.DBusException("no such property",
+                                                name="org.freedesktop.DBus.Error.UnknownProperty")
+        return dbus.UInt32(self.actions)
+
+    @dbus.service.signal(PROPS, signature="sa{sv}as")
+    def PropertiesChanged(self, interface, changed, invalidated):
+        pass
+
+    @dbus.service.method(GSM, in_signature="u")
+    def SetInhibitedActions(self, actions):
+        self.actions = int(actions)
+        self.PropertiesChanged(GSM, {"InhibitedActions": dbus.UInt32(self.actions)},
+                               dbus.Array([], signature="s"))
+
+
 def main():
     DBusGMainLoop(set_as_default=True)
     if sys.argv[1] == "logind":
         bus = dbus.SystemBus()
         keep = [Manager(bus, "/org/freedesktop/login1"), Session(bus, SESSION_PATH)]
         name = dbus.service.BusName(LOGIN, bus)
+    elif sys.argv[1] == "session":
+        bus = dbus.SessionBus()
+        keep = [SessionManager(bus, "/org/gnome/SessionManager")]
+        name = dbus.service.BusName(GSM, bus)
+    elif sys.argv[1] == "notifications":
+        bus = dbus.SessionBus()
+        keep = [Notifications(bus, "/org/freedesktop/Notifications")]
+        name = dbus.service.BusName(NOTIFY, bus)
     else:
         bus = dbus.SessionBus()
         keep = [ScreenSaver(bus, "/org/freedesktop/ScreenSaver")]

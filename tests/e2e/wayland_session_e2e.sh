@@ -17,8 +17,9 @@
 #      notification server, and ends with status 1.
 #   2. The panel comes up as an X window although WAYLAND_DISPLAY is set.
 #   3. (mutter) Hide with no tray host minimises the panel, which the compositor still lists;
-#      activating it brings it back. A tray host that appears later (an XEmbed one on XWayland)
-#      offers Show for the minimised panel, and Show brings it back.
+#      activating it brings it back, and a second Hide minimises it again, for good. A tray host
+#      that appears later (an XEmbed one on XWayland) offers Show for the minimised panel, and
+#      Show brings it back.
 #   4. Start: the flash window is unmanaged (override-redirect) with an empty input shape, stays
 #      above the panel and above a window that came up after it, and shows the letters. (It is
 #      mapped only while a message shows, so each of these waits for one.)
@@ -215,6 +216,11 @@ if [ "$compositor" = mutter ]; then
     sleep 0.5
     click hide1
     wait_for 10 minimised || fail "Hide did not minimise the panel again"
+    # mutter keeps a minimised window mapped: the program must not take it for one the desktop
+    # left on screen (and withdraw it from the overview) once its wait of a second is over.
+    sleep 2
+    minimised && xprop -root _NET_CLIENT_LIST | grep -qi "$(printf '%x' "$wid")" ||
+        fail "the minimised panel left the window manager's windows after a while"
     # A tray host that appears later offers Show for the minimised panel, and brings it back.
     trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel \
         --height 24 --transparent false --tint 0x303030 --SetDockType true \
