@@ -41,6 +41,8 @@ test=(
     xclip x11-xserver-utils
     # a real full-screen window in the quiet tests (wmctrl sets _NET_WM_STATE_FULLSCREEN)
     wmctrl
+    # a PipeWire daemon of the quiet tests' own, with a stand-in screen-share stream
+    pipewire pipewire-bin
     # packages: building (cpack's .deb with its dependencies) and checking them
     dpkg-dev file lintian desktop-file-utils appstream
     # the Debian source package in debian/: dpkg-buildpackage with dh, and autopkgtest to run
