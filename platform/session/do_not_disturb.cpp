@@ -1,11 +1,6 @@
 #include "platform/session/do_not_disturb.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusServiceWatcher>
-#include <QDBusVariant>
+#include "platform/session/bus_property.h"
 
 // GLib's headers name a member "signals", which Qt defines as a keyword.
 #pragma push_macro("signals")
@@ -17,16 +12,23 @@ namespace platform::session {
 
 namespace {
 
-constexpr int kAnswerTimeoutMs = 5000;
-const QString kService = QStringLiteral("org.freedesktop.Notifications");
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 constexpr const char* kGnomeSchema = "org.gnome.desktop.notifications";
 constexpr const char* kGnomeKey = "show-banners";
 
 }  // namespace
 
-DoNotDisturb::DoNotDisturb(QObject* parent) : QuietSource(parent) {}
+DoNotDisturb::DoNotDisturb(QObject* parent)
+    : QuietSource(parent),
+      inhibited_(new BusProperty(QStringLiteral("org.freedesktop.Notifications"),
+                                 QStringLiteral("/org/freedesktop/Notifications"),
+                                 QStringLiteral("org.freedesktop.Notifications"),
+                                 QStringLiteral("Inhibited"), this)) {
+    // No such property (a service that has no Do Not Disturb) or no service: off.
+    connect(inhibited_, &BusProperty::Changed, this, [this](const QVariant& value) {
+        serviceInhibited_ = value.toBool();
+        Report();
+    });
+}
 
 DoNotDisturb::~DoNotDisturb() {
     if (settings_ != nullptr) {
@@ -41,66 +43,7 @@ QString DoNotDisturb::Reason() const {
 
 void DoNotDisturb::Start() {
     WatchGnome();
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) {
-        return;
-    }
-    // Heard from any sender: a notification service that takes its name only after this program
-    // started is not yet known by its owner here.
-    bus.connect(QString(), kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
-                SLOT(OnProperties(QString, QVariantMap, QStringList)));
-    auto* owners =
-        new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
-    connect(owners, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString&, const QString&, const QString& owner) {
-                ++reports_;
-                if (owner.isEmpty()) {
-                    SetInhibited(false);  // the service left
-                } else {
-                    AskInhibited();
-                }
-            });
-    AskInhibited();
-}
-
-void DoNotDisturb::AskInhibited() {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("Get"));
-    call << kService << QStringLiteral("Inhibited");
-    // A notification service that is not running is not started for this question.
-    call.setAutoStartService(false);
-    const int before = reports_;
-    auto* watcher = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(call, kAnswerTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, before] {
-        const QDBusPendingReply<QDBusVariant> reply = *watcher;
-        watcher->deleteLater();
-        // No such property (a service that has no Do Not Disturb) or no service: off. A change
-        // announced meanwhile is newer than this answer.
-        if (reports_ == before) {
-            SetInhibited(!reply.isError() && reply.value().variant().toBool());
-        }
-    });
-}
-
-void DoNotDisturb::OnProperties(const QString& interface, const QVariantMap& changed,
-                                const QStringList& invalidated) {
-    if (interface != kService) {
-        return;
-    }
-    const auto it = changed.constFind(QStringLiteral("Inhibited"));
-    if (it != changed.constEnd()) {
-        ++reports_;
-        SetInhibited(it->toBool());
-    } else if (invalidated.contains(QStringLiteral("Inhibited"))) {
-        ++reports_;
-        AskInhibited();
-    }
-}
-
-void DoNotDisturb::SetInhibited(bool inhibited) {
-    inhibited_ = inhibited;
-    Report();
+    inhibited_->Start();
 }
 
 void DoNotDisturb::WatchGnome() {
@@ -134,7 +77,7 @@ void DoNotDisturb::ReadGnome() {
 }
 
 void DoNotDisturb::Report() {
-    const bool quiet = inhibited_ || noBanners_;
+    const bool quiet = serviceInhibited_ || noBanners_;
     if (quiet != quiet_) {
         quiet_ = quiet;
         emit Changed();

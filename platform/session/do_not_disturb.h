@@ -11,10 +11,9 @@
 
 #include "platform/session/quiet_source.h"
 
-#include <QStringList>
-#include <QVariantMap>
-
 namespace platform::session {
+
+class BusProperty;
 
 class DoNotDisturb : public QuietSource {
     Q_OBJECT
@@ -25,20 +24,14 @@ class DoNotDisturb : public QuietSource {
     void Start() override;
     QString Reason() const override;
 
-  private slots:
-    void OnProperties(const QString& interface, const QVariantMap& changed,
-                      const QStringList& invalidated);
-
   private:
-    void AskInhibited();
-    void SetInhibited(bool inhibited);
     void WatchGnome();
     void ReadGnome();
     void Report();
 
-    bool inhibited_ = false;  // the notification service's Inhibited
+    BusProperty* inhibited_;  // the notification service's Inhibited
+    bool serviceInhibited_ = false;
     bool noBanners_ = false;  // GNOME's show-banners is off
-    int reports_ = 0;         // Inhibited changes seen, so that an older answer is not applied
     bool quiet_ = false;
     void* settings_ = nullptr;  // the GSettings object, when the schema is there
     unsigned long handler_ = 0;

@@ -8,10 +8,9 @@
 
 #include "platform/session/quiet_source.h"
 
-#include <QStringList>
-#include <QVariantMap>
-
 namespace platform::session {
+
+class BusProperty;
 
 class IdleInhibitWatch : public QuietSource {
     Q_OBJECT
@@ -21,15 +20,8 @@ class IdleInhibitWatch : public QuietSource {
     void Start() override;
     QString Reason() const override;
 
-  private slots:
-    void OnProperties(const QString& interface, const QVariantMap& changed,
-                      const QStringList& invalidated);
-
   private:
-    void Ask();
-    void Set(unsigned actions);
-
-    int reports_ = 0;  // changes seen, so that an older answer is not applied
+    BusProperty* actions_;
     bool quiet_ = false;
 };
 
