@@ -53,6 +53,9 @@ test=(
     # interfaces), mutter's screen cast, which is a PipeWire stream, and sway headless with
     # grim's captures
     kwin-wayland pipewire libpipewire-0.3-dev sway grim
+    # GNOME Shell (headless, with kestrane's extension), whose screen cast and remote desktop
+    # are mutter's
+    gnome-shell
 )
 
 case "$what" in
