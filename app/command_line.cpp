@@ -46,7 +46,9 @@ constexpr const char* kUsage =
     "Without an option kestrane starts. With one it hands the request to the running\n"
     "kestrane and ends: --start/--stop/--toggle the flashing, --show/--hide the control\n"
     "panel, --quit ends it (options saved), --status prints running or stopped and shown or\n"
-    "hidden. Exit status 0 done, 1 none running (--start then starts one), 2 a wrong option.\n"
+    "hidden and the way the flash reaches the screen (flash: gnome-shell, layer-shell,\n"
+    "xwayland, x11-composited or x11). Exit status 0 done, 1 none running (--start then\n"
+    "starts one), 2 a wrong option.\n"
     "--version prints the version.\n";
 
 int Refuse(const std::string& text) {
@@ -65,6 +67,9 @@ int HandOver(const platform::session::ControlClient& client, const RequestOption
         }
         std::printf("%s\n%s\n", state->running ? "running" : "stopped",
                     state->visible ? "shown" : "hidden");
+        if (!state->flashPath.empty()) {
+            std::printf("flash: %s\n", state->flashPath.c_str());
+        }
         return 0;
     }
     const std::string error = client.Call(request.method);

@@ -3,7 +3,8 @@
 // running kestrane over the session bus and ends, before any window is made:
 //
 //   --start --stop --toggle --show --hide --quit   the tray menu's entries and the Close picture
-//   --status                                       prints "running"/"stopped", "shown"/"hidden"
+//   --status                                       prints "running"/"stopped", "shown"/"hidden",
+//                                                  "flash: <path>" (LayeredWindow's FlashPath)
 //   --help                                         prints this list
 //   --version                                      prints the version (CMake's project version)
 //

@@ -1,6 +1,7 @@
 #include "app/panel/remote_control.h"
 
 #include "app/panel/frm_main.h"
+#include "platform/layered/layered_window.h"
 
 #include <QEvent>
 #include <QTimer>
@@ -35,6 +36,7 @@ platform::session::ControlHandlers HandlersOf(FrmMain& f) {
     h.quit = [&f] { f.close1_Click(); };
     h.running = [&f] { return f.State().RunWanted; };
     h.visible = [&f] { return f.isVisible() && !f.isMinimized(); };
+    h.flashPath = [] { return platform::layered::FlashPath(); };
     return h;
 }
 

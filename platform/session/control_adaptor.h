@@ -13,12 +13,14 @@ class ControlAdaptor : public QDBusAbstractAdaptor {
     Q_CLASSINFO("D-Bus Interface", "org.kestrane.kestrane.Control")
     Q_PROPERTY(bool Running READ Running)
     Q_PROPERTY(bool Visible READ Visible)
+    Q_PROPERTY(QString FlashPath READ FlashPath)
   public:
     explicit ControlAdaptor(ControlService* service)
         : QDBusAbstractAdaptor(service), service_(service) {}
 
     bool Running() const { return service_->Running(); }
     bool Visible() const { return service_->Visible(); }
+    QString FlashPath() const { return QString::fromStdString(service_->FlashPath()); }
 
   public slots:
     void Start() { service_->Request(&ControlHandlers::start); }

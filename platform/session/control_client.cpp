@@ -119,7 +119,8 @@ std::optional<ControlClient::State> ControlClient::Read(std::string& error) cons
         return std::nullopt;
     }
     return State{values.value(QStringLiteral("Running")).toBool(),
-                 values.value(QStringLiteral("Visible")).toBool()};
+                 values.value(QStringLiteral("Visible")).toBool(),
+                 values.value(QStringLiteral("FlashPath")).toString().toStdString()};
 }
 
 }  // namespace platform::session

@@ -38,6 +38,7 @@ class ControlClient {
     struct State {
         bool running = false;
         bool visible = false;
+        std::string flashPath;  // empty where the program does not say
     };
     // Reads both properties; nothing when they cannot be read (error says why).
     std::optional<State> Read(std::string& error) const;

@@ -56,6 +56,10 @@ bool ControlService::Visible() const {
     return h_.visible && h_.visible();
 }
 
+std::string ControlService::FlashPath() const {
+    return h_.flashPath ? h_.flashPath() : std::string();
+}
+
 void ControlService::Touch() {
     if (touched_ || !published_) {
         return;

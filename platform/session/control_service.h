@@ -9,7 +9,8 @@
 //   object     /org/kestrane/kestrane
 //   interface  org.kestrane.kestrane.Control
 //     methods     Start, Stop, Toggle, Show, Hide, Quit  (no arguments, no results)
-//     properties  Running (b, read), Visible (b, read)
+//     properties  Running (b, read), Visible (b, read), FlashPath (s, read: the way the
+//                 flash reaches the screen now, as the flash window's platform layer names it)
 //
 // A method answers as soon as the request is taken; the program carries it out right after,
 // so that a caller never waits for a message box the request may bring up.
@@ -18,6 +19,7 @@
 #include <QObject>
 
 #include <functional>
+#include <string>
 
 namespace platform::session {
 
@@ -29,6 +31,7 @@ inline constexpr const char* kControlInterface = "org.kestrane.kestrane.Control"
 struct ControlHandlers {
     std::function<void()> start, stop, toggle, show, hide, quit;
     std::function<bool()> running, visible;
+    std::function<std::string()> flashPath;
 };
 
 class ControlService : public QObject {
@@ -46,6 +49,7 @@ class ControlService : public QObject {
     // Values of the properties now.
     bool Running() const;
     bool Visible() const;
+    std::string FlashPath() const;
 
     // Something may have changed the properties: they are compared with the values last told
     // and PropertiesChanged goes out for those that differ, once the current event is handled.
