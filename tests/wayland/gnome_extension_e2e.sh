@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # kestrane's GNOME Shell extension in a real GNOME Shell (headless, drivers/session.sh gnome),
 # asked over the session bus as kestrane asks it: messages of 16, 100 and 300 ms, then one
-# taken away early with Hide. Asserted: each is shown and hidden once, with the Shown and
-# Hidden signals in order and each message up the whole frames nearest its time (1, 6 and 18
-# at 60 Hz, the virtual monitor's rate) as the extension counts them on the stage's frames (the
-# timestamps are printed: painting in software on a busy machine makes frames late); the early one is hidden before its time; the extension answers its Version.
+# taken away early with Hide. Asserted: each is shown and hidden once (Shown and Hidden
+# signals with the moments of the frames) and up the whole frames nearest its time (1, 6 and 18
+# at the virtual monitor's 60 Hz) as the extension counts them on the stage's frames, or fewer
+# only where the shell painted fewer frames than its rate (software rendering on a busy
+# machine) and the time of the frames due had passed; the early one goes before its time; the
+# extension answers its Version.
 #
 #   gnome_extension_e2e.sh <staged folder> <folder of drivers/wayland_driver>
 set -euo pipefail
@@ -81,7 +83,10 @@ for ms in 16 100 300; do
         $2 == s && $1 == "Hidden" { printf "%.1f", ($3 - up) / 1000 }' "$work/signals")
     say "the $ms ms message: up $got frames (due $want), $span ms from the frame that showed it" \
         "to the one that did not"
-    [ "$got" -eq "$want" ] || fail "the $ms ms message was up $got frames, not $want"
+    # Fewer frames only where the shell missed some: the time of the frames due had passed.
+    [ "$got" -eq "$want" ] || { [ "$got" -lt "$want" ] &&
+        awk -v span="$span" -v want="$want" 'BEGIN { exit !(span >= (want - 0.5) * 1000 / 60) }'; } ||
+        fail "the $ms ms message was up $got frames, not $want"
 done
 got=$(frames_of "$long")
 [ -n "$got" ] && [ "$got" -lt 200 ] || fail "the message taken away early stayed ${got:-for ever}"

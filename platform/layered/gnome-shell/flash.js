@@ -98,9 +98,10 @@ class FlashService {
         global.stage.add_child(actor);
         global.stage.set_child_above_sibling(actor, null);
         const serial = ++this._serial;
-        // view: the stage view (monitor) whose frame showed it, up: that frame's moment; due:
-        // the frames it is to stay, frames: those that showed it so far.
-        this._messages.set(serial, {actor, ms, view: null, up: 0, due: 0, frames: 0});
+        // view: the stage view (monitor) whose frame showed it, up: that frame's moment; frame:
+        // the view's refresh period (us); due: the frames it is to stay; frames: those that
+        // showed it so far.
+        this._messages.set(serial, {actor, ms, view: null, up: 0, frame: 0, due: 0, frames: 0});
         return serial;
     }
 
@@ -131,7 +132,8 @@ class FlashService {
                     continue;
                 m.view = view;
                 m.up = now;
-                m.due = Math.max(1, Math.round(m.ms * (view.get_refresh_rate() || 60) / 1000));
+                m.frame = 1e6 / (view.get_refresh_rate() || 60);
+                m.due = Math.max(1, Math.round(m.ms * 1000 / m.frame));
                 this._emit('Shown', new GLib.Variant('(ux)', [serial, now]));
             } else if (m.view !== view) {
                 continue;
@@ -141,9 +143,12 @@ class FlashService {
                 continue;
             }
             // This frame shows it once more; after the whole frames due (at least one) it goes
-            // in the next. A message of no time stays until asked to go.
+            // in the next. Where the shell missed frames (it paints fewer than its refresh
+            // rate: a busy machine, software rendering) it goes once the time of those frames
+            // has passed, so that a message is never held for frames that never came. A
+            // message of no time stays until asked to go.
             m.frames++;
-            if (m.ms > 0 && m.frames >= m.due)
+            if (m.ms > 0 && (m.frames >= m.due || now - m.up >= (m.due - 0.5) * m.frame))
                 this._takeAway(serial, m);
             else
                 m.actor.queue_redraw(); // the next frame comes, to be counted

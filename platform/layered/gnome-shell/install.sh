@@ -18,16 +18,21 @@ target="${XDG_DATA_HOME:-$HOME/.local/share}/gnome-shell/extensions/$uuid"
 mkdir -p "$target"
 cp "$here/$entry/$uuid/extension.js" "$here/$entry/$uuid/metadata.json" "$target/"
 echo "install.sh: installed the extension in $target"
-if [ "${1:-}" != --no-enable ]; then
-    if gnome-extensions enable "$uuid" 2>/dev/null ||
-        gsettings set org.gnome.shell enabled-extensions \
-            "$(gsettings get org.gnome.shell enabled-extensions | python3 -c '
-import ast, sys
-v = sys.stdin.read().strip().removeprefix("@as ")
-l = ast.literal_eval(v) if v else []
-print(l + ["'"$uuid"'"] if "'"$uuid"'" not in l else l)')" 2>/dev/null; then
-        echo "install.sh: enabled; it takes effect at the shell's next start"
-    else
-        echo "install.sh: enable it with: gnome-extensions enable $uuid" >&2
-    fi
+[ "${1:-}" = --no-enable ] && exit 0
+# Through the running shell where it knows the extension already, else in the shell's settings,
+# which it reads at its next start.
+if gnome-extensions enable "$uuid" 2>/dev/null; then
+    echo "install.sh: enabled"
+    exit 0
 fi
+current=$(gsettings get org.gnome.shell enabled-extensions 2>/dev/null) || {
+    echo "install.sh: enable it with: gnome-extensions enable $uuid" >&2
+    exit 0
+}
+case "$current" in
+    *"'$uuid'"*) wanted=$current ;;
+    "@as []" | "[]") wanted="['$uuid']" ;;
+    *) wanted="${current%]}, '$uuid']" ;;
+esac
+gsettings set org.gnome.shell enabled-extensions "$wanted"
+echo "install.sh: enabled; GNOME Shell takes it up at its next start (log out and in again)"
