@@ -58,7 +58,9 @@ if [ "$kind" != sway ]; then
     # over the middle of the screen where the letters are watched; it does not after a
     # program merely stopped. A fresh session for the timing runs.
     session_stop
-    rm -rf "$work/session"
+    # The native window of the new session says it is ready in a file of its own: the last
+    # one's word would let the first click go before the window is there.
+    rm -rf "$work/session" "$out/presses"
     start_session
 fi
 ticks() { awk '{ print $14 + $15 }' "/proc/$program/stat"; }

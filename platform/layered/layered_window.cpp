@@ -5,10 +5,8 @@
 #include "platform/layered/wayland_surface.h"
 #include "platform/layered/x11_surface.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <QPalette>
 #include <QPointer>
 #include <QWidget>
 
@@ -47,11 +45,6 @@ Entry* Find(HWND hWnd) {
         return nullptr;
     }
     return &it->second;
-}
-
-std::uint32_t ToColorRef(const QColor& c) {
-    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
-           (static_cast<std::uint32_t>(c.blue()) << 16);
 }
 
 // Turns the extended style into the Qt window flags and attributes that give the same
@@ -164,38 +157,6 @@ std::int32_t SetWindowLongA(HWND hWnd, int index, std::int32_t newLong) {
     e->exStyle = newLong;
     ApplyStyle(e->window, newLong);
     return old;
-}
-
-std::uint32_t GetSysColor(int index) {
-    const QPalette pal = QApplication::palette();
-    switch (index) {
-        case COLOR_WINDOW:
-            return ToColorRef(pal.color(QPalette::Base));
-        case COLOR_WINDOWTEXT:
-            return ToColorRef(pal.color(QPalette::Text));
-        case COLOR_CAPTIONTEXT:
-        case 14:  // COLOR_HIGHLIGHTTEXT
-            return ToColorRef(pal.color(QPalette::HighlightedText));
-        case 13:  // COLOR_HIGHLIGHT
-            return ToColorRef(pal.color(QPalette::Highlight));
-        case COLOR_BTNFACE:
-            return ToColorRef(pal.color(QPalette::Button));
-        case 18:  // COLOR_BTNTEXT
-            return ToColorRef(pal.color(QPalette::ButtonText));
-        case 23:  // COLOR_INFOTEXT
-            return ToColorRef(pal.color(QPalette::ToolTipText));
-        case 24:  // COLOR_INFOBK
-            return ToColorRef(pal.color(QPalette::ToolTipBase));
-        default:
-            break;
-    }
-    // The remaining indexes answer the classic system scheme.
-    static const std::uint32_t classic[31] = {
-        0xC8D0D4, 0x6A240A, 0x6A240A, 0x808080, 0xC8D0D4, 0xFFFFFF, 0x000000, 0x000000,
-        0x000000, 0xFFFFFF, 0xC8D0D4, 0xC8D0D4, 0x808080, 0x6A240A, 0xFFFFFF, 0xC8D0D4,
-        0x808080, 0x808080, 0x000000, 0xC8D0D4, 0xFFFFFF, 0x404040, 0xC8D0D4, 0x000000,
-        0xE1FFFF, 0xB5B5B5, 0x800000, 0xF0CAA6, 0xC0C0C0, 0x6A240A, 0xC8D0D4};
-    return (index >= 0 && index < 31) ? classic[index] : 0;
 }
 
 bool SetLayeredWindowAttributes(HWND hWnd, std::uint32_t crKey, std::uint8_t bAlpha,

@@ -11,8 +11,10 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string_view>
 
 namespace platform::layered::shell {
@@ -20,11 +22,6 @@ namespace {
 
 QDBusMessage FlashCall(const char* method) {
     return QDBusMessage::createMethodCall(kFlashName, kFlashPath, kFlashInterface, method);
-}
-
-Clock::time_point FromMonotonicUs(qint64 us) {
-    // steady_clock is CLOCK_MONOTONIC here, the clock the shell's frames are timed by.
-    return Clock::time_point(std::chrono::microseconds(us));
 }
 
 // One message of a window, from the call that puts it up to its end.
@@ -36,7 +33,6 @@ struct Message {
 
 // The link to the extension: whether it answers, and each attached window's message.
 class Link : public QObject {
-    Q_OBJECT
   public:
     Link() : bus_(QDBusConnection::sessionBus()) {
         if (!bus_.isConnected()) {
@@ -46,15 +42,13 @@ class Link : public QObject {
                                            QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
                 [this](const QString&, const QString&, const QString& owner) {
+                    // The messages of the old owner went with it; a new one counts anew.
                     up_ = false;
+                    messages_.clear();
                     if (!owner.isEmpty()) {
                         Ask();
                     }
                 });
-        bus_.connect(kFlashName, kFlashPath, kFlashInterface, "Shown", this,
-                     SLOT(OnShown(uint, qlonglong)));
-        bus_.connect(kFlashName, kFlashPath, kFlashInterface, "Hidden", this,
-                     SLOT(OnHidden(uint, qlonglong, uint)));
         Ask();
     }
 
@@ -108,18 +102,6 @@ class Link : public QObject {
         messages_.erase(it);
     }
 
-    std::optional<Reported> last;
-
-  public slots:
-    void OnShown(uint serial, qlonglong us) { shown_[serial] = FromMonotonicUs(us); }
-    void OnHidden(uint serial, qlonglong us, uint frames) {
-        const auto it = shown_.find(serial);
-        if (it != shown_.end()) {
-            last = Reported{it->second, FromMonotonicUs(us), frames};
-            shown_.erase(it);
-        }
-    }
-
   private:
     void Ask() {
         QDBusMessage get = QDBusMessage::createMethodCall(kFlashName, kFlashPath,
@@ -146,7 +128,6 @@ class Link : public QObject {
     QDBusServiceWatcher* watcher_ = nullptr;
     bool up_ = false;
     std::map<QWidget*, std::shared_ptr<Message>> messages_;
-    std::map<uint, Clock::time_point> shown_;
 };
 
 bool Wanted() {
@@ -242,11 +223,4 @@ std::optional<Clock::duration> Ahead(QWidget* window) {
     return Clock::duration::zero();
 }
 
-std::optional<Reported> LastReported() {
-    Link* link = TheLink();
-    return link ? link->last : std::nullopt;
-}
-
 }  // namespace platform::layered::shell
-
-#include "shell_flash.moc"

@@ -7,9 +7,10 @@
 // Everything goes over the session bus asynchronously (QtDBus): nothing here ever waits for the
 // shell, so a busy or hung shell never holds the program or its flash timer. A message goes up
 // with one call that also says how long it stays; the shell shows it in its next frame and takes
-// it away after the whole frames nearest that time, counted on its own frames, and reports both
-// with the moments of those frames (its Shown and Hidden signals). A change without such a time
-// (a message taken down early: a stop, a locked session) is one more call.
+// it away after the whole frames nearest that time, counted on its own frames (it reports both
+// with the moments of those frames, its Shown and Hidden signals, which the program does not
+// need). A change without such a time (a message taken down early: a stop, a locked session) is
+// one more call.
 //
 // The path is taken while the extension's name (org.kestrane.Flash) has an owner that answered
 // it: watched on the bus, found at the first use and again whenever the name changes hands.
@@ -51,13 +52,5 @@ std::optional<Clock::time_point> Present(QWidget* window, bool blank,
 
 // A message's end needs nothing sent on time: the shell ends it itself.
 std::optional<Clock::duration> Ahead(QWidget* window);
-
-// The last message's frames as the shell reported them: shown and hidden moments (steady
-// clock, the shell's CLOCK_MONOTONIC) and the frames it was up; nothing before the first.
-struct Reported {
-    Clock::time_point shown, hidden;
-    unsigned frames = 0;
-};
-std::optional<Reported> LastReported();
 
 }  // namespace platform::layered::shell

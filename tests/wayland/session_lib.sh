@@ -280,7 +280,8 @@ start_session() {
         "$out/presses" >"$work/probe.log" 2>&1 &
     procs+=($!)
     wait_for 20 grep -q ready "$out/presses" 2>/dev/null || fail "the native window did not come up"
-    click 20 20
+    # Below GNOME Shell's top bar, which a full-screen window hides only once it has the focus.
+    if [ "$kind" = gnome ]; then click 20 200; else click 20 20; fi
     wait_for 5 more_presses 0 || fail "the native window gets no clicks at all"
 }
 presses() { grep -c '^press' "$out/presses" || true; }

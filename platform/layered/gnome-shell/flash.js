@@ -12,6 +12,18 @@
 // 44, imports.*) and extension-module.js (45 and later, ES modules) each declare St, Gio,
 // GLib, Pango and Main and are put together with this file when the extension is built.
 
+// The interface, on the well-known name org.kestrane.Flash at /org/kestrane/Flash:
+//   Show(text, font, colour, x, y, monitor, ms) -> serial
+//       font: a Pango font description ("DejaVu Sans, Bold 30"); colour: "#rrggbb"; x, y: the
+//       letters' top left corner in the monitor's logical pixels (Main.layoutManager.monitors),
+//       or in the whole stage's with monitor -1; ms: the display time (0: until Hide).
+//   Hide(serial)                  takes it away in the next frame
+//   Shown(serial, time)           the frame that first showed it (us, CLOCK_MONOTONIC)
+//   Hidden(serial, time, frames)  the first frame without it, and the frames that showed it
+//   Version (property)            1; what the shell alone knows (full-screen windows, a shared
+//                                 screen, Do Not Disturb) is to come as more properties with
+//                                 PropertiesChanged, with a higher Version.
+// GNOME Shell disables extensions while the screen is locked: then nothing answers here.
 const BUS_NAME = 'org.kestrane.Flash';
 const OBJECT_PATH = '/org/kestrane/Flash';
 const VERSION = 1;
