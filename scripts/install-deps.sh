@@ -54,8 +54,8 @@ test=(
     # grim's captures
     kwin-wayland pipewire libpipewire-0.3-dev sway grim
     # GNOME Shell (headless, with kestrane's extension), whose screen cast and remote desktop
-    # are mutter's
-    gnome-shell
+    # are mutter's, and its AppIndicator extension for the tray
+    gnome-shell gnome-shell-extension-appindicator
 )
 
 case "$what" in

@@ -28,7 +28,8 @@
 #           --virtual-monitor 1280x800`; the same screen-cast and remote-desktop interfaces),
 #           with the extensions of the folder KESTRANE_GNOME_EXTENSIONS (each folder in it named
 #           by its uuid) installed for the session's user and enabled through a settings
-#           backend of the session's own (GSETTINGS_BACKEND=keyfile). The shell asks logind on
+#           backend of the session's own (GSETTINGS_BACKEND=keyfile), and those of the machine
+#           named in KESTRANE_GNOME_ENABLE. The shell asks logind on
 #           the system bus for the session's state where systemd runs: a bus of the session's
 #           own stands in for it. It starts in the overview; a click on its empty workspace
 #           leaves it, as a user would.
@@ -162,6 +163,9 @@ case "$compositor" in
             cp -r "$ext" "$XDG_DATA_HOME/gnome-shell/extensions/"
             uuids="$uuids${uuids:+, }'$(basename "$ext")'"
         done
+        # Extensions installed on the machine that the session wants too (KESTRANE_GNOME_ENABLE,
+        # uuids separated by spaces: the AppIndicator extension for the tray).
+        for uuid in ${KESTRANE_GNOME_ENABLE:-}; do uuids="$uuids${uuids:+, }'$uuid'"; done
         printf '[org/gnome/shell]\nenabled-extensions=[%s]\n' "$uuids" \
             >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
         DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/system_bus" XDG_CURRENT_DESKTOP=GNOME \
