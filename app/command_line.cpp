@@ -66,9 +66,11 @@ constexpr const char* kUsage =
     "Without an option kestrane starts. With one it hands the request to the running\n"
     "kestrane and ends: --start/--stop/--toggle the flashing, --show/--hide the control\n"
     "panel, --quit ends it (options saved), --status prints running or stopped and shown or\n"
-    "hidden (and why no message shows, when none does), --pause holds the messages for 1 to\n"
-    "1440 minutes (--start or --toggle end that early). Exit status 0 done, 1 none running\n"
-    "(--start then starts one), 2 a wrong option. --version prints the version.\n";
+    "hidden (and why no message shows, when none does) and the way the flash reaches the\n"
+    "screen (flash: gnome-shell, layer-shell, xwayland, x11-composited or x11), --pause holds\n"
+    "the messages for 1 to 1440 minutes (--start or --toggle end that early). Exit status 0\n"
+    "done, 1 none running (--start then starts one), 2 a wrong option. --version prints the\n"
+    "version.\n";
 
 int Refuse(const std::string& text) {
     std::fprintf(stderr, "kestrane: %s\n", text.c_str());
@@ -88,6 +90,9 @@ int HandOver(const platform::session::ControlClient& client, const RequestOption
                     state->visible ? "shown" : "hidden");
         if (!state->quiet.empty()) {
             std::printf("%s\n", state->quiet.c_str());
+        }
+        if (!state->flashPath.empty()) {
+            std::printf("flash: %s\n", state->flashPath.c_str());
         }
         return 0;
     }

@@ -3,8 +3,9 @@
 // running kestrane over the session bus and ends, before any window is made:
 //
 //   --start --stop --toggle --show --hide --quit   the tray menu's entries and the Close picture
-//   --status                                       prints "running"/"stopped", "shown"/"hidden"
-//                                                  and, while no message shows, why
+//   --status                                       prints "running"/"stopped", "shown"/"hidden",
+//                                                  while no message shows why, and
+//                                                  "flash: <path>" (LayeredWindow's FlashPath)
 //   --pause MINUTES                                holds the messages that long (1 to 1440)
 //   --help                                         prints this list
 //   --version                                      prints the version (CMake's project version)

@@ -6,6 +6,7 @@
 #include "app/panel/frm_main.h"
 #include "app/panel/remote_control.h"
 #include "platform/dialogs/qt_dialogs.h"
+#include "platform/layered/layered_window.h"
 #include "platform/priority/timing_priority.h"
 #include "platform/session/desktop_scale.h"
 #include "platform/session/do_not_disturb.h"
@@ -74,6 +75,9 @@ int main(int argc, char** argv) {
     platform::session::DesktopScale scale(commandLine.argc(), commandLine.argv());
     QApplication app(commandLine.argc(), commandLine.argv());
     scale.Applied();
+    // The flash's way to the screen is looked for now (GNOME Shell's extension answers over the
+    // bus, later), so that the first message can already take it.
+    platform::layered::FlashPath();
     // The panel hides to the tray and the flash window comes and goes; the program ends only
     // through Close.
     app.setQuitOnLastWindowClosed(false);

@@ -1,17 +1,21 @@
 # One static library per source folder, with its unit tests beside the code.
 #
-#   kestrane_folder_library(<target> [DEPS <libs>...] [TEST_DEPS <libs>...])
+#   kestrane_folder_library(<target> [DEPS <libs>...] [TEST_DEPS <libs>...]
+#                           [OWN_PROCESS_TESTS <names>...])
 #
 # The library is made of every *.cpp of the folder except *_test.cpp, *_fuzz.cpp and
 # *_bench.cpp. When the folder holds *_test.cpp files they form one GoogleTest program,
 # <target>_tests, linked against the library, so tests never recompile product sources.
 function(kestrane_folder_library target)
-    cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS;OWN_PROCESS_TESTS" ${ARGN})
     file(GLOB all_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
     set(sources)
     set(tests)
     foreach(f ${all_sources})
-        if(f MATCHES "_test\\.cpp$")
+        get_filename_component(name ${f} NAME_WE)
+        if(name IN_LIST ARG_OWN_PROCESS_TESTS)
+            continue()
+        elseif(f MATCHES "_test\\.cpp$")
             list(APPEND tests ${f})
         elseif(NOT f MATCHES "_(fuzz|bench)\\.cpp$")
             list(APPEND sources ${f})
@@ -28,6 +32,17 @@ function(kestrane_folder_library target)
         gtest_discover_tests(${target}_tests DISCOVERY_MODE PRE_TEST
                              PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
     endif()
+    # Tests that need a process of their own from its start (OWN_PROCESS_TESTS, without
+    # .cpp): one program each, <target>_<name>.
+    foreach(name ${ARG_OWN_PROCESS_TESTS})
+        if(BUILD_TESTING)
+            add_executable(${target}_${name} "${CMAKE_CURRENT_SOURCE_DIR}/${name}.cpp")
+            target_link_libraries(${target}_${name} PRIVATE ${target} ${ARG_TEST_DEPS}
+                                  kestrane_test_main)
+            gtest_discover_tests(${target}_${name} DISCOVERY_MODE PRE_TEST
+                                 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+        endif()
+    endforeach()
 endfunction()
 
 # The libFuzzer targets of a folder (only with KESTRANE_FUZZ, built with clang): every

@@ -61,6 +61,9 @@ test=(
     # interfaces), mutter's screen cast, which is a PipeWire stream, and sway headless with
     # grim's captures
     kwin-wayland pipewire libpipewire-0.3-dev sway grim
+    # GNOME Shell (headless, with kestrane's extension), whose screen cast and remote desktop
+    # are mutter's, and its AppIndicator extension for the tray
+    gnome-shell gnome-shell-extension-appindicator
 )
 
 case "$what" in

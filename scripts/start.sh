@@ -21,6 +21,15 @@ if [ -f "$stage/libquorvil.so" ]; then
     "$stage/regsvr" -s "$stage/libquorvil.so" || echo "start: the tray library could not be registered; kestrane runs without a tray icon" >&2
 fi
 
+# In a GNOME session the shell itself draws the messages through kestrane's extension: it is
+# installed for this user and switched on (the shell takes it up at its next start).
+case ":${XDG_CURRENT_DESKTOP:-}:" in
+    *:GNOME:*)
+        sh "$stage/gnome-shell/install.sh" ||
+            echo "start: the GNOME Shell extension could not be installed; the messages go through XWayland" >&2
+        ;;
+esac
+
 if [ -n "${DISPLAY:-}" ]; then
     echo "start: starting $stage/kestrane"
     exec "$stage/kestrane"

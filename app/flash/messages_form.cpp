@@ -259,8 +259,11 @@ void MessagesForm::Timer1_Timer() {
         const std::optional<std::chrono::steady_clock::time_point> due =
             showing ? std::nullopt : hideDue_;
         hideDue_.reset();
-        // The copies on the other screens change in the same moment.
-        const auto seen = pl::Present(hWnd_, due, copies_.Handles());
+        // The copies on the other screens change in the same moment. A message goes up with
+        // its display time, for a window system that takes it away by itself in the frame due.
+        const auto seen = pl::Present(
+            hWnd_, due, copies_.Handles(),
+            showing ? std::optional(std::chrono::milliseconds(interval)) : std::nullopt);
         if (!due) {
             latency_.Record(showing, tickStart, seen);
         }

@@ -2,6 +2,7 @@
 
 #include "app/panel/frm_main.h"
 #include "platform/session/pause_request.h"
+#include "platform/layered/layered_window.h"
 
 #include <QEvent>
 #include <QTimer>
@@ -56,6 +57,7 @@ platform::session::ControlHandlers HandlersOf(FrmMain& f, platform::session::Pau
     h.visible = [&f] { return f.isVisible() && !f.isMinimized(); };
     h.quiet = [&f] { return f.QuietReason(); };
     h.pause = [p](int minutes) { return p != nullptr && p->Pause(minutes); };
+    h.flashPath = [] { return platform::layered::FlashPath(); };
     return h;
 }
 

@@ -1,13 +1,12 @@
 #include "platform/layered/layered_window.h"
 
 #include "platform/layered/keyed_image.h"
+#include "platform/layered/shell_flash.h"
 #include "platform/layered/wayland_surface.h"
 #include "platform/layered/x11_surface.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
-#include <QPalette>
 #include <QPointer>
 #include <QWidget>
 
@@ -48,11 +47,6 @@ Entry* Find(HWND hWnd) {
     return &it->second;
 }
 
-std::uint32_t ToColorRef(const QColor& c) {
-    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
-           (static_cast<std::uint32_t>(c.blue()) << 16);
-}
-
 // Turns the extended style into the Qt window flags and attributes that give the same
 // behaviour on this window system.
 void ApplyStyle(QWidget* w, std::int32_t style) {
@@ -63,27 +57,33 @@ void ApplyStyle(QWidget* w, std::int32_t style) {
     flags.setFlag(Qt::WindowStaysOnTopHint, (style & WS_EX_TOPMOST) != 0);
     const bool layered = (style & WS_EX_LAYERED) != 0;
     const bool layeredChanged = w->testAttribute(Qt::WA_TranslucentBackground) != layered;
-    if (flags == before && !layeredChanged) {
+    // A layered window is shown by GNOME Shell where its extension answers (shell_flash.h),
+    // else through a surface of its own, on the compositor's overlay layer where it offers one
+    // (wayland_surface.h), else on X (x11_surface.h); the widget stays off the screen.
+    const bool viaShell = layered && shell::Available();
+    if (flags == before && !layeredChanged && viaShell == shell::Attached(w)) {
         return;
     }
     const bool wasVisible = w->isVisible();
     w->setAttribute(Qt::WA_TranslucentBackground, layered);
     w->setAttribute(Qt::WA_NoSystemBackground, layered);
-    // A layered window is shown through a surface of its own, on the compositor's overlay
-    // layer where it offers one (wayland_surface.h), else on X (x11_surface.h); the widget
-    // stays off the screen.
-    const bool native = layered && wayland::Available();
-    const bool ownSurface = native || (layered && x11::Available());
+    const bool native = layered && !viaShell && wayland::Available();
+    const bool ownSurface = viaShell || native || (layered && x11::Available());
     if (wasVisible) {
         w->hide();
     }
     w->setAttribute(Qt::WA_DontShowOnScreen, ownSurface);
+    if (viaShell) {
+        shell::Attach(w);
+    } else {
+        shell::Detach(w);
+    }
     if (native) {
         wayland::Attach(w);
     } else {
         wayland::Detach(w);
     }
-    if (ownSurface && !native) {
+    if (ownSurface && !native && !viaShell) {
         x11::Attach(w);
     } else {
         x11::Detach(w);
@@ -109,6 +109,7 @@ HWND HandleOf(QWidget* window) {
     const HWND h = ++LastHandle();
     Entries()[h].window = window;
     QObject::connect(window, &QObject::destroyed, [h, window] {
+        shell::Detach(window);
         x11::Detach(window);
         wayland::Detach(window);
         Entries().erase(h);
@@ -156,38 +157,6 @@ std::int32_t SetWindowLongA(HWND hWnd, int index, std::int32_t newLong) {
     e->exStyle = newLong;
     ApplyStyle(e->window, newLong);
     return old;
-}
-
-std::uint32_t GetSysColor(int index) {
-    const QPalette pal = QApplication::palette();
-    switch (index) {
-        case COLOR_WINDOW:
-            return ToColorRef(pal.color(QPalette::Base));
-        case COLOR_WINDOWTEXT:
-            return ToColorRef(pal.color(QPalette::Text));
-        case COLOR_CAPTIONTEXT:
-        case 14:  // COLOR_HIGHLIGHTTEXT
-            return ToColorRef(pal.color(QPalette::HighlightedText));
-        case 13:  // COLOR_HIGHLIGHT
-            return ToColorRef(pal.color(QPalette::Highlight));
-        case COLOR_BTNFACE:
-            return ToColorRef(pal.color(QPalette::Button));
-        case 18:  // COLOR_BTNTEXT
-            return ToColorRef(pal.color(QPalette::ButtonText));
-        case 23:  // COLOR_INFOTEXT
-            return ToColorRef(pal.color(QPalette::ToolTipText));
-        case 24:  // COLOR_INFOBK
-            return ToColorRef(pal.color(QPalette::ToolTipBase));
-        default:
-            break;
-    }
-    // The remaining indexes answer the classic system scheme.
-    static const std::uint32_t classic[31] = {
-        0xC8D0D4, 0x6A240A, 0x6A240A, 0x808080, 0xC8D0D4, 0xFFFFFF, 0x000000, 0x000000,
-        0x000000, 0xFFFFFF, 0xC8D0D4, 0xC8D0D4, 0x808080, 0x6A240A, 0xFFFFFF, 0xC8D0D4,
-        0x808080, 0x808080, 0x000000, 0xC8D0D4, 0xFFFFFF, 0x404040, 0xC8D0D4, 0x000000,
-        0xE1FFFF, 0xB5B5B5, 0x800000, 0xF0CAA6, 0xC0C0C0, 0x6A240A, 0xC8D0D4};
-    return (index >= 0 && index < 31) ? classic[index] : 0;
 }
 
 bool SetLayeredWindowAttributes(HWND hWnd, std::uint32_t crKey, std::uint8_t bAlpha,
@@ -278,7 +247,8 @@ QImage Render(QWidget* w) {
 void Prepare(HWND hWnd) {
     Entry* e = Find(hWnd);
     const bool native = wayland::Available();
-    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0 || !(native || x11::Available())) {
+    if (e == nullptr || (e->exStyle & WS_EX_LAYERED) == 0 || !(native || x11::Available()) ||
+        shell::Attached(e->window)) {
         return;  // elsewhere there is nothing to hand over ahead of time
     }
     const bool useKey = (e->lwaFlags & LWA_COLORKEY) != 0;
@@ -307,6 +277,10 @@ struct Ready {
 // handed to the window system.
 Ready RenderForPresent(Entry* e) {
     QWidget* w = e->window;
+    // The shell's extension came or went since the window took its path: it takes the other.
+    if (shell::Attached(w) != shell::Available()) {
+        ApplyStyle(w, e->exStyle);
+    }
     const bool onX = x11::Available();
     if (!onX && !w->mask().isEmpty()) {
         w->clearMask();  // rendering is clipped to the mask, which belongs to the old content
@@ -330,8 +304,14 @@ Ready RenderForPresent(Entry* e) {
 // Hands a rendered window to the window system; `justBefore` runs once, right before.
 std::optional<std::chrono::steady_clock::time_point> Send(
     const Ready& r, std::optional<std::chrono::steady_clock::time_point> due, bool wait,
-    const std::function<void()>& justBefore) {
+    const std::function<void()>& justBefore, std::optional<std::chrono::milliseconds> stay) {
     QWidget* w = r.e->window;
+    if (shell::Attached(w)) {
+        if (justBefore) {
+            justBefore();
+        }
+        return shell::Present(w, r.shape.isEmpty(), stay, due.has_value());
+    }
     if (wayland::Available()) {
         return wayland::Present(w, r.content, r.shape.isEmpty(), r.usePrepared, due, wait,
                                 justBefore);
@@ -353,7 +333,7 @@ std::optional<std::chrono::steady_clock::time_point> Send(
 
 std::optional<std::chrono::steady_clock::time_point> Present(
     HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due,
-    const std::vector<HWND>& together) {
+    const std::vector<HWND>& together, std::optional<std::chrono::milliseconds> stay) {
     // Every window is rendered first, so that the changes reach the window system close
     // together.
     std::vector<Ready> others;
@@ -362,9 +342,10 @@ std::optional<std::chrono::steady_clock::time_point> Present(
             others.push_back(RenderForPresent(o));
         }
     }
-    auto sendOthers = [&others] {
+    auto sendOthers = [&others, due, stay] {
         for (const Ready& r : others) {
-            Send(r, std::nullopt, false, {});
+            // The copies go with this window: on the shell's path ended as it is.
+            Send(r, shell::Attached(r.e->window) ? due : std::nullopt, false, {}, stay);
         }
     };
     Entry* e = Find(hWnd);
@@ -373,7 +354,7 @@ std::optional<std::chrono::steady_clock::time_point> Present(
         return std::nullopt;
     }
     const Ready mine = RenderForPresent(e);
-    return Send(mine, due, true, others.empty() ? std::function<void()>() : sendOthers);
+    return Send(mine, due, true, others.empty() ? std::function<void()>() : sendOthers, stay);
 }
 
 std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {
@@ -381,11 +362,26 @@ std::optional<std::chrono::microseconds> PresentAhead(HWND hWnd) {
     if (e == nullptr) {
         return std::nullopt;
     }
-    const auto ahead = wayland::Available() ? wayland::Ahead(e->window) : x11::Ahead(e->window);
+    const auto ahead = shell::Attached(e->window) ? shell::Ahead(e->window)
+                       : wayland::Available()     ? wayland::Ahead(e->window)
+                                                  : x11::Ahead(e->window);
     if (!ahead) {
         return std::nullopt;
     }
     return std::chrono::ceil<std::chrono::microseconds>(*ahead);
+}
+
+std::string FlashPath() {
+    if (shell::Available()) {
+        return "gnome-shell";
+    }
+    if (wayland::Available()) {
+        return "layer-shell";
+    }
+    if (x11::Available()) {
+        return x11::OnXWayland() ? "xwayland" : x11::Compositing() ? "x11-composited" : "x11";
+    }
+    return "toolkit";
 }
 
 QRegion VisibleRegion(HWND hWnd) {

@@ -19,8 +19,12 @@
 // once, its key-coloured pixels become transparent, and it is put on screen at once, without
 // waiting for the toolkit's next paint; Present returns when it is seen there.
 //
-// Two ways to the screen, chosen once per process:
-//   - Where the session's Wayland compositor (WAYLAND_DISPLAY) offers the layer-shell protocol
+// Three ways to the screen:
+//   - Where GNOME Shell runs kestrane's extension (it answers on the session bus), the shell
+//     draws the letters itself, as an actor of its own stage (shell_flash.h); the path is
+//     taken and left as the extension comes and goes, window by window at its next Present.
+//   - Else, chosen once per process, where the session's Wayland compositor (WAYLAND_DISPLAY)
+//   offers the layer-shell protocol
 //     with wl_compositor and wl_shm (the wlroots compositors such as sway, KDE's KWin), a
 //     layered window is a surface in the compositor's overlay layer on a Wayland connection of
 //     the program's own, with an empty input region, and every change is timed by the
@@ -28,7 +32,7 @@
 //     program stays on the platform Qt runs on (X through XWayland).
 //   - Otherwise, on X: an X surface of its own, with or without a compositing manager
 //     (x11_surface.h).
-// The environment variable KESTRANE_FLASH_PATH=x11 forces the X way where both are offered.
+// The environment variable KESTRANE_FLASH_PATH=x11 forces the X way where others are offered.
 #pragma once
 
 #include <QColor>
@@ -39,6 +43,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QWidget;
@@ -112,9 +117,19 @@ bool SetWindowPos(HWND hWnd, HWND insertAfter, int x, int y, int cx, int cy, std
 // The layered windows in `together` show their current content in the same moment: each is
 // handed to the window system right before this window's change (after any wait for the due
 // time) and not waited for, so that a compositor takes all of them into the same frame.
+//
+// Where the window system takes content away by itself (the shell's path), content put up with
+// `stay` goes after the whole frames nearest to it, counted from the frame that showed it, and
+// a later Present of nothing with a due time leaves it to go so; without a due time it goes at
+// once. Elsewhere `stay` is not looked at.
 std::optional<std::chrono::steady_clock::time_point> Present(
     HWND hWnd, std::optional<std::chrono::steady_clock::time_point> due = std::nullopt,
-    const std::vector<HWND>& together = {});
+    const std::vector<HWND>& together = {},
+    std::optional<std::chrono::milliseconds> stay = std::nullopt);
+
+// The way layered windows made now reach the screen: "gnome-shell", "layer-shell",
+// "xwayland", "x11-composited", "x11" or "toolkit" (none of them: Qt's own window).
+std::string FlashPath();
 
 // Where changes are shown in whole frames and what is up now was seen in one: how long before
 // its due time Present must be called for a change to land in the frame due. Nothing

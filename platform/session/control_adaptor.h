@@ -14,6 +14,7 @@ class ControlAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool Running READ Running)
     Q_PROPERTY(bool Visible READ Visible)
     Q_PROPERTY(QString Quiet READ Quiet)
+    Q_PROPERTY(QString FlashPath READ FlashPath)
   public:
     explicit ControlAdaptor(ControlService* service)
         : QDBusAbstractAdaptor(service), service_(service) {}
@@ -21,6 +22,7 @@ class ControlAdaptor : public QDBusAbstractAdaptor {
     bool Running() const { return service_->Running(); }
     bool Visible() const { return service_->Visible(); }
     QString Quiet() const { return service_->Quiet(); }
+    QString FlashPath() const { return QString::fromStdString(service_->FlashPath()); }
 
   public slots:
     void Start() { service_->Request(&ControlHandlers::start); }

@@ -128,7 +128,8 @@ std::optional<ControlClient::State> ControlClient::Read(std::string& error) cons
     }
     return State{values.value(QStringLiteral("Running")).toBool(),
                  values.value(QStringLiteral("Visible")).toBool(),
-                 values.value(QStringLiteral("Quiet")).toString().toStdString()};
+                 values.value(QStringLiteral("Quiet")).toString().toStdString(),
+                 values.value(QStringLiteral("FlashPath")).toString().toStdString()};
 }
 
 }  // namespace platform::session

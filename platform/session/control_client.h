@@ -42,6 +42,7 @@ class ControlClient {
         bool running = false;
         bool visible = false;
         std::string quiet;  // why no message shows now; empty when nothing holds them
+        std::string flashPath;  // empty where the program does not say
     };
     // Reads both properties; nothing when they cannot be read (error says why).
     std::optional<State> Read(std::string& error) const;

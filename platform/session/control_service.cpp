@@ -78,6 +78,10 @@ void ControlService::RequestPause(int minutes) {
     });
 }
 
+std::string ControlService::FlashPath() const {
+    return h_.flashPath ? h_.flashPath() : std::string();
+}
+
 void ControlService::Touch() {
     if (touched_ || !published_) {
         return;

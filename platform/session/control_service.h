@@ -15,6 +15,8 @@
 //     properties  Running (b, read), Visible (b, read),
 //                 Quiet (s, read): why no message shows now ("Quiet: Do Not Disturb",
 //                 "Paused for 12 more minutes"), empty while nothing holds them
+//     properties  Running (b, read), Visible (b, read), FlashPath (s, read: the way the
+//                 flash reaches the screen now, as the flash window's platform layer names it)
 //
 // A method answers as soon as the request is taken; the program carries it out right after,
 // so that a caller never waits for a message box the request may bring up.
@@ -25,6 +27,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 namespace platform::session {
 
@@ -39,6 +42,7 @@ struct ControlHandlers {
     std::function<QString()> quiet;
     // Holds the messages for the minutes given; false for a number it does not take.
     std::function<bool(int minutes)> pause;
+    std::function<std::string()> flashPath;
 };
 
 // (A QDBusContext, so that a request it refuses is answered with an error.)
@@ -62,6 +66,7 @@ class ControlService : public QObject, protected QDBusContext {
     // Pause(minutes): refused with an error for a number outside 1 to 1440, else run as
     // Request runs a handler, once the caller has its answer.
     void RequestPause(int minutes);
+    std::string FlashPath() const;
 
     // Something may have changed the properties: they are compared with the values last told
     // and PropertiesChanged goes out for those that differ, once the current event is handled.

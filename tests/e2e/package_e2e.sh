@@ -3,7 +3,7 @@
 # with-x.sh started. Packs the build as it is (nothing is rebuilt), then:
 #
 #   1. The .deb passes lintian (no errors), its menu entry desktop-file-validate and its
-#      AppStream file appstreamcli; it is extracted into a temporary root, and its postinst
+#      AppStream file appstreamcli, and holds the GNOME Shell extension; it is extracted into a temporary root, and its postinst
 #      registers the tray library in the machine's registry there.
 #   2. As a user who is not root (nobody, when run as root) with a fresh HOME, the launcher
 #      starts the program from the read-only installed folder: the panel comes up, the tray icon
@@ -69,6 +69,9 @@ for size in 16 22 24 32 48 64 128 256; do
     icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/kestrane.png"
     [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "icon $icon"
 done
+ext="$root/usr/share/gnome-shell/extensions/flash@kestrane.org"
+grep -q '"uuid": "flash@kestrane.org"' "$ext/metadata.json" && grep -q FlashService "$ext/extension.js" ||
+    fail "no GNOME Shell extension in $ext"
 [ "$(readlink "$root/usr/bin/kestrane")" = "../lib/kestrane/kestrane" ] || fail "launcher link"
 app="$root/usr/lib/kestrane"
 for elf in "$app"/kestrane "$app"/regsvr "$app"/*.so; do

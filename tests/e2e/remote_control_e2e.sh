@@ -55,7 +55,7 @@ expect_state() {
     local want
     want="$([ "$1" = true ] && echo running || echo stopped) $([ "$2" = true ] && echo shown ||
         echo hidden)"
-    [ "$(echo $out)" = "$want" ] || fail "--status printed \"$out\", not \"$want\""
+    [ "$(echo $out | cut -d' ' -f1,2)" = "$want" ] || fail "--status printed \"$out\", not \"$want\""
 }
 # The monitor has seen PropertiesChanged with this property and value since the last look.
 signals_seen=0

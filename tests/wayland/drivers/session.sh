@@ -2,7 +2,8 @@
 # A headless Wayland session for tests: KWin or mutter with XWayland, on a private D-Bus session
 # bus and runtime folder, set up so that wayland_driver may click and capture there.
 #
-#   session.sh start kwin|mutter DIR   starts it with its state in DIR (created if missing) and
+#   session.sh start kwin|mutter|gnome DIR
+#                                      starts it with its state in DIR (created if missing) and
 #                                      prints the environment to use, as lines to eval:
 #                                      XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS,
 #                                      WAYLAND_DISPLAY, DISPLAY, XAUTHORITY,
@@ -23,6 +24,15 @@
 #   mutter  `mutter --wayland --headless --virtual-monitor 1280x800`, and a PipeWire daemon
 #           on the same runtime folder: a screen-cast stream, which the remote-desktop
 #           interface's absolute motion needs, is a PipeWire node.
+#   gnome   GNOME Shell on mutter, as mutter (`gnome-shell --headless --wayland
+#           --virtual-monitor 1280x800`; the same screen-cast and remote-desktop interfaces),
+#           with the extensions of the folder KESTRANE_GNOME_EXTENSIONS (each folder in it named
+#           by its uuid) installed for the session's user and enabled through a settings
+#           backend of the session's own (GSETTINGS_BACKEND=keyfile), and those of the machine
+#           named in KESTRANE_GNOME_ENABLE. The shell asks logind on
+#           the system bus for the session's state where systemd runs: a bus of the session's
+#           own stands in for it. It starts in the overview; a click on its empty workspace
+#           leaves it, as a user would.
 # Both put XWayland's socket in /tmp/.X11-unix and refuse a folder that another user owns or
 # that is not world-writable and sticky (as one made by an unprivileged compositor is), so
 # when run as root this makes it root's 1777 folder again.
@@ -32,7 +42,7 @@
 set -euo pipefail
 
 usage() {
-    echo "usage: session.sh start kwin|mutter DIR | session.sh stop DIR" >&2
+    echo "usage: session.sh start kwin|mutter|gnome DIR | session.sh stop DIR" >&2
     exit 2
 }
 
@@ -40,7 +50,7 @@ stop() {
     local dir=$1 pid
     [ -d "$dir" ] || return 0
     # Last started first: the holder, the compositor, PipeWire, the bus.
-    for f in hold compositor pipewire bus; do
+    for f in hold compositor pipewire system_bus bus; do
         if [ -s "$dir/$f.pid" ]; then
             pid=$(cat "$dir/$f.pid")
             kill "$pid" 2>/dev/null || true
@@ -75,7 +85,7 @@ case "$1" in
     start) [ $# -eq 3 ] || usage; compositor=$2; dir=$3 ;;
     *) usage ;;
 esac
-case "$compositor" in kwin | mutter) ;; *) usage ;; esac
+case "$compositor" in kwin | mutter | gnome) ;; *) usage ;; esac
 
 mkdir -p "$dir/runtime" "$dir/home"
 dir=$(cd "$dir" && pwd)
@@ -136,6 +146,46 @@ case "$compositor" in
             >"$dir/compositor.log" 2>&1 &
         echo $! >"$dir/compositor.pid"
         ;;
+    gnome)
+        command -v gnome-shell >/dev/null || { echo "session.sh: no gnome-shell" >&2; exit 77; }
+        command -v pipewire >/dev/null || give_up "no pipewire daemon (Debian package pipewire)"
+        pipewire >"$dir/pipewire.log" 2>&1 &
+        echo $! >"$dir/pipewire.pid"
+        wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || give_up "PipeWire did not start"
+        dbus-daemon --session --fork --nopidfile --address="unix:path=$dir/system_bus" \
+            --print-pid=3 3>"$dir/system_bus.pid" >/dev/null 2>>"$dir/bus.log" ||
+            give_up "no D-Bus daemon for the system bus"
+        export XDG_DATA_HOME="$dir/home/.local/share" GSETTINGS_BACKEND=keyfile
+        mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions" "$XDG_CONFIG_HOME/glib-2.0/settings"
+        uuids=""
+        for ext in "${KESTRANE_GNOME_EXTENSIONS:-/nonexistent}"/*/; do
+            [ -f "$ext/metadata.json" ] || continue
+            cp -r "$ext" "$XDG_DATA_HOME/gnome-shell/extensions/"
+            uuids="$uuids${uuids:+, }'$(basename "$ext")'"
+        done
+        # Extensions installed on the machine that the session wants too (KESTRANE_GNOME_ENABLE,
+        # uuids separated by spaces: the AppIndicator extension for the tray).
+        for uuid in ${KESTRANE_GNOME_ENABLE:-}; do uuids="$uuids${uuids:+, }'$uuid'"; done
+        printf '[org/gnome/shell]\nenabled-extensions=[%s]\n' "$uuids" \
+            >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
+        DBUS_SYSTEM_BUS_ADDRESS="unix:path=$dir/system_bus" XDG_CURRENT_DESKTOP=GNOME \
+            gnome-shell --headless --wayland --virtual-monitor 1280x800 \
+            --wayland-display "wayland-kestrane-$$" >"$dir/compositor.log" 2>&1 &
+        echo $! >"$dir/compositor.pid"
+        # gnome-shell runs no command of ours: the names come from its log and runtime folder.
+        shell_up() {
+            local x auth
+            x=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$dir/compositor.log")
+            auth=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -n 1)
+            [ -n "$x" ] && [ -n "$auth" ] && [ -S "$XDG_RUNTIME_DIR/wayland-kestrane-$$" ] &&
+                gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+                    --method org.freedesktop.DBus.Properties.Get org.gnome.Shell ShellVersion \
+                    >/dev/null 2>&1 || return 1
+            printf 'WAYLAND_DISPLAY=wayland-kestrane-%s\nDISPLAY=%s\nXAUTHORITY=%s\n' "$$" "$x" \
+                "$auth" >"$dir/session.env"
+        }
+        wait_for 60 shell_up || give_up "gnome-shell did not come up"
+        ;;
 esac
 
 wait_for 60 test -s "$dir/session.env" || give_up "$compositor did not start XWayland"
@@ -151,17 +201,35 @@ driver=${WAYLAND_DRIVER:-$(command -v wayland_driver || true)}
 # Under mutter the same process makes the session's clicks, sent to it through a named pipe
 # (WAYLAND_DRIVER_CLICKS; see `wayland_driver serve`): one remote-desktop session for them all.
 WAYLAND_DRIVER_CLICKS=""
-if [ "$compositor" = mutter ]; then
+driver_kind=$compositor
+[ "$compositor" = gnome ] && driver_kind=mutter
+if [ "$driver_kind" = mutter ]; then
     WAYLAND_DRIVER_CLICKS="$dir/clicks"
     rm -f "$WAYLAND_DRIVER_CLICKS"
     mkfifo -m 600 "$WAYLAND_DRIVER_CLICKS"
-    "$driver" "$compositor" serve "$WAYLAND_DRIVER_CLICKS" >"$dir/hold.log" 2>&1 &
+    "$driver" mutter serve "$WAYLAND_DRIVER_CLICKS" >"$dir/hold.log" 2>&1 &
 else
     "$driver" "$compositor" hold >"$dir/hold.log" 2>&1 &
 fi
 echo $! >"$dir/hold.pid"
 # The holder's device in the seat; clients take the pointer up before the first click.
 sleep 1
+if [ "$compositor" = gnome ]; then
+    # Out of the overview, through a click on its empty workspace, until the shell says so.
+    in_overview() {
+        gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+            --method org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive |
+            grep -q true
+    }
+    for _ in 1 2 3 4 5; do
+        in_overview || break
+        echo "click 640 500 $dir/overview.click" >"$WAYLAND_DRIVER_CLICKS"
+        wait_for 30 test -s "$dir/overview.click" || true
+        rm -f "$dir/overview.click"
+        wait_for 3 eval '! in_overview' || true
+    done
+    ! in_overview || give_up "the shell stayed in its overview"
+fi
 kill -0 "$(cat "$dir/hold.pid")" 2>/dev/null || give_up "the pointer holder failed: $(cat "$dir/hold.log")"
 
 for v in XDG_RUNTIME_DIR DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY XAUTHORITY \

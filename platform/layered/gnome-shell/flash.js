@@ -1,0 +1,173 @@
+// The flash as an actor of the shell's own stage: kestrane asks over the session bus for a
+// message (text, font, colour, place, screen and display time in one call); the message goes
+// up in the next frame the stage paints, above everything the shell shows (full-screen windows
+// and the shell's own chrome too), takes no input (clicks go to whatever is beneath), and goes
+// again after the whole frames nearest its display time, counted on the frames the stage
+// paints from the one that showed it. Each show and each end is told as a signal with the
+// moment of that frame (CLOCK_MONOTONIC, microseconds).
+//
+// It holds no settings and nothing beyond the messages up now; kestrane keeps all the logic.
+//
+// This file is the body shared by both entry files: extension-legacy.js (GNOME Shell 43 and
+// 44, imports.*) and extension-module.js (45 and later, ES modules) each declare St, Gio,
+// GLib, Pango and Main and are put together with this file when the extension is built.
+
+// The interface, on the well-known name org.kestrane.Flash at /org/kestrane/Flash:
+//   Show(text, font, colour, x, y, monitor, ms) -> serial
+//       font: a Pango font description ("DejaVu Sans, Bold 30"); colour: "#rrggbb"; x, y: the
+//       letters' top left corner in the monitor's logical pixels (Main.layoutManager.monitors),
+//       or in the whole stage's with monitor -1; ms: the display time (0: until Hide).
+//   Hide(serial)                  takes it away in the next frame
+//   Shown(serial, time)           the frame that first showed it (us, CLOCK_MONOTONIC)
+//   Hidden(serial, time, frames)  the first frame without it, and the frames that showed it
+//   Version (property)            1; what the shell alone knows (full-screen windows, a shared
+//                                 screen, Do Not Disturb) is to come as more properties with
+//                                 PropertiesChanged, with a higher Version.
+// GNOME Shell disables extensions while the screen is locked: then nothing answers here.
+const BUS_NAME = 'org.kestrane.Flash';
+const OBJECT_PATH = '/org/kestrane/Flash';
+const VERSION = 1;
+const INTERFACE = `<node>
+  <interface name="org.kestrane.Flash">
+    <method name="Show">
+      <arg type="s" name="text" direction="in"/>
+      <arg type="s" name="font" direction="in"/>
+      <arg type="s" name="colour" direction="in"/>
+      <arg type="i" name="x" direction="in"/>
+      <arg type="i" name="y" direction="in"/>
+      <arg type="i" name="monitor" direction="in"/>
+      <arg type="u" name="ms" direction="in"/>
+      <arg type="u" name="serial" direction="out"/>
+    </method>
+    <method name="Hide">
+      <arg type="u" name="serial" direction="in"/>
+    </method>
+    <signal name="Shown">
+      <arg type="u" name="serial"/>
+      <arg type="x" name="time"/>
+    </signal>
+    <signal name="Hidden">
+      <arg type="u" name="serial"/>
+      <arg type="x" name="time"/>
+      <arg type="u" name="frames"/>
+    </signal>
+    <property name="Version" type="u" access="read"/>
+  </interface>
+</node>`;
+
+// A Pango font description ("DejaVu Sans Bold Italic 30") as the style of a label.
+function fontStyle(description) {
+    const font = Pango.FontDescription.from_string(description);
+    const parts = [];
+    if (font.get_family())
+        parts.push(`font-family: "${font.get_family().replace(/["\\]/g, '')}"`);
+    if (font.get_size() > 0)
+        parts.push(`font-size: ${font.get_size() / Pango.SCALE}pt`);
+    parts.push(`font-weight: ${font.get_weight()}`);
+    parts.push(`font-style: ${font.get_style() === Pango.Style.NORMAL ? 'normal' : 'italic'}`);
+    return parts.join('; ');
+}
+
+class FlashService {
+    constructor() {
+        this._messages = new Map(); // serial -> message up, or on its way up or down
+        this._serial = 0;
+    }
+
+    enable() {
+        this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
+        this._dbus.export(Gio.DBus.session, OBJECT_PATH);
+        this._owner = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
+            Gio.BusNameOwnerFlags.REPLACE, null, null);
+        this._painted = global.stage.connect('after-paint', (stage, view) => this._afterPaint(view));
+    }
+
+    disable() {
+        global.stage.disconnect(this._painted);
+        Gio.bus_unown_name(this._owner);
+        this._dbus.unexport();
+        this._dbus = null;
+        for (const m of this._messages.values())
+            m.actor?.destroy();
+        this._messages.clear();
+    }
+
+    get Version() {
+        return VERSION;
+    }
+
+    Show(text, font, colour, x, y, monitor, ms) {
+        const monitors = Main.layoutManager.monitors;
+        const area = monitors[monitor] ?? {x: 0, y: 0};
+        const actor = new St.Label({
+            text,
+            reactive: false,
+            can_focus: false,
+            track_hover: false,
+            style: `${fontStyle(font)}; color: ${/^#[0-9a-fA-F]{6}$/.test(colour) ? colour : '#0000ff'}`,
+        });
+        actor.set_position(area.x + x, area.y + y);
+        global.stage.add_child(actor);
+        global.stage.set_child_above_sibling(actor, null);
+        const serial = ++this._serial;
+        // view: the stage view (monitor) whose frame showed it, up: that frame's moment; frame:
+        // the view's refresh period (us); due: the frames it is to stay; frames: those that
+        // showed it so far.
+        this._messages.set(serial, {actor, ms, view: null, up: 0, frame: 0, due: 0, frames: 0});
+        return serial;
+    }
+
+    // Takes a message away in the next frame; one not shown yet goes without a signal.
+    Hide(serial) {
+        const m = this._messages.get(serial);
+        if (m?.actor)
+            this._takeAway(serial, m);
+    }
+
+    // Destroying the actor repaints where it was: the next frame of its view has it gone.
+    _takeAway(serial, m) {
+        m.actor.destroy();
+        m.actor = null;
+        if (m.view === null)
+            this._messages.delete(serial);
+    }
+
+    // Called when the stage has painted a frame of one of its views (one per monitor): what
+    // was waiting for a frame of that view is in this one. The shell gives extensions no
+    // presentation feedback (the stage's "presented" signal carries a structure that GJS cannot
+    // read), so the moment a frame was painted stands for the moment it was shown.
+    _afterPaint(view) {
+        const now = GLib.get_monotonic_time();
+        for (const [serial, m] of this._messages) {
+            if (m.view === null) {
+                if (!m.actor?.peek_stage_views().includes(view))
+                    continue;
+                m.view = view;
+                m.up = now;
+                m.frame = 1e6 / (view.get_refresh_rate() || 60);
+                m.due = Math.max(1, Math.round(m.ms * 1000 / m.frame));
+                this._emit('Shown', new GLib.Variant('(ux)', [serial, now]));
+            } else if (m.view !== view) {
+                continue;
+            } else if (!m.actor) {
+                this._messages.delete(serial);
+                this._emit('Hidden', new GLib.Variant('(uxu)', [serial, now, m.frames]));
+                continue;
+            }
+            // This frame shows it once more; after the whole frames due (at least one) it goes
+            // in the next. Where the shell missed frames (it paints fewer than its refresh
+            // rate: a busy machine, software rendering) it goes once the time of those frames
+            // has passed, so that a message is never held for frames that never came. A
+            // message of no time stays until asked to go.
+            m.frames++;
+            if (m.ms > 0 && (m.frames >= m.due || now - m.up >= (m.due - 0.5) * m.frame))
+                this._takeAway(serial, m);
+            else
+                m.actor.queue_redraw(); // the next frame comes, to be counted
+        }
+    }
+
+    _emit(name, args) {
+        this._dbus?.emit_signal(name, args);
+    }
+}
