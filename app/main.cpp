@@ -4,12 +4,14 @@
 #include "app/command_line.h"
 #include "app/flash/shared_state.h"
 #include "app/panel/frm_main.h"
+#include "app/panel/quiet_choices_box.h"
 #include "app/panel/remote_control.h"
 #include "platform/dialogs/qt_dialogs.h"
 #include "platform/priority/timing_priority.h"
 #include "platform/session/desktop_scale.h"
 #include "platform/session/do_not_disturb.h"
 #include "platform/session/fullscreen_x11.h"
+#include "platform/session/global_key.h"
 #include "platform/session/idle_inhibit.h"
 #include "platform/session/lock_watch.h"
 #include "platform/session/pause_request.h"
@@ -144,8 +146,25 @@ int main(int argc, char** argv) {
         panel.Run().Quiet(quiet.Quiet());
         panel.SetQuietReason(quiet.Reason());
     });
+    // The start and stop key, grabbed when the user chooses it (or start-up reads it); why it
+    // does not work is said in the pop-up where it is chosen, and on the error output.
+    platform::session::GlobalKey key;
+    QString keyAsked;
+    auto grabKey = [&] {
+        const QString chosen = QString::fromStdString(state.quietChoices.key);
+        if (chosen == keyAsked && chosen == key.Key()) {
+            return;  // held, or none asked for; one that failed is tried again
+        }
+        keyAsked = chosen;
+        const QString problem = key.Set(chosen);
+        panel.PanelOptions->FrmQuiet->ShowKeyProblem(problem);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "kestrane: %s\n", problem.toLocal8Bit().constData());
+        }
+    };
     // The user's choices say which sources count.
     QObject::connect(&panel, &kestrane::FrmMain::QuietChoicesChanged, &panel, [&] {
+        grabKey();
         const kestrane::QuietChoices& c = state.quietChoices;
         hours.SetHours({c.days, c.from, c.to});
         quiet.SetEnabled(&hours, c.hours);
@@ -164,6 +183,8 @@ int main(int argc, char** argv) {
     // Requests from the session bus (desktop shortcuts, scripts); none where there is no bus.
     kestrane::RemoteControl remote(panel, &pause);
     remote.Publish(request.startRun);
+    QObject::connect(&key, &platform::session::GlobalKey::Pressed, &remote,
+                     [&remote] { remote.Toggle(); });
     // The sources ask their desktops now; their answers come later.
     quiet.Start();
     // Said once the panel (or the tray icon) is up, so the user sees what runs.
