@@ -10,6 +10,7 @@
 #include "platform/priority/timing_priority.h"
 #include "platform/session/desktop_scale.h"
 #include "platform/session/do_not_disturb.h"
+#include "platform/session/fullscreen_wlr.h"
 #include "platform/session/fullscreen_x11.h"
 #include "platform/session/global_key.h"
 #include "platform/session/idle_inhibit.h"
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
     // A full-screen window keeps the messages away from the screen they go to: the primary
     // screen, the pointer's (as it is when the window comes up), or with every screen, the
     // whole flash only when no other screen is left (the others go on, see quietScreens).
-    platform::session::FullScreenWatch fullScreen([&state](QScreen* screen) {
+    const auto screenCounts = [&state](QScreen* screen) {
         switch (state.screenChoice) {
             case kestrane::ScreenChoice::Primary:
                 return screen == QGuiApplication::primaryScreen();
@@ -117,11 +118,16 @@ int main(int argc, char** argv) {
                 return QGuiApplication::screens().size() <= 1;
         }
         return true;
-    });
+    };
+    // Told by the X window manager (X11, XWayland windows) and by wlroots compositors (their
+    // native windows too).
+    platform::session::FullScreenWatch fullScreen(screenCounts);
+    platform::session::WlrFullScreenWatch wlrFullScreen(screenCounts);
     platform::session::QuietSum quiet;
     quiet.Add(&lockWatch);
     quiet.Add(&pause);
     quiet.Add(&fullScreen);
+    quiet.Add(&wlrFullScreen);
     // GNOME's native windows are seen by no other client: an idle inhibitor stands in.
     platform::session::IdleInhibitWatch idleInhibit;
     quiet.Add(&idleInhibit);
@@ -131,13 +137,21 @@ int main(int argc, char** argv) {
     platform::session::DoNotDisturb doNotDisturb;
     quiet.Add(&doNotDisturb);
     quiet.Add(&hours, false);
+    const auto followScreens = [&state, &fullScreen, &wlrFullScreen] {
+        state.quietScreens.clear();
+        for (const platform::session::FullScreenSource* s :
+             {static_cast<platform::session::FullScreenSource*>(&fullScreen),
+              static_cast<platform::session::FullScreenSource*>(&wlrFullScreen)}) {
+            if (s->Screen() != nullptr && state.quietChoices.fullScreen &&
+                (state.quietScreens.empty() || state.quietScreens.front() != s->Screen())) {
+                state.quietScreens.push_back(s->Screen());
+            }
+        }
+    };
     QObject::connect(&fullScreen, &platform::session::QuietSource::Changed, &fullScreen,
-                     [&state, &fullScreen] {
-                         state.quietScreens.clear();
-                         if (fullScreen.Screen() != nullptr && state.quietChoices.fullScreen) {
-                             state.quietScreens.push_back(fullScreen.Screen());
-                         }
-                     });
+                     followScreens);
+    QObject::connect(&wlrFullScreen, &platform::session::QuietSource::Changed, &wlrFullScreen,
+                     followScreens);
 
     kestrane::FrmMain panel(state, dialogs, std::move(options));
     dialogs.setParent(&panel);
@@ -169,10 +183,12 @@ int main(int argc, char** argv) {
         hours.SetHours({c.days, c.from, c.to});
         quiet.SetEnabled(&hours, c.hours);
         quiet.SetEnabled(&fullScreen, c.fullScreen);
+        quiet.SetEnabled(&wlrFullScreen, c.fullScreen);
         quiet.SetEnabled(&idleInhibit, c.fullScreen);
         quiet.SetEnabled(&screenShare, c.shared);
         quiet.SetEnabled(&doNotDisturb, c.doNotDisturb);
         fullScreen.Recheck();
+        wlrFullScreen.Recheck();
     });
 
     if (!panel.Form_Load()) {
