@@ -187,6 +187,7 @@ void WlrFullScreenWatch::Read() {
     wl_display_flush(d);
     const bool read = wl_display_read_events(d) == 0;
     if (!read || wl_display_dispatch_pending(d) < 0 || w_->finished) {
+        w_->notifier.release()->deleteLater();  // it is emitting now
         w_.reset();  // the compositor went, or stopped telling: nothing is full-screen
         SetScreen(nullptr);
         return;

@@ -109,6 +109,14 @@ QString GlobalKey::Set(const QString& key) {
     if (sym == 0) {
         return tr("%1 cannot be used as the start and stop key; choose another.").arg(key);
     }
+    // A letter, digit or sign with at most Shift would be taken from every program's typing.
+    const Qt::KeyboardModifiers chordMods = sequence[0].keyboardModifiers() & ~Qt::ShiftModifier;
+    if (k >= 0x20 && k <= 0xff &&
+        (chordMods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0) {
+        return tr("%1 alone would be taken from the typing of every program; choose a start and "
+                  "stop key with Ctrl, Alt or Super.")
+            .arg(key);
+    }
     if (!Connect()) {
         return tr(
             "The start and stop key works only with an X server (X11 or XWayland), and "
@@ -228,7 +236,8 @@ void GlobalKey::Read() {
         std::free(event);
     }
     if (xcb_connection_has_error(x_->c) != 0) {
-        x_.reset();  // the X server went, and the grab with it
+        x_->notifier.release()->deleteLater();  // it is emitting now
+        x_.reset();                             // the X server went, and the grab with it
         held_.clear();
         return;
     }
