@@ -26,8 +26,9 @@ struct WlrFullScreenWatch::W {
         bool nextFull = false, nextActive = false;
         bool closed = false;
     };
-    bool changed = false;   // a toplevel's state changed since it was last looked at
-    bool finished = false;  // the compositor tells no more
+    bool changed = false;           // a toplevel's state changed since it was last looked at
+    bool finished = false;          // the compositor tells no more
+    wl_callback* listed = nullptr;  // answered once the registry has told every global
     wl_display* display = nullptr;
     wl_registry* registry = nullptr;
     zwlr_foreign_toplevel_manager_v1* manager = nullptr;
@@ -41,6 +42,9 @@ struct WlrFullScreenWatch::W {
         }
         for (Output& o : outputs) {
             wl_output_destroy(o.output);
+        }
+        if (listed != nullptr) {
+            wl_callback_destroy(listed);
         }
         if (manager != nullptr) {
             zwlr_foreign_toplevel_manager_v1_destroy(manager);
@@ -152,6 +156,15 @@ void GlobalRemove(void* data, wl_registry*, uint32_t id) {
 }
 const wl_registry_listener kRegistryListener = {Global, GlobalRemove};
 
+// Every global told: a compositor without the protocol has nothing more to say.
+void Listed(void* data, wl_callback* callback, uint32_t) {
+    auto* w = static_cast<WlrFullScreenWatch::W*>(data);
+    wl_callback_destroy(callback);
+    w->listed = nullptr;
+    w->finished |= w->manager == nullptr;
+}
+const wl_callback_listener kListedListener = {Listed};
+
 }  // namespace
 
 WlrFullScreenWatch::WlrFullScreenWatch(std::function<bool(QScreen*)> counts, QObject* parent)
@@ -171,6 +184,8 @@ void WlrFullScreenWatch::Start() {
     }
     w->registry = wl_display_get_registry(w->display);
     wl_registry_add_listener(w->registry, &kRegistryListener, w.get());
+    w->listed = wl_display_sync(w->display);
+    wl_callback_add_listener(w->listed, &kListedListener, w.get());
     wl_display_flush(w->display);
     w->notifier =
         std::make_unique<QSocketNotifier>(wl_display_get_fd(w->display), QSocketNotifier::Read);
