@@ -4,13 +4,16 @@
 #include "app/command_line.h"
 #include "app/flash/shared_state.h"
 #include "app/panel/frm_main.h"
+#include "app/panel/quiet_choices_box.h"
 #include "app/panel/remote_control.h"
 #include "platform/dialogs/qt_dialogs.h"
 #include "platform/layered/layered_window.h"
 #include "platform/priority/timing_priority.h"
 #include "platform/session/desktop_scale.h"
 #include "platform/session/do_not_disturb.h"
+#include "platform/session/fullscreen_wlr.h"
 #include "platform/session/fullscreen_x11.h"
+#include "platform/session/global_key.h"
 #include "platform/session/idle_inhibit.h"
 #include "platform/session/lock_watch.h"
 #include "platform/session/pause_request.h"
@@ -109,7 +112,7 @@ int main(int argc, char** argv) {
     // A full-screen window keeps the messages away from the screen they go to: the primary
     // screen, the pointer's (as it is when the window comes up), or with every screen, the
     // whole flash only when no other screen is left (the others go on, see quietScreens).
-    platform::session::FullScreenWatch fullScreen([&state](QScreen* screen) {
+    const auto screenCounts = [&state](QScreen* screen) {
         switch (state.screenChoice) {
             case kestrane::ScreenChoice::Primary:
                 return screen == QGuiApplication::primaryScreen();
@@ -119,11 +122,16 @@ int main(int argc, char** argv) {
                 return QGuiApplication::screens().size() <= 1;
         }
         return true;
-    });
+    };
+    // Told by the X window manager (X11, XWayland windows) and by wlroots compositors (their
+    // native windows too).
+    platform::session::FullScreenWatch fullScreen(screenCounts);
+    platform::session::WlrFullScreenWatch wlrFullScreen(screenCounts);
     platform::session::QuietSum quiet;
     quiet.Add(&lockWatch);
     quiet.Add(&pause);
     quiet.Add(&fullScreen);
+    quiet.Add(&wlrFullScreen);
     // GNOME's native windows are seen by no other client: an idle inhibitor stands in.
     platform::session::IdleInhibitWatch idleInhibit;
     quiet.Add(&idleInhibit);
@@ -133,13 +141,21 @@ int main(int argc, char** argv) {
     platform::session::DoNotDisturb doNotDisturb;
     quiet.Add(&doNotDisturb);
     quiet.Add(&hours, false);
+    const auto followScreens = [&state, &fullScreen, &wlrFullScreen] {
+        state.quietScreens.clear();
+        for (const platform::session::FullScreenSource* s :
+             {static_cast<platform::session::FullScreenSource*>(&fullScreen),
+              static_cast<platform::session::FullScreenSource*>(&wlrFullScreen)}) {
+            if (s->Screen() != nullptr && state.quietChoices.fullScreen &&
+                (state.quietScreens.empty() || state.quietScreens.front() != s->Screen())) {
+                state.quietScreens.push_back(s->Screen());
+            }
+        }
+    };
     QObject::connect(&fullScreen, &platform::session::QuietSource::Changed, &fullScreen,
-                     [&state, &fullScreen] {
-                         state.quietScreens.clear();
-                         if (fullScreen.Screen() != nullptr && state.quietChoices.fullScreen) {
-                             state.quietScreens.push_back(fullScreen.Screen());
-                         }
-                     });
+                     followScreens);
+    QObject::connect(&wlrFullScreen, &platform::session::QuietSource::Changed, &wlrFullScreen,
+                     followScreens);
 
     kestrane::FrmMain panel(state, dialogs, std::move(options));
     dialogs.setParent(&panel);
@@ -148,16 +164,35 @@ int main(int argc, char** argv) {
         panel.Run().Quiet(quiet.Quiet());
         panel.SetQuietReason(quiet.Reason());
     });
+    // The start and stop key, grabbed when the user chooses it (or start-up reads it); why it
+    // does not work is said in the pop-up where it is chosen, and on the error output.
+    platform::session::GlobalKey key;
+    QString keyAsked;
+    auto grabKey = [&] {
+        const QString chosen = QString::fromStdString(state.quietChoices.key);
+        if (chosen == keyAsked && chosen == key.Key()) {
+            return;  // held, or none asked for; one that failed is tried again
+        }
+        keyAsked = chosen;
+        const QString problem = key.Set(chosen);
+        panel.PanelOptions->FrmQuiet->ShowKeyProblem(problem);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "kestrane: %s\n", problem.toLocal8Bit().constData());
+        }
+    };
     // The user's choices say which sources count.
     QObject::connect(&panel, &kestrane::FrmMain::QuietChoicesChanged, &panel, [&] {
+        grabKey();
         const kestrane::QuietChoices& c = state.quietChoices;
         hours.SetHours({c.days, c.from, c.to});
         quiet.SetEnabled(&hours, c.hours);
         quiet.SetEnabled(&fullScreen, c.fullScreen);
+        quiet.SetEnabled(&wlrFullScreen, c.fullScreen);
         quiet.SetEnabled(&idleInhibit, c.fullScreen);
         quiet.SetEnabled(&screenShare, c.shared);
         quiet.SetEnabled(&doNotDisturb, c.doNotDisturb);
         fullScreen.Recheck();
+        wlrFullScreen.Recheck();
     });
 
     if (!panel.Form_Load()) {
@@ -168,6 +203,8 @@ int main(int argc, char** argv) {
     // Requests from the session bus (desktop shortcuts, scripts); none where there is no bus.
     kestrane::RemoteControl remote(panel, &pause);
     remote.Publish(request.startRun);
+    QObject::connect(&key, &platform::session::GlobalKey::Pressed, &remote,
+                     [&remote] { remote.Toggle(); });
     // The sources ask their desktops now; their answers come later.
     quiet.Start();
     // Said once the panel (or the tray icon) is up, so the user sees what runs.

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QTimeEdit>
@@ -24,7 +25,8 @@ const char* kPopupStyle =
     " background: white; color: rgb(3, 65, 133); padding: 1px 3px; }"
     "#FrmQuiet QToolButton:checked { background: rgb(30, 110, 167); color: white; }"
     "#FrmQuiet QToolButton:disabled { color: rgb(160, 160, 160); }"
-    "#FrmQuiet QToolButton:checked:disabled { background: rgb(175, 195, 212); color: white; }";
+    "#FrmQuiet QToolButton:checked:disabled { background: rgb(175, 195, 212); color: white; }"
+    "#FrmQuiet QLabel#LblKeyProblem { color: rgb(170, 30, 30); }";
 const char* kButtonStyle =
     "QPushButton { background: rgb(30, 110, 167); color: white; font-weight: bold;"
     " border: 1px solid rgb(20, 80, 130); border-radius: 3px; padding: 1px 6px; }"
@@ -96,6 +98,19 @@ QuietChoicesBox::QuietChoicesBox(PanelContext& context, QWidget* page)
     range->addWidget(TxtTo);
     range->addStretch();
 
+    TxtKey = new QKeySequenceEdit(this);
+    TxtKey->setObjectName(QStringLiteral("TxtKey"));
+    TxtKey->setClearButtonEnabled(true);
+    TxtKey->setToolTip(tr("Press the keys that start and stop the messages from anywhere"));
+    auto* key = new QHBoxLayout;
+    key->setSpacing(4);
+    key->addWidget(new QLabel(tr("Start and stop key:"), this));
+    key->addWidget(TxtKey, 1);
+    LblKeyProblem = new QLabel(this);
+    LblKeyProblem->setObjectName(QStringLiteral("LblKeyProblem"));
+    LblKeyProblem->setWordWrap(true);
+    LblKeyProblem->hide();
+
     PbQuietDone = new QPushButton(tr("Done"), this);
     PbQuietDone->setObjectName(QStringLiteral("PbQuietDone"));
     PbQuietDone->setStyleSheet(QString::fromLatin1(kButtonStyle));
@@ -113,7 +128,9 @@ QuietChoicesBox::QuietChoicesBox(PanelContext& context, QWidget* page)
     hours->addLayout(days);
     hours->addLayout(range);
     grid->addLayout(hours, 5, 0);
-    grid->addWidget(PbQuietDone, 6, 0, Qt::AlignRight);
+    grid->addLayout(key, 6, 0);
+    grid->addWidget(LblKeyProblem, 7, 0);
+    grid->addWidget(PbQuietDone, 8, 0, Qt::AlignRight);
 
     for (QAbstractButton* b :
          {static_cast<QAbstractButton*>(ChkFullScreen), static_cast<QAbstractButton*>(ChkShared),
@@ -127,6 +144,19 @@ QuietChoicesBox::QuietChoicesBox(PanelContext& context, QWidget* page)
     connect(TxtFrom, &QTimeEdit::editingFinished, this, [this] { Changed(); });
     connect(TxtTo, &QTimeEdit::editingFinished, this, [this] { Changed(); });
     connect(ChkHours, &QAbstractButton::toggled, this, [this] { EnableHours(); });
+    // One chord is the key: a second one typed before the edit ends is dropped.
+    connect(TxtKey, &QKeySequenceEdit::editingFinished, this, [this] {
+        if (TxtKey->keySequence().count() > 1) {
+            const QSignalBlocker block(TxtKey);
+            TxtKey->setKeySequence(QKeySequence(TxtKey->keySequence()[0]));
+        }
+        Changed();
+    });
+    connect(TxtKey, &QKeySequenceEdit::keySequenceChanged, this, [this](const QKeySequence& k) {
+        if (k.isEmpty()) {
+            Changed();  // cleared: no key
+        }
+    });
     connect(PbQuiet, &QAbstractButton::toggled, this, [this](bool open) {
         setVisible(open);
         if (open) {
@@ -154,6 +184,9 @@ QuietChoices QuietChoicesBox::Choices() const {
     }
     c.from = TxtFrom->time().hour() * 60 + TxtFrom->time().minute();
     c.to = TxtTo->time().hour() * 60 + TxtTo->time().minute();
+    const QKeySequence key = TxtKey->keySequence();
+    c.key = key.isEmpty() ? std::string()
+                          : QKeySequence(key[0]).toString(QKeySequence::PortableText).toStdString();
     return c;
 }
 
@@ -163,7 +196,7 @@ void QuietChoicesBox::ShowChoices(const QuietChoices& c) {
         QSignalBlocker(ChkHours),      QSignalBlocker(TxtFrom),   QSignalBlocker(TxtTo),
         QSignalBlocker(PbDays[0]),     QSignalBlocker(PbDays[1]), QSignalBlocker(PbDays[2]),
         QSignalBlocker(PbDays[3]),     QSignalBlocker(PbDays[4]), QSignalBlocker(PbDays[5]),
-        QSignalBlocker(PbDays[6])};
+        QSignalBlocker(PbDays[6]),     QSignalBlocker(TxtKey)};
     ChkFullScreen->setChecked(c.fullScreen);
     ChkShared->setChecked(c.shared);
     ChkDoNotDisturb->setChecked(c.doNotDisturb);
@@ -173,6 +206,8 @@ void QuietChoicesBox::ShowChoices(const QuietChoices& c) {
     }
     TxtFrom->setTime(QTime(c.from / 60, c.from % 60));
     TxtTo->setTime(QTime(c.to / 60, c.to % 60));
+    TxtKey->setKeySequence(
+        QKeySequence::fromString(QString::fromStdString(c.key), QKeySequence::PortableText));
     EnableHours();
 }
 
@@ -182,6 +217,12 @@ void QuietChoicesBox::EnableHours() {
     }
     TxtFrom->setEnabled(ChkHours->isChecked());
     TxtTo->setEnabled(ChkHours->isChecked());
+}
+
+void QuietChoicesBox::ShowKeyProblem(const QString& problem) {
+    LblKeyProblem->setText(problem);
+    LblKeyProblem->setVisible(!problem.isEmpty());
+    adjustSize();
 }
 
 void QuietChoicesBox::Changed() {

@@ -84,6 +84,10 @@ bool RemoteControl::Publish(bool startRun) {
     return published;
 }
 
+void RemoteControl::Toggle() {
+    service_.Request(&platform::session::ControlHandlers::toggle);
+}
+
 bool RemoteControl::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::Show:

@@ -30,6 +30,8 @@ class RemoteControl : public QObject {
     // startRun (the program was started with --start) a run is started as the tray menu's
     // Start does, unless start-up started one already.
     bool Publish(bool startRun);
+    // What Toggle does, asked from within the program (the start and stop key).
+    void Toggle();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -217,8 +218,18 @@ TEST_F(SetupPageTest, QuietChoicesAreReadAtStartWrittenWhenChangedAndNotLostAtCl
     EXPECT_FALSE(state.quietChoices.fullScreen);
     EXPECT_EQ(File("Images/SelectedQuiet.txt"),
               "FullScreen;0\r\nShared;1\r\nDoNotDisturb;1\r\nHours;1\r\n"
-              "Days;Tue,Wed,Thu,Fri,Sun\r\nFrom;09:00\r\nTo;17:30\r\n");
+              "Days;Tue,Wed,Thu,Fri,Sun\r\nFrom;09:00\r\nTo;17:30\r\nKey;\r\n");
     EXPECT_EQ(File("Images/SelectedOptions.txt"), kDefaultOptions);
+    // The key: one chord of what was typed is kept; cleared, no key.
+    quiet->TxtKey->setKeySequence(QKeySequence(QStringLiteral("Ctrl+Alt+K, Ctrl+B")));
+    emit quiet->TxtKey->editingFinished();
+    EXPECT_EQ(state.quietChoices.key, "Ctrl+Alt+K");
+    EXPECT_EQ(quiet->TxtKey->keySequence().count(), 1);
+    EXPECT_TRUE(File("Images/SelectedQuiet.txt").ends_with("\r\nKey;Ctrl+Alt+K\r\n"));
+    quiet->TxtKey->clear();
+    EXPECT_EQ(state.quietChoices.key, "");
+    EXPECT_TRUE(File("Images/SelectedQuiet.txt").ends_with("\r\nTo;17:30\r\nKey;\r\n"));
+    EXPECT_EQ(told, 6);
 
     // A file that cannot be written is said, the choice is used all the same, and Close
     // stays open until the file takes it.

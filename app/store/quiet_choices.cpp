@@ -110,6 +110,10 @@ QuietChoices ParseQuietChoices(std::string_view bytes) {
         }
         const std::string_view key = Trim(view.substr(0, semi));
         std::string_view value = view.substr(semi + 1);
+        if (SameWord(key, "Key")) {
+            c.key = Trim(value);  // a key can be ";" itself
+            continue;
+        }
         value = Trim(value.substr(0, value.find(';')));
         if (SameWord(key, "FullScreen")) {
             ReadFlag(value, c.fullScreen);
@@ -141,7 +145,7 @@ std::string FormatQuietChoices(const QuietChoices& c) {
     return std::string("FullScreen;") + flag(c.fullScreen) + "\r\nShared;" + flag(c.shared) +
            "\r\nDoNotDisturb;" + flag(c.doNotDisturb) + "\r\nHours;" + flag(c.hours) + "\r\nDays;" +
            days + "\r\nFrom;" + FormatTimeOfDay(c.from) + "\r\nTo;" + FormatTimeOfDay(c.to) +
-           "\r\n";
+           "\r\nKey;" + c.key + "\r\n";
 }
 
 QuietChoices ReadQuietChoices(const fs::path& appFolder) {

@@ -8,9 +8,11 @@
 //   Days;Mon,Tue,Wed,Thu,Fri  the weekdays of the hours
 //   From;09:00                the hours' start, 24-hour clock
 //   To;17:30                  their end; not after the start: past midnight
+//   Key;Ctrl+Alt+K            the key that starts and stops the flashing (empty: none), as a
+//                             key sequence's portable text, the rest of the line
 //
 // A missing file, line or a value that cannot be read gives that line's default (the ones
-// shown); the hours are off until the user gives them.
+// shown); the hours are off until the user gives them, and a file without a key names none.
 #pragma once
 
 #include <filesystem>
@@ -29,6 +31,7 @@ struct QuietChoices {
     unsigned days = 0x1F;   // bit 0 Monday ... bit 6 Sunday
     int from = 9 * 60;      // minutes after midnight
     int to = 17 * 60 + 30;  // minutes after midnight
+    std::string key;        // the start and stop key; empty for none
     bool operator==(const QuietChoices&) const = default;
 };
 

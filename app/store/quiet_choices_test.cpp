@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* kDefaults =
     "FullScreen;1\r\nShared;1\r\nDoNotDisturb;1\r\nHours;0\r\nDays;Mon,Tue,Wed,Thu,Fri\r\n"
-    "From;09:00\r\nTo;17:30\r\n";
+    "From;09:00\r\nTo;17:30\r\nKey;\r\n";
 
 TEST(QuietChoicesFile, ReadsWritesAndFallsBack) {
     TempDir app;
@@ -37,10 +37,11 @@ TEST(QuietChoicesFile, ReadsWritesAndFallsBack) {
     c.days = (1U << 5) | (1U << 6);  // Saturday and Sunday
     c.from = 22 * 60 + 5;
     c.to = 6 * 60;
+    c.key = "Ctrl+Alt+;";  // the rest of the line, a separator too
     SaveQuietChoices(app.path(), c);
     EXPECT_EQ(ReadBytes(file),
               "FullScreen;0\r\nShared;1\r\nDoNotDisturb;0\r\nHours;1\r\nDays;Sat,Sun\r\n"
-              "From;22:05\r\nTo;06:00\r\n");
+              "From;22:05\r\nTo;06:00\r\nKey;Ctrl+Alt+;\r\n");
     EXPECT_EQ(ReadQuietChoices(app.path()), c);
 
     // Hand-edited: any order and case, LF alone, spaces, a day list in any order; a line that
@@ -53,6 +54,7 @@ TEST(QuietChoicesFile, ReadsWritesAndFallsBack) {
     EXPECT_EQ(c.from, 9 * 60);
     EXPECT_EQ(c.to, 7 * 60 + 45);
     EXPECT_TRUE(c.shared);
+    EXPECT_EQ(c.key, "");  // a file from before the key: none
     EXPECT_EQ(ReadBytes(file), edited);
     WriteBytes(file, "Days;Mon,Funday\r\nDays;\r\n");  // an unknown day: the line is ignored;
     EXPECT_EQ(ReadQuietChoices(app.path()).days, 0U);  // an empty list is no day at all

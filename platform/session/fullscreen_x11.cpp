@@ -37,13 +37,9 @@ struct FullScreenWatch::X {
 };
 
 FullScreenWatch::FullScreenWatch(std::function<bool(QScreen*)> counts, QObject* parent)
-    : QuietSource(parent), counts_(std::move(counts)) {}
+    : FullScreenSource(std::move(counts), parent) {}
 
 FullScreenWatch::~FullScreenWatch() = default;
-
-QString FullScreenWatch::Reason() const {
-    return quiet_ ? QStringLiteral("Quiet: a full-screen window") : QString();
-}
 
 void FullScreenWatch::Start() {
     if (x_ || qEnvironmentVariableIsEmpty("DISPLAY")) {
@@ -79,8 +75,7 @@ void FullScreenWatch::Start() {
         }
         if (xcb_connection_has_error(x_->c) != 0) {
             x_.reset();  // the X server went: nothing is full-screen any more
-            screen_ = nullptr;
-            Recheck();
+            SetScreen(nullptr);
             return;
         }
         if (changed) {
@@ -153,21 +148,7 @@ void FullScreenWatch::Read() {
         std::free(t);
     }
     xcb_flush(c);
-    const bool moved = screen != screen_;
-    screen_ = screen;
-    const bool before = quiet_;
-    Recheck();
-    if (moved && quiet_ == before) {
-        emit Changed();  // the same answer, but for another screen
-    }
-}
-
-void FullScreenWatch::Recheck() {
-    const bool quiet = screen_ != nullptr && (!counts_ || counts_(screen_));
-    if (quiet != quiet_) {
-        quiet_ = quiet;
-        emit Changed();
-    }
+    SetScreen(screen);
 }
 
 }  // namespace platform::session

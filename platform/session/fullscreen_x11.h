@@ -8,42 +8,28 @@
 // the way.
 #pragma once
 
-#include "platform/session/quiet_source.h"
-
-#include <QPointer>
-#include <QScreen>
+#include "platform/session/full_screen_source.h"
 
 #include <functional>
 #include <memory>
 
 namespace platform::session {
 
-class FullScreenWatch : public QuietSource {
+class FullScreenWatch : public FullScreenSource {
     Q_OBJECT
   public:
-    // counts: whether a full-screen window on this screen keeps the messages away (the
-    // screen they go to); asked at each change. Empty: any screen counts.
+    // counts: as FullScreenSource takes it.
     explicit FullScreenWatch(std::function<bool(QScreen*)> counts = {}, QObject* parent = nullptr);
     ~FullScreenWatch() override;
 
     void Start() override;
-    QString Reason() const override;
-
-    // The screen of the active full-screen window; null when there is none. Changed is also
-    // emitted when only this changes.
-    QScreen* Screen() const { return screen_; }
-    // Looks again whether the screen counts (the user chose another screen).
-    void Recheck();
 
   private:
     struct X;
     void Read();
     void Follow();
 
-    std::function<bool(QScreen*)> counts_;
     std::unique_ptr<X> x_;
-    QPointer<QScreen> screen_;
-    bool quiet_ = false;
 };
 
 }  // namespace platform::session

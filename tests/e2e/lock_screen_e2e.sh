@@ -30,7 +30,11 @@
 #      back end names its stream of the screen takes the letters down, --status says "Quiet:
 #      the screen is shared", and they come back once it goes; a camera's node (media.role
 #      Camera) holds nothing; with Shared;0 the letters show while the stream is there.
-#   8. Hidden means hidden: with the window manager gone (as on a desktop that cannot minimise
+#   8. The start and stop key (Key;Ctrl+Alt+K in the quiet choices file), pressed with xdotool:
+#      the run stops (no letters, --status says stopped), starts again with NumLock on, and stops
+#      with CapsLock on too; the file is not rewritten. With the key grabbed first by another
+#      program (Xlib's XGrabKey from python), the start says it is taken and flashes on.
+#   9. Hidden means hidden: with the window manager gone (as on a desktop that cannot minimise
 #      a window) and no tray host, a hidden start leaves the panel off the screen while the
 #      letters flash; --show brings it up, --hide takes it away again, a second start brings
 #      it up.
@@ -328,7 +332,67 @@ else
     say "shared screen: skipped, no PipeWire here (Debian packages pipewire, pipewire-bin)"
 fi
 
-# --- 8. Hidden means hidden ---------------------------------------------------------------------
+# --- 8. The start and stop key ------------------------------------------------------------------
+
+step="start and stop key"
+keyed='FullScreen;1\r\nShared;1\r\nDoNotDisturb;1\r\nHours;0\r\nDays;Mon,Tue,Wed,Thu,Fri\r\nFrom;09:00\r\nTo;17:30\r\nKey;Ctrl+Alt+K\r\n'
+put Images/SelectedQuiet.txt "$keyed"
+lock_key() { # the state of Num_Lock or Caps_Lock, as the X server has it
+    xset q | grep -q "$1: *on"
+}
+start_hidden
+wait_for 15 letters || fail "no letters before the key"
+xdotool key ctrl+alt+k
+wait_for 10 status_says "stopped|hidden|" || fail "--status after the key: $("$k" --status 2>&1 | tr '\n' '|')"
+wait_for 3 no_letters || fail "the message stayed up after the key stopped the run"
+quiet_for letters 3
+xdotool key Num_Lock
+wait_for 5 lock_key "Num Lock" || fail "NumLock did not turn on"
+xdotool key ctrl+alt+k
+wait_for 10 status_says "running|hidden|" || fail "the key did not start the run with NumLock on"
+wait_for 6 letters || fail "no letters after the key started the run"
+xdotool key Caps_Lock
+wait_for 5 lock_key "Caps Lock" || fail "CapsLock did not turn on"
+xdotool key ctrl+alt+k
+wait_for 10 status_says "stopped|hidden|" || fail "the key did not stop the run with NumLock and CapsLock on"
+xdotool key Num_Lock Caps_Lock
+quit
+bytes_are Images/SelectedQuiet.txt "$keyed" || fail "the quiet choices file was rewritten"
+# Another program holds the key first (a grab of its own through Xlib): the start says so,
+# and goes on running without it.
+python3 - >"$work/grabber.out" 2>"$work/grabber.log" <<'PY' &
+import ctypes, time
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x.XDefaultRootWindow.restype = ctypes.c_ulong
+x.XStringToKeysym.restype = ctypes.c_ulong
+x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+x.XGrabKey.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_uint, ctypes.c_ulong] + [ctypes.c_int] * 3
+x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+d = x.XOpenDisplay(None)
+code = x.XKeysymToKeycode(d, x.XStringToKeysym(b"k"))
+x.XGrabKey(d, code, 4 | 8, x.XDefaultRootWindow(d), 1, 1, 1)  # Control + Mod1
+x.XSync(d, 0)
+print("ready", flush=True)
+time.sleep(600)
+PY
+services+=($!)
+wait_for 10 grep -qs ready "$work/grabber.out" || fail "the other program did not grab the key"
+start_hidden
+wait_for 10 grep -qs "Ctrl+Alt+K is taken by another program" "$work"/kestrane-*.log ||
+    fail "a key taken by another program was not told"
+wait_for 15 letters || fail "no letters with the key taken"
+xdotool key ctrl+alt+k
+sleep 1
+status_says "running|hidden|" || fail "--status with the key taken: $("$k" --status 2>&1 | tr '\n' '|')"
+say "start and stop key: stops and starts the run, with NumLock and CapsLock too; a key" \
+    "another program holds is told"
+quit
+kill "${services[@]}"
+services=()
+
+# --- 9. Hidden means hidden ---------------------------------------------------------------------
 
 step="hidden without a window manager"
 rm "$app/Images/SelectedQuiet.txt"

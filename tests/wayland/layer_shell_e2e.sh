@@ -137,6 +137,7 @@ put Images/SelectedPrograms.txt 'Words;1\r\n'
 put Data/Words.txt 'MMMM;1\r\n'
 put Images/AutoStart.txt '1\r\n' # a run at logon: flashing from the start
 put Images/SelectedScreen.txt 'Screen;Every\r\n'
+put Images/SelectedQuiet.txt 'FullScreen;0\r\n' # the native window beneath is full-screen
 (cd "$app" && exec ./kestrane) >"$work/kestrane.log" 2>&1 &
 kestrane=$!
 procs+=($kestrane)

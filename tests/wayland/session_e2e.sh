@@ -259,4 +259,31 @@ read -r flashes one_frame < <(awk -v frame="$(frame_ms)" '
 say "16 ms messages: $flashes seen, $one_frame of them on screen for one frame"
 [ "$flashes" -ge 6 ] || fail "only $flashes messages of 16 ms seen in 10 s"
 [ "$one_frame" -gt 0 ] || fail "every message of 16 ms stayed more than one frame"
+
+# --- 5. No message over a full-screen native window ----------------------------------------------
+
+# The native window beneath is full-screen and has the focus: with the full-screen choice on, no
+# message shows over it and --status says why (on a session bus of the test's own); out of
+# full-screen (swaymsg), the letters come; full-screen again, they go.
+stop_program
+as_user exec dbus-daemon --session --nofork --address="unix:path=$out/bus" >/dev/null 2>&1 &
+procs+=($!)
+wait_for 10 test -S "$out/bus" || fail "no session bus"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$out/bus"
+full_screen_choice=1 start_program 300 1
+status_says() { as_user "$app/kestrane" --status 2>&1 | grep -v '^flash: ' | tr '\n' '|' | grep -q "$1"; }
+no_letters_up() { ! letters_up; }
+probe_full() { as_user swaymsg "[app_id=click_probe] fullscreen $1" >/dev/null || fail "swaymsg $1"; }
+wait_for 30 status_says "^running|[a-z]*|Quiet: a full-screen window|$" ||
+    fail "--status over the full-screen window: $(as_user "$app/kestrane" --status 2>&1)"
+end=$((SECONDS + 4)) # three cycles of message and pause
+while [ "$SECONDS" -lt "$end" ]; do ! letters_up || fail "letters over the full-screen native window"; done
+probe_full disable
+wait_for 10 letters_up || fail "no letters once the native window left full-screen"
+status_says "^running|[a-z]*|$" || fail "--status out of full-screen: $(as_user "$app/kestrane" --status 2>&1)"
+probe_full enable
+wait_for 5 no_letters_up || fail "the letters stayed once the native window was full-screen again"
+status_says "^running|[a-z]*|Quiet: a full-screen window|$" || fail "--status full-screen again"
+say "a full-screen native window keeps the messages away, out of full-screen they come"
+stop_program
 say "passed"

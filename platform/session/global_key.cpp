@@ -1,0 +1,249 @@
+#include "platform/session/global_key.h"
+
+#include <QKeySequence>
+#include <QSocketNotifier>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace platform::session {
+
+namespace {
+
+constexpr uint32_t kNumLockSym = 0xff7f;
+constexpr uint8_t kBadAccess = 10;
+
+// The X keysym of a Qt key: Latin-1 keys are their own code (letters in lower case, as the
+// unshifted level of the keyboard map holds them); the others from the table.
+uint32_t KeySymOf(int key) {
+    if (key >= 0x20 && key <= 0xff) {
+        return (key >= 'A' && key <= 'Z') ? uint32_t(key - 'A' + 'a') : uint32_t(key);
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35) {
+        return 0xffbe + uint32_t(key - Qt::Key_F1);
+    }
+    static const struct {
+        int key;
+        uint32_t sym;
+    } kTable[] = {
+        {Qt::Key_Escape, 0xff1b}, {Qt::Key_Tab, 0xff09},      {Qt::Key_Backspace, 0xff08},
+        {Qt::Key_Return, 0xff0d}, {Qt::Key_Enter, 0xff8d},    {Qt::Key_Insert, 0xff63},
+        {Qt::Key_Delete, 0xffff}, {Qt::Key_Pause, 0xff13},    {Qt::Key_Print, 0xff61},
+        {Qt::Key_Home, 0xff50},   {Qt::Key_End, 0xff57},      {Qt::Key_Left, 0xff51},
+        {Qt::Key_Up, 0xff52},     {Qt::Key_Right, 0xff53},    {Qt::Key_Down, 0xff54},
+        {Qt::Key_PageUp, 0xff55}, {Qt::Key_PageDown, 0xff56}, {Qt::Key_ScrollLock, 0xff14},
+        {Qt::Key_Menu, 0xff67}};
+    for (const auto& e : kTable) {
+        if (e.key == key) {
+            return e.sym;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+struct GlobalKey::X {
+    xcb_connection_t* c = nullptr;
+    xcb_window_t root = 0;
+    xcb_keycode_t code = 0;        // the key grabbed, 0 for none
+    std::vector<uint16_t> masks;   // the modifier states it is grabbed with
+    xcb_timestamp_t released = 0;  // when it last went up: a press at that time is a repeat
+    bool down = false;
+    std::unique_ptr<QSocketNotifier> notifier;
+    ~X() {
+        notifier.reset();
+        if (c != nullptr) {
+            xcb_disconnect(c);
+        }
+    }
+};
+
+GlobalKey::GlobalKey(QObject* parent) : QObject(parent) {}
+
+GlobalKey::~GlobalKey() = default;
+
+bool GlobalKey::Connect() {
+    if (x_) {
+        return true;
+    }
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        return false;
+    }
+    auto x = std::make_unique<X>();
+    x->c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(x->c) != 0) {
+        return false;
+    }
+    x->root = xcb_setup_roots_iterator(xcb_get_setup(x->c)).data->root;
+    x->notifier =
+        std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(x->c), QSocketNotifier::Read);
+    connect(x->notifier.get(), &QSocketNotifier::activated, this, [this] { Read(); });
+    x_ = std::move(x);
+    return true;
+}
+
+void GlobalKey::Release() {
+    if (x_ && x_->code != 0) {
+        for (const uint16_t mask : x_->masks) {
+            xcb_ungrab_key(x_->c, x_->code, x_->root, mask);
+        }
+        xcb_flush(x_->c);
+        x_->code = 0;
+        x_->masks.clear();
+        x_->down = false;
+    }
+    held_.clear();
+}
+
+QString GlobalKey::Set(const QString& key) {
+    Release();
+    if (key.isEmpty()) {
+        return {};
+    }
+    const QKeySequence sequence = QKeySequence::fromString(key, QKeySequence::PortableText);
+    const int k = sequence.isEmpty() ? 0 : sequence[0].key();
+    const uint32_t sym = KeySymOf(k);
+    if (sym == 0) {
+        return tr("%1 cannot be used as the start and stop key; choose another.").arg(key);
+    }
+    // A letter, digit or sign with at most Shift would be taken from every program's typing.
+    const Qt::KeyboardModifiers chordMods = sequence[0].keyboardModifiers() & ~Qt::ShiftModifier;
+    if (k >= 0x20 && k <= 0xff &&
+        (chordMods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0) {
+        return tr("%1 alone would be taken from the typing of every program; choose a start and "
+                  "stop key with Ctrl, Alt or Super.")
+            .arg(key);
+    }
+    if (!Connect()) {
+        return tr(
+            "The start and stop key works only with an X server (X11 or XWayland), and "
+            "none can be reached.");
+    }
+    xcb_connection_t* c = x_->c;
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int first = setup->min_keycode;
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    // The keyboard map: the key that holds the keysym, and whether only its shifted level does.
+    xcb_keycode_t code = 0;
+    bool shifted = false;
+    xcb_keycode_t numLockCode = 0;
+    if (auto* map = xcb_get_keyboard_mapping_reply(
+            c, xcb_get_keyboard_mapping(c, static_cast<xcb_keycode_t>(first), uint8_t(count)),
+            nullptr)) {
+        const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+        const int per = map->keysyms_per_keycode;
+        for (int i = 0; i < count && (code == 0 || numLockCode == 0); ++i) {
+            for (int level = 0; level < per && level < 2; ++level) {
+                const xcb_keysym_t s = syms[i * per + level];
+                if (code == 0 && s == sym) {
+                    code = static_cast<xcb_keycode_t>(first + i);
+                    shifted = level == 1;
+                }
+                if (numLockCode == 0 && s == kNumLockSym) {
+                    numLockCode = static_cast<xcb_keycode_t>(first + i);
+                }
+            }
+        }
+        std::free(map);
+    }
+    if (code == 0) {
+        return tr("%1 is not on this keyboard; choose another start and stop key.").arg(key);
+    }
+    // Which modifier NumLock is (Mod2 on most keyboards).
+    uint16_t numLock = 0;
+    if (auto* mods = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr)) {
+        const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(mods);
+        const int per = mods->keycodes_per_modifier;
+        for (int m = 0; m < 8 && numLockCode != 0; ++m) {
+            for (int i = 0; i < per; ++i) {
+                if (codes[m * per + i] == numLockCode) {
+                    numLock = uint16_t(1U << m);
+                }
+            }
+        }
+        std::free(mods);
+    }
+    const Qt::KeyboardModifiers qt = sequence[0].keyboardModifiers();
+    uint16_t mask = 0;
+    if (qt.testFlag(Qt::ShiftModifier) || shifted) {
+        mask |= XCB_MOD_MASK_SHIFT;
+    }
+    if (qt.testFlag(Qt::ControlModifier)) {
+        mask |= XCB_MOD_MASK_CONTROL;
+    }
+    if (qt.testFlag(Qt::AltModifier)) {
+        mask |= XCB_MOD_MASK_1;
+    }
+    if (qt.testFlag(Qt::MetaModifier)) {
+        mask |= XCB_MOD_MASK_4;
+    }
+    // With CapsLock and NumLock in each of their states.
+    std::vector<uint16_t> masks = {mask, uint16_t(mask | XCB_MOD_MASK_LOCK)};
+    if (numLock != 0) {
+        masks.push_back(mask | numLock);
+        masks.push_back(mask | numLock | XCB_MOD_MASK_LOCK);
+    }
+    bool taken = false;
+    std::vector<uint16_t> held;
+    for (const uint16_t m : masks) {
+        xcb_generic_error_t* error =
+            xcb_request_check(c, xcb_grab_key_checked(c, 1, x_->root, m, code, XCB_GRAB_MODE_ASYNC,
+                                                      XCB_GRAB_MODE_ASYNC));
+        if (error == nullptr) {
+            held.push_back(m);
+        } else {
+            taken |= error->error_code == kBadAccess;
+            std::free(error);
+        }
+    }
+    if (held.size() != masks.size()) {
+        // Half a key is no key: what was grabbed goes back.
+        for (const uint16_t m : held) {
+            xcb_ungrab_key(c, code, x_->root, m);
+        }
+        xcb_flush(c);
+        return taken ? tr("%1 is taken by another program; choose another start and stop key.")
+                           .arg(key)
+                     : tr("%1 could not be grabbed; choose another start and stop key.").arg(key);
+    }
+    x_->code = code;
+    x_->masks = std::move(masks);
+    held_ = key;
+    return {};
+}
+
+void GlobalKey::Read() {
+    bool pressed = false;
+    while (xcb_generic_event_t* event = xcb_poll_for_event(x_->c)) {
+        const uint8_t type = event->response_type & 0x7F;
+        if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE) {
+            const auto* k = reinterpret_cast<xcb_key_press_event_t*>(event);
+            if (k->detail == x_->code && x_->code != 0) {
+                if (type == XCB_KEY_RELEASE) {
+                    x_->down = false;
+                    x_->released = k->time;
+                } else if (!x_->down && k->time != x_->released) {
+                    x_->down = true;
+                    pressed = true;
+                } else {
+                    x_->down = true;  // the key repeating while held down
+                }
+            }
+        }
+        std::free(event);
+    }
+    if (xcb_connection_has_error(x_->c) != 0) {
+        x_->notifier.release()->deleteLater();  // it is emitting now
+        x_.reset();                             // the X server went, and the grab with it
+        held_.clear();
+        return;
+    }
+    if (pressed) {
+        emit Pressed();
+    }
+}
+
+}  // namespace platform::session
