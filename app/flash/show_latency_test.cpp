@@ -9,7 +9,7 @@ using us = std::chrono::microseconds;
 
 TEST(ShowLatency, LeadIsTheRecentMedianKeptWithinHalfTheInterval) {
     ShowLatency latency;
-    EXPECT_EQ(latency.Lead(true, 100), us(0));  // nothing known yet
+    EXPECT_EQ(latency.Lead(true, 100), us(0));      // nothing known yet
     for (int v : {900, 40000, 1100, 1000, 1200}) {  // one slow change among quick ones
         latency.Record(true, us(v));
     }

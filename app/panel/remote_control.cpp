@@ -1,8 +1,8 @@
 #include "app/panel/remote_control.h"
 
 #include "app/panel/frm_main.h"
-#include "platform/session/pause_request.h"
 #include "platform/layered/layered_window.h"
+#include "platform/session/pause_request.h"
 
 #include <QEvent>
 #include <QTimer>

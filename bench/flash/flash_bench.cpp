@@ -306,8 +306,7 @@ int main(int argc, char** argv) {
         // The same runs with every core busy; the watcher is slowed as much as the program, and
         // a flash it may have slept through counts as unobserved, not lost.
         const int cores = static_cast<int>(std::thread::hardware_concurrency());
-        std::printf("with all %d cores kept busy by processes in a session of their own:\n",
-                    cores);
+        std::printf("with all %d cores kept busy by processes in a session of their own:\n", cores);
         {
             BusyCores load(cores, false);
             for (int ms : durations) {

@@ -78,7 +78,7 @@ TEST(Codepage, Windows1252EncodingUndoesItsDecoding) {
     EXPECT_EQ(EncodeWindows1252(DecodeWindows1252(every)), every);
     EXPECT_EQ(EncodeWindows1252(QString::fromUtf8("caf\u00e9 \u20ac")), "caf\xE9 \x80");
     EXPECT_FALSE(EncodeWindows1252(QString::fromUtf8("\u0100")));  // not in the code page
-    EXPECT_FALSE(EncodeWindows1252(QString(QChar(0x80))));          // a control it lacks
+    EXPECT_FALSE(EncodeWindows1252(QString(QChar(0x80))));         // a control it lacks
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ class ControlClient {
     struct State {
         bool running = false;
         bool visible = false;
-        std::string quiet;  // why no message shows now; empty when nothing holds them
+        std::string quiet;      // why no message shows now; empty when nothing holds them
         std::string flashPath;  // empty where the program does not say
     };
     // Reads both properties; nothing when they cannot be read (error says why).

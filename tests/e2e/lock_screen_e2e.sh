@@ -360,23 +360,7 @@ quit
 bytes_are Images/SelectedQuiet.txt "$keyed" || fail "the quiet choices file was rewritten"
 # Another program holds the key first (a grab of its own through Xlib): the start says so,
 # and goes on running without it.
-python3 - >"$work/grabber.out" 2>"$work/grabber.log" <<'PY' &
-import ctypes, time
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XStringToKeysym.restype = ctypes.c_ulong
-x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-x.XGrabKey.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_uint, ctypes.c_ulong] + [ctypes.c_int] * 3
-x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-d = x.XOpenDisplay(None)
-code = x.XKeysymToKeycode(d, x.XStringToKeysym(b"k"))
-x.XGrabKey(d, code, 4 | 8, x.XDefaultRootWindow(d), 1, 1, 1)  # Control + Mod1
-x.XSync(d, 0)
-print("ready", flush=True)
-time.sleep(600)
-PY
+python3 "$(dirname "$0")/grab_key.py" >"$work/grabber.out" 2>"$work/grabber.log" &
 services+=($!)
 wait_for 10 grep -qs ready "$work/grabber.out" || fail "the other program did not grab the key"
 start_hidden
