@@ -55,6 +55,36 @@ bool PlainText(std::string_view text) {
     return text.find_first_of(";\r\n") == std::string_view::npos;
 }
 
+// The checks before an Update or Delete of a held category, and the text it works from: the
+// held one, or the file read afresh when the held bytes no longer stand for it.
+class HeldRewrite {
+  public:
+    HeldRewrite(const fs::path& appFolder, std::string_view name, const CategoryList& catalogue,
+                CategoryText& target)
+        : temp(CategoryTempFilePath(appFolder, name)), target_(target) {
+        CheckNoCategoryUsesTempFile(name, catalogue, temp);
+        CheckNoLinkOutside(appFolder, temp);
+        path = CheckRewrite(appFolder, name);
+        held_ = &Source(target_, path, fresh_);
+    }
+
+    CategoryText& Held() { return *held_; }
+    // Once the file and the held text have the new bytes: the target holds them.
+    void Done() {
+        if (held_ != &target_) {
+            target_ = std::move(fresh_);
+        }
+    }
+
+    const fs::path temp;
+    fs::path path;
+
+  private:
+    CategoryText& target_;
+    CategoryText fresh_;
+    CategoryText* held_ = nullptr;
+};
+
 }  // namespace
 
 void RewriteFromList(const fs::path& appFolder, std::string_view name, CategoryText& held) {
@@ -87,17 +117,10 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
                        std::string_view oldText, std::string_view newText,
                        const CategoryList& catalogue,
                        const std::function<void(bool rowsKept)>& changing) {
-    const fs::path temp = CategoryTempFilePath(appFolder, name);
-    CheckNoCategoryUsesTempFile(name, catalogue, temp);
-    CheckNoLinkOutside(appFolder, temp);
-    const fs::path path = CheckRewrite(appFolder, name);
-    CategoryText fresh;
-    CategoryText& held = Source(target, path, fresh);
-    const auto done = [&] {
-        if (&held != &target) {
-            target = std::move(fresh);
-        }
-    };
+    HeldRewrite rewrite(appFolder, name, catalogue, target);
+    const fs::path& temp = rewrite.temp;
+    const fs::path& path = rewrite.path;
+    CategoryText& held = rewrite.Held();
     const std::string_view bytes = held.bytes_;
     if (held.InWrittenForm() && PlainText(newText)) {
         ReplaceFileWith(path, [&](ByteSink& sink) {
@@ -115,7 +138,7 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
             changing(&held == &target);  // the same rows, only texts changed
         }
         held.ReplaceTexts(oldText, newText);
-        done();
+        rewrite.Done();
     } else {
         // Line by line: a matching line gets the new text and keeps what follows its text; the
         // new bytes split at their line ends as reading them would split them, empty lines
@@ -145,7 +168,7 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
             changing(false);
         }
         held.Load(std::move(out));
-        done();
+        rewrite.Done();
     }
     // The temporary file a Delete left behind goes, as after an update through it.
     if (FileExists(temp)) {
@@ -156,17 +179,10 @@ void UpdateMessageText(const fs::path& appFolder, std::string_view name, Categor
 void DeleteMessageText(const fs::path& appFolder, std::string_view name, CategoryText& target,
                        std::string_view text, const CategoryList& catalogue,
                        const std::function<void(bool rowsKept)>& changing) {
-    const fs::path temp = CategoryTempFilePath(appFolder, name);
-    CheckNoCategoryUsesTempFile(name, catalogue, temp);
-    CheckNoLinkOutside(appFolder, temp);
-    const fs::path path = CheckRewrite(appFolder, name);
-    CategoryText fresh;
-    CategoryText& held = Source(target, path, fresh);
-    const auto done = [&] {
-        if (&held != &target) {
-            target = std::move(fresh);
-        }
-    };
+    HeldRewrite rewrite(appFolder, name, catalogue, target);
+    const fs::path& temp = rewrite.temp;
+    const fs::path& path = rewrite.path;
+    CategoryText& held = rewrite.Held();
     const std::string_view bytes = held.bytes_;
     const std::string_view all = bytes.substr(held.begin_);
     // One pass writes both files: the category file, and the temporary file that stays behind
@@ -208,7 +224,7 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, Categor
             changing(false);
         }
         held.RemoveTexts(text);
-        done();
+        rewrite.Done();
         return;
     }
     std::string out;
@@ -235,7 +251,7 @@ void DeleteMessageText(const fs::path& appFolder, std::string_view name, Categor
         changing(false);
     }
     held.Load(std::move(out));
-    done();
+    rewrite.Done();
 }
 
 }  // namespace kestrane
