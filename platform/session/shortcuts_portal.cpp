@@ -63,9 +63,9 @@ ShortcutsPortal::ShortcutsPortal(QObject* parent) : QObject(parent) {
     limit_.setSingleShot(true);
     connect(&limit_, &QTimer::timeout, this,
             [this] { Fail(tr("the desktop did not answer in time")); });
-    QDBusConnection::sessionBus().connect(
-        kService, kPath, kInterface, QStringLiteral("Activated"), this,
-        SLOT(ShortcutActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    // Taken as the whole message: QtDBus matched no slot with the signal's typed arguments.
+    QDBusConnection::sessionBus().connect(kService, kPath, kInterface, QStringLiteral("Activated"),
+                                          this, SLOT(ShortcutActivated(QDBusMessage)));
 }
 
 ShortcutsPortal::~ShortcutsPortal() {
@@ -236,9 +236,11 @@ void ShortcutsPortal::ShortcutsBound(uint response, const QVariantMap& results) 
     Fail(tr("it is not among the shortcuts bound"));
 }
 
-void ShortcutsPortal::ShortcutActivated(const QDBusObjectPath& session, const QString& id,
-                                        qulonglong /*timestamp*/, const QVariantMap& /*options*/) {
-    if (!session_.isEmpty() && session.path() == session_ && id == kId && request_.isEmpty()) {
+void ShortcutsPortal::ShortcutActivated(const QDBusMessage& signal) {
+    // (o session_handle, s shortcut_id, t timestamp, a{sv} options)
+    const QList<QVariant> args = signal.arguments();
+    if (args.size() >= 2 && !session_.isEmpty() && request_.isEmpty() &&
+        args[0].value<QDBusObjectPath>().path() == session_ && args[1].toString() == kId) {
         emit Activated();
     }
 }

@@ -8,7 +8,7 @@
 // there, answers slowly or never, or refuses ends in Missing or Refused, never in a wait.
 #pragma once
 
-#include <QDBusObjectPath>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -46,8 +46,7 @@ class ShortcutsPortal : public QObject {
   private slots:
     void SessionCreated(uint response, const QVariantMap& results);
     void ShortcutsBound(uint response, const QVariantMap& results);
-    void ShortcutActivated(const QDBusObjectPath& session, const QString& id, qulonglong timestamp,
-                           const QVariantMap& options);
+    void ShortcutActivated(const QDBusMessage& signal);
 
   private:
     void AskVersion();
