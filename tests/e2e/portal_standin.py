@@ -6,7 +6,8 @@
 # Each bind is printed ("bind <id> <preferred_trigger>"). The test presses the shortcut with
 # Press() (org.kestrane.test.Portal), which sends Activated and Deactivated for the session.
 #
-#   portal_standin.py bind|refuse|other   (other: bound to Ctrl+Alt+J, not the trigger asked)
+#   portal_standin.py bind|refuse|other|silent
+#   (other: bound to Ctrl+Alt+J, not the trigger asked; silent: no Response to CreateSession)
 import sys
 
 import dbus
@@ -43,7 +44,8 @@ class Portal(dbus.service.Object):
         def answer():
             req.Response(dbus.UInt32(response), dbus.Dictionary(results, signature="sv"))
             req.remove_from_connection()
-        GLib.idle_add(answer)
+        if response is not None:
+            GLib.idle_add(answer)
         return dbus.ObjectPath(path)
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
@@ -58,7 +60,8 @@ class Portal(dbus.service.Object):
         self.session = "%s/session/%s/%s" % (PATH, sender[1:].replace(".", "_"),
                                              options["session_handle_token"])
         Session(self.connection, self.session)
-        return self.request(sender, options, 0, {"session_handle": self.session})
+        return self.request(sender, options, None if mode == "silent" else 0,
+                            {"session_handle": self.session})
 
     @dbus.service.method(PORTAL, in_signature="oa(sa{sv})sa{sv}", out_signature="o",
                          sender_keyword="sender")
