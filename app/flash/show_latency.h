@@ -3,10 +3,11 @@
 // for taking it down. The flash window lets its timer end that much early, so that messages
 // appear and go when they are due rather than that much later.
 //
-// The estimate is the median of the last few ticks, so one slow tick (a busy moment, a
-// compositor frame missed) moves it little. The lead taken from it is never negative and never
-// more than half the interval: a change can reach the screen faster than the median, and a
-// message of a millisecond or two must not end before it was seen.
+// The estimate is the (lower) median of the last few ticks, so one slow tick (a busy moment, a
+// compositor frame missed, a window's first showing) moves it little; a single tick gives
+// none. The lead taken from it is never negative and never more than half the interval: a
+// change can reach the screen faster than the median, and a message of a millisecond or two
+// must not end before it was seen.
 #pragma once
 
 #include <array>
