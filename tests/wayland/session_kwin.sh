@@ -8,10 +8,11 @@
 kwin_desktop_files() {
     local apps="$work/share/applications"
     mkdir -p "$apps"
-    printf '[Desktop Entry]\nType=Application\nName=wayland_driver\nExec=%s\nNoDisplay=true\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n' \
-        "$(realpath "$tools/drivers/wayland_driver")" >"$apps/wayland_driver.desktop"
-    sed "s|^Exec=.*|Exec=$work/app/kestrane|" "$here/../../packaging/org.kestrane.kestrane.desktop" \
-        >"$apps/org.kestrane.kestrane.desktop"
+    printf '[Desktop Entry]\nType=Application\nName=wayland_driver\nExec=%s\nNoDisplay=true\n%s\n' \
+        "$(realpath "$tools/drivers/wayland_driver")" \
+        X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input >"$apps/wayland_driver.desktop"
+    sed "s|^Exec=.*|Exec=$work/app/kestrane|" \
+        "$here/../../packaging/org.kestrane.kestrane.desktop" >"$apps/org.kestrane.kestrane.desktop"
     chmod -R a+rX "$work/share"
     export XDG_DATA_DIRS="$work/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}"
     export KWIN_SESSION_PERMISSIONS=1
@@ -30,7 +31,9 @@ kwin_full_screen() {
     [ -n "$probe" ] || fail "the full-screen native window is not running"
     full_screen_choice=1 start_program 300 1
     click 20 20 # the native window active
-    says() { as_user "$app/kestrane" --status 2>&1 | grep -v '^flash: ' | tr '\n' '|' | grep -q "$1"; }
+    says() {
+        as_user "$app/kestrane" --status 2>&1 | grep -v '^flash: ' | tr '\n' '|' | grep -q "$1"
+    }
     quiet="^running|[a-z]*|Quiet: a full-screen window|$"
     wait_for 30 says "$quiet" ||
         fail "--status over the full-screen window: $(as_user "$app/kestrane" --status 2>&1)"
