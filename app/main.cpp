@@ -11,6 +11,7 @@
 #include "platform/priority/timing_priority.h"
 #include "platform/session/desktop_scale.h"
 #include "platform/session/do_not_disturb.h"
+#include "platform/session/fullscreen_kwin.h"
 #include "platform/session/fullscreen_wlr.h"
 #include "platform/session/fullscreen_x11.h"
 #include "platform/session/global_key.h"
@@ -28,6 +29,8 @@
 #include <QGuiApplication>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -123,15 +126,17 @@ int main(int argc, char** argv) {
         }
         return true;
     };
-    // Told by the X window manager (X11, XWayland windows) and by wlroots compositors (their
-    // native windows too).
+    // Told by the X window manager (X11, XWayland windows), and by wlroots compositors and KWin
+    // (their native windows too).
     platform::session::FullScreenWatch fullScreen(screenCounts);
     platform::session::WlrFullScreenWatch wlrFullScreen(screenCounts);
+    platform::session::KwinFullScreenWatch kwinFullScreen(screenCounts);
     platform::session::QuietSum quiet;
     quiet.Add(&lockWatch);
     quiet.Add(&pause);
     quiet.Add(&fullScreen);
     quiet.Add(&wlrFullScreen);
+    quiet.Add(&kwinFullScreen);
     // GNOME's native windows are seen by no other client: an idle inhibitor stands in.
     platform::session::IdleInhibitWatch idleInhibit;
     quiet.Add(&idleInhibit);
@@ -141,21 +146,21 @@ int main(int argc, char** argv) {
     platform::session::DoNotDisturb doNotDisturb;
     quiet.Add(&doNotDisturb);
     quiet.Add(&hours, false);
-    const auto followScreens = [&state, &fullScreen, &wlrFullScreen] {
+    const std::array<platform::session::FullScreenSource*, 3> fullScreens = {
+        &fullScreen, &wlrFullScreen, &kwinFullScreen};
+    const auto followScreens = [&state, fullScreens] {
         state.quietScreens.clear();
-        for (const platform::session::FullScreenSource* s :
-             {static_cast<platform::session::FullScreenSource*>(&fullScreen),
-              static_cast<platform::session::FullScreenSource*>(&wlrFullScreen)}) {
+        for (const platform::session::FullScreenSource* s : fullScreens) {
             if (s->Screen() != nullptr && state.quietChoices.fullScreen &&
-                (state.quietScreens.empty() || state.quietScreens.front() != s->Screen())) {
+                std::find(state.quietScreens.begin(), state.quietScreens.end(), s->Screen()) ==
+                    state.quietScreens.end()) {
                 state.quietScreens.push_back(s->Screen());
             }
         }
     };
-    QObject::connect(&fullScreen, &platform::session::QuietSource::Changed, &fullScreen,
-                     followScreens);
-    QObject::connect(&wlrFullScreen, &platform::session::QuietSource::Changed, &wlrFullScreen,
-                     followScreens);
+    for (platform::session::FullScreenSource* s : fullScreens) {
+        QObject::connect(s, &platform::session::QuietSource::Changed, s, followScreens);
+    }
 
     kestrane::FrmMain panel(state, dialogs, std::move(options));
     dialogs.setParent(&panel);
@@ -191,13 +196,15 @@ int main(int argc, char** argv) {
         const kestrane::QuietChoices& c = state.quietChoices;
         hours.SetHours({c.days, c.from, c.to});
         quiet.SetEnabled(&hours, c.hours);
-        quiet.SetEnabled(&fullScreen, c.fullScreen);
-        quiet.SetEnabled(&wlrFullScreen, c.fullScreen);
+        for (platform::session::FullScreenSource* s : fullScreens) {
+            quiet.SetEnabled(s, c.fullScreen);
+        }
         quiet.SetEnabled(&idleInhibit, c.fullScreen);
         quiet.SetEnabled(&screenShare, c.shared);
         quiet.SetEnabled(&doNotDisturb, c.doNotDisturb);
-        fullScreen.Recheck();
-        wlrFullScreen.Recheck();
+        for (platform::session::FullScreenSource* s : fullScreens) {
+            s->Recheck();
+        }
     });
 
     if (!panel.Form_Load()) {

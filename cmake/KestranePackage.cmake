@@ -53,7 +53,14 @@ file(RELATIVE_PATH launcher_target "/prefix/bin" "/prefix/${KESTRANE_INSTALL_APP
 file(CREATE_LINK "${launcher_target}" "${generated}/kestrane" SYMBOLIC)
 install(FILES "${generated}/kestrane" DESTINATION bin COMPONENT kestrane)
 
-install(FILES "${packaging}/org.kestrane.kestrane.desktop" DESTINATION share/applications
+# The menu entry names the launcher by its absolute path, as installed: KWin offers the window
+# management protocol (full-screen windows) only to a program whose desktop file lists it in
+# X-KDE-Wayland-Interfaces and whose Exec resolves to that program's executable.
+install(CODE "file(READ \"${packaging}/org.kestrane.kestrane.desktop\" entry)
+    string(REPLACE \"@BINDIR@\" \"\${CMAKE_INSTALL_PREFIX}/bin\" entry \"\${entry}\")
+    set(to \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/share/applications\")
+    message(STATUS \"Installing: \${to}/org.kestrane.kestrane.desktop\")
+    file(WRITE \"\${to}/org.kestrane.kestrane.desktop\" \"\${entry}\")"
         COMPONENT kestrane)
 install(FILES "${packaging}/org.kestrane.kestrane.metainfo.xml" DESTINATION share/metainfo
         COMPONENT kestrane)

@@ -25,6 +25,8 @@ build=(
     # the flash on a layer-shell overlay of a Wayland connection of its own (libwayland-client,
     # wayland-scanner)
     libwayland-dev libwayland-bin
+    # KWin's window management protocol, whose windows' states tell of full-screen windows
+    plasma-wayland-protocols
     # a typeface for the panel and the letters
     fonts-dejavu-core
 )

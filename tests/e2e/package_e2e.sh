@@ -61,7 +61,9 @@ dpkg-deb -e "$deb" "$work/control"
 entry="$root/usr/share/applications/org.kestrane.kestrane.desktop"
 desktop-file-validate "$entry" >"$work/desktop.log" 2>&1 ||
     fail "desktop-file-validate: $(cat "$work/desktop.log")"
-grep -qx 'Exec=kestrane' "$entry" || fail "menu entry Exec"
+grep -qx 'Exec=/usr/bin/kestrane' "$entry" || fail "menu entry Exec"
+grep -qx 'X-KDE-Wayland-Interfaces=org_kde_plasma_window_management' "$entry" ||
+    fail "menu entry without the window management protocol KWin offers to it"
 appstreamcli validate --pedantic --no-net "$root"/usr/share/metainfo/*.metainfo.xml \
     >"$work/appstream.log" 2>&1 || fail "appstreamcli validate failed"
 grep -q 'successful\.$' "$work/appstream.log" || fail "appstreamcli: $(cat "$work/appstream.log")"

@@ -4,7 +4,9 @@
 // it is on screen. 1280x800, or with --full-screen the whole screen (where the window manager
 // would otherwise place and frame a window of that size). With --tick as well, the pixel at its
 // bottom left changes every 20 ms, so that a compositor that sends a picture only when the
-// screen changes (mutter's screen cast) sends them all along.
+// screen changes (mutter's screen cast) sends them all along. A full-screen probe leaves
+// full-screen at SIGUSR1 and goes full-screen again at the next (xdg_toplevel's
+// unset_fullscreen and set_fullscreen).
 //
 //   QT_QPA_PLATFORM=wayland click_probe [--full-screen [--tick]] <file> [colour]
 //
@@ -16,9 +18,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRasterWindow>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <signal.h>
+#include <sys/signalfd.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +81,12 @@ class Probe : public QRasterWindow {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // SIGUSR1 read from a descriptor, blocked before any thread starts.
+    sigset_t toggle;
+    sigemptyset(&toggle);
+    sigaddset(&toggle, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &toggle, nullptr);
+    const int toggles = signalfd(-1, &toggle, SFD_CLOEXEC);
     QGuiApplication app(argc, argv);
     if (argc >= 6 && QByteArray(argv[1]) == "--passing") {
         Probe probe(QStringLiteral("/dev/null"), QColor(255, 0, 255));
@@ -101,7 +113,19 @@ int main(int argc, char** argv) {
     if (tick) {
         probe.Tick();
     }
+    QSocketNotifier toggled(toggles, QSocketNotifier::Read);
     if (fullScreen) {
+        QObject::connect(&toggled, &QSocketNotifier::activated, &probe, [&probe, toggles] {
+            signalfd_siginfo info{};
+            if (read(toggles, &info, sizeof info) != sizeof info) {
+                return;
+            }
+            if (probe.windowStates() & Qt::WindowFullScreen) {
+                probe.showNormal();
+            } else {
+                probe.showFullScreen();
+            }
+        });
         probe.showFullScreen();
     } else {
         probe.resize(1280, 800);

@@ -27,7 +27,9 @@
 # in); every click surely between messages reaching the native window (under mutter, whose
 # remote-desktop input loses a click now and then on its own, all but one), and under KWin every
 # click at all; Stop ends the flashing, and the panel's Close ends the program with status 0,
-# which under the sanitizers means no fault and no leak.
+# which under the sanitizers means no fault and no leak. KWin checks its clients' desktop files
+# as in a user's session (session_kwin.sh), and then keeps the messages away from the native
+# window while it is full-screen and in front, and brings them once it leaves full-screen.
 #
 #   session_e2e.sh <kind> <staged folder> <folder of click_probe, sway_pointer, drivers/>
 set -euo pipefail
@@ -36,6 +38,7 @@ stage=$2
 tools=$3
 name="session_e2e[$kind]"
 source "$(dirname "$0")/session_lib.sh"
+source "$(dirname "$0")/session_kwin.sh"
 
 # --- KWin and mutter: a run started and ended from the panel ------------------------------------
 
@@ -169,10 +172,12 @@ driver_run() {
     say "the program ended with status 0; passed"
 }
 
+if [ "$kind" = kwin ]; then kwin_desktop_files; fi
 start_session
 try_input_shape
 if [ "$kind" != sway ]; then
     driver_run
+    if [ "$kind" = kwin ]; then kwin_full_screen; fi
     exit 0
 fi
 

@@ -20,7 +20,10 @@
 #           of it is run. KWin offers its fake input interface and answers its screenshot
 #           interface only to clients it trusts (listed in their desktop files);
 #           KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 and KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1
-#           make it trust every client of this session.
+#           make it trust every client of this session. With KWIN_SESSION_PERMISSIONS=1 the
+#           first is left out: KWin offers its restricted Wayland interfaces as in a user's
+#           session, to the programs whose desktop files (found through XDG_DATA_DIRS) list
+#           them in X-KDE-Wayland-Interfaces, with their absolute paths in Exec.
 #   mutter  `mutter --wayland --headless --virtual-monitor 1280x800`, and a PipeWire daemon
 #           on the same runtime folder: a screen-cast stream, which the remote-desktop
 #           interface's absolute motion needs, is a PipeWire node.
@@ -122,7 +125,9 @@ case "$compositor" in
             stop "$dir"
             exit 77
         }
-        KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 \
+        checks=(KWIN_WAYLAND_NO_PERMISSION_CHECKS=1)
+        [ "${KWIN_SESSION_PERMISSIONS:-}" = 1 ] && checks=()
+        env "${checks[@]}" KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 \
             "$dir/kwin_wayland" --virtual --xwayland --width 1280 --height 800 \
             --socket "wayland-kestrane-$$" --no-lockscreen --no-global-shortcuts \
             --no-kactivities "sh -c \"$report_env\"" >"$dir/compositor.log" 2>&1 &
