@@ -21,6 +21,7 @@
 #include "platform/session/quiet_source.h"
 #include "platform/session/screen_share.h"
 #include "platform/session/session.h"
+#include "platform/session/shell_quiet.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -28,6 +29,8 @@
 #include <QGuiApplication>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -123,39 +126,48 @@ int main(int argc, char** argv) {
         }
         return true;
     };
-    // Told by the X window manager (X11, XWayland windows) and by wlroots compositors (their
-    // native windows too).
+    // Told by the X window manager (X11, XWayland windows), by wlroots compositors and by
+    // GNOME Shell through kestrane's extension (their native windows too).
     platform::session::FullScreenWatch fullScreen(screenCounts);
     platform::session::WlrFullScreenWatch wlrFullScreen(screenCounts);
+    platform::session::ShellFullScreenWatch shellFullScreen(screenCounts);
     platform::session::QuietSum quiet;
     quiet.Add(&lockWatch);
     quiet.Add(&pause);
     quiet.Add(&fullScreen);
     quiet.Add(&wlrFullScreen);
+    quiet.Add(&shellFullScreen);
     // GNOME's native windows are seen by no other client: an idle inhibitor stands in.
     platform::session::IdleInhibitWatch idleInhibit;
     quiet.Add(&idleInhibit);
     // A screen shared or recorded through the desktop (its PipeWire streams of the screen).
     platform::session::ScreenShareWatch screenShare;
     quiet.Add(&screenShare);
+    // GNOME Shell's own word, through the extension: its remote-access sessions, its banners.
+    platform::session::ShellFlagWatch shellShared(QStringLiteral("Shared"),
+                                                  QStringLiteral("Quiet: the screen is shared"));
+    quiet.Add(&shellShared);
     platform::session::DoNotDisturb doNotDisturb;
     quiet.Add(&doNotDisturb);
+    platform::session::ShellFlagWatch shellDoNotDisturb(QStringLiteral("DoNotDisturb"),
+                                                        QStringLiteral("Quiet: Do Not Disturb"));
+    quiet.Add(&shellDoNotDisturb);
     quiet.Add(&hours, false);
-    const auto followScreens = [&state, &fullScreen, &wlrFullScreen] {
+    const std::array<platform::session::FullScreenSource*, 3> fullScreenSources{
+        &fullScreen, &wlrFullScreen, &shellFullScreen};
+    const auto followScreens = [&state, fullScreenSources] {
         state.quietScreens.clear();
-        for (const platform::session::FullScreenSource* s :
-             {static_cast<platform::session::FullScreenSource*>(&fullScreen),
-              static_cast<platform::session::FullScreenSource*>(&wlrFullScreen)}) {
+        for (const platform::session::FullScreenSource* s : fullScreenSources) {
             if (s->Screen() != nullptr && state.quietChoices.fullScreen &&
-                (state.quietScreens.empty() || state.quietScreens.front() != s->Screen())) {
+                std::find(state.quietScreens.begin(), state.quietScreens.end(), s->Screen()) ==
+                    state.quietScreens.end()) {
                 state.quietScreens.push_back(s->Screen());
             }
         }
     };
-    QObject::connect(&fullScreen, &platform::session::QuietSource::Changed, &fullScreen,
-                     followScreens);
-    QObject::connect(&wlrFullScreen, &platform::session::QuietSource::Changed, &wlrFullScreen,
-                     followScreens);
+    for (platform::session::FullScreenSource* s : fullScreenSources) {
+        QObject::connect(s, &platform::session::QuietSource::Changed, s, followScreens);
+    }
 
     kestrane::FrmMain panel(state, dialogs, std::move(options));
     dialogs.setParent(&panel);
@@ -188,11 +200,15 @@ int main(int argc, char** argv) {
         quiet.SetEnabled(&hours, c.hours);
         quiet.SetEnabled(&fullScreen, c.fullScreen);
         quiet.SetEnabled(&wlrFullScreen, c.fullScreen);
+        quiet.SetEnabled(&shellFullScreen, c.fullScreen);
         quiet.SetEnabled(&idleInhibit, c.fullScreen);
         quiet.SetEnabled(&screenShare, c.shared);
+        quiet.SetEnabled(&shellShared, c.shared);
         quiet.SetEnabled(&doNotDisturb, c.doNotDisturb);
-        fullScreen.Recheck();
-        wlrFullScreen.Recheck();
+        quiet.SetEnabled(&shellDoNotDisturb, c.doNotDisturb);
+        for (platform::session::FullScreenSource* s : fullScreenSources) {
+            s->Recheck();
+        }
     });
 
     if (!panel.Form_Load()) {

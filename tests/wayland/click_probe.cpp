@@ -4,7 +4,8 @@
 // it is on screen. 1280x800, or with --full-screen the whole screen (where the window manager
 // would otherwise place and frame a window of that size). With --tick as well, the pixel at its
 // bottom left changes every 20 ms, so that a compositor that sends a picture only when the
-// screen changes (mutter's screen cast) sends them all along.
+// screen changes (mutter's screen cast) sends them all along. A full-screen one leaves full-screen
+// at SIGUSR1 and goes back at the next (a line "normal" or "full-screen" once asked).
 //
 //   QT_QPA_PLATFORM=wayland click_probe [--full-screen [--tick]] <file> [colour]
 //
@@ -20,10 +21,14 @@
 
 #include <time.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
+
+std::atomic<int> toggles{0};  // SIGUSR1s so far
 
 class Probe : public QRasterWindow {
   public:
@@ -60,12 +65,13 @@ class Probe : public QRasterWindow {
         Write(QStringLiteral("press %1 %2 %3\n").arg(p.x()).arg(p.y()).arg(ms, 0, 'f', 3).toUtf8());
     }
 
-  private:
+  public:
     void Write(const QByteArray& line) {
         log_.write(line);
         log_.flush();
     }
 
+  private:
     QFile log_;
     QColor colour_;
     bool ready_ = false;
@@ -103,6 +109,18 @@ int main(int argc, char** argv) {
     }
     if (fullScreen) {
         probe.showFullScreen();
+        std::signal(SIGUSR1, [](int) { toggles.fetch_add(1); });
+        auto* poll = new QTimer(&probe);
+        QObject::connect(poll, &QTimer::timeout, &probe, [&probe, seen = 0]() mutable {
+            if (toggles.load() == seen) {
+                return;
+            }
+            seen = toggles.load();
+            const bool full = seen % 2 == 0;
+            full ? probe.showFullScreen() : probe.showNormal();
+            probe.Write(full ? "full-screen\n" : "normal\n");
+        });
+        poll->start(50);
     } else {
         probe.resize(1280, 800);
         probe.show();

@@ -173,6 +173,11 @@ start_session
 try_input_shape
 if [ "$kind" != sway ]; then
     driver_run
+    if [ "$kind" = gnome ]; then
+        source "$(dirname "$0")/shell_quiet_lib.sh"
+        shell_quiet_run
+        say "passed"
+    fi
     exit 0
 fi
 
