@@ -87,18 +87,19 @@ class FlashService {
     }
 
     enable() {
+        this._followQuiet();
         this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
         this._dbus.export(Gio.DBus.session, OBJECT_PATH);
         this._owner = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
             Gio.BusNameOwnerFlags.REPLACE, null, null);
         this._painted = global.stage.connect('after-paint', (stage, view) => this._afterPaint(view));
-        this._followQuiet();
     }
 
     // The shell's own signals for what it shows: a full-screen window on a monitor (its top bar
     // goes), a remote-access session (its sharing and recording indicators), banners off.
     _followQuiet() {
-        this._told = {FullScreen: this.FullScreen, Shared: false, DoNotDisturb: this.DoNotDisturb};
+        this._notifications = new Gio.Settings({schema_id: 'org.gnome.desktop.notifications'});
+        this._handles = new Set();
         const tell = () => {
             for (const [name, type] of [['FullScreen', 'a(iiii)'], ['Shared', 'b'], ['DoNotDisturb', 'b']]) {
                 const value = this[name];
@@ -111,12 +112,10 @@ class FlashService {
         this._watched = [
             [global.display, global.display.connect('in-fullscreen-changed', tell)],
             [Main.layoutManager, Main.layoutManager.connect('monitors-changed', tell)],
+            [this._notifications, this._notifications.connect('changed::show-banners', tell)],
         ];
-        this._notifications = new Gio.Settings({schema_id: 'org.gnome.desktop.notifications'});
-        this._watched.push([this._notifications, this._notifications.connect('changed::show-banners', tell)]);
         // Sessions that began before this extension was enabled (it is disabled while the
         // screen is locked) are those the shell's own indicators hold; later ones are announced.
-        this._handles = new Set();
         const follow = handle => {
             if (this._handles.has(handle))
                 return;
@@ -136,7 +135,7 @@ class FlashService {
                 tell();
             })]);
         }
-        this._told.Shared = this.Shared;
+        this._told = {FullScreen: this.FullScreen, Shared: this.Shared, DoNotDisturb: this.DoNotDisturb};
     }
 
     get FullScreen() {
