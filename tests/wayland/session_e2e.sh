@@ -27,7 +27,8 @@
 # in); every click surely between messages reaching the native window (under mutter, whose
 # remote-desktop input loses a click now and then on its own, all but one), and under KWin every
 # click at all; Stop ends the flashing, and the panel's Close ends the program with status 0,
-# which under the sanitizers means no fault and no leak.
+# which under the sanitizers means no fault and no leak. GNOME Shell then keeps the messages
+# away by its own word, told by kestrane's extension (shell_quiet_lib.sh).
 #
 #   session_e2e.sh <kind> <staged folder> <folder of click_probe, sway_pointer, drivers/>
 set -euo pipefail
