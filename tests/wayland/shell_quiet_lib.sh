@@ -27,14 +27,18 @@ shell_quiet_run() {
         fail "the extension's FullScreen over the full-screen window: $(prop FullScreen)"
     wait_for 30 quiet_is "Quiet: a full-screen window" || fail "--status full-screen: $status"
     local end=$((SECONDS + 4)) # three cycles of message and pause
-    while [ "$SECONDS" -lt "$end" ]; do ! letters_up || fail "letters over the full-screen window"; done
+    while [ "$SECONDS" -lt "$end" ]; do
+        ! letters_up || fail "letters over the full-screen window"
+    done
     kill -USR1 "$probe"
-    wait_for 10 prop_is FullScreen "(<@a(iiii) []>,)" || fail "out of full-screen: $(prop FullScreen)"
+    wait_for 10 prop_is FullScreen "(<@a(iiii) []>,)" ||
+        fail "the extension's FullScreen out of full-screen: $(prop FullScreen)"
     wait_for 10 letters_up || fail "no letters once the native window left full-screen"
     quiet_is "" || fail "--status out of full-screen: $status"
-    say "a full-screen native window keeps the messages away (the shell's FullScreen), out of it they come"
+    say "no messages over a full-screen native window, by the shell's word; out of it they come"
     banners false || fail "show-banners could not be set"
-    wait_for 10 prop_is DoNotDisturb "(<true>,)" || fail "the extension's DoNotDisturb: $(prop DoNotDisturb)"
+    wait_for 10 prop_is DoNotDisturb "(<true>,)" ||
+        fail "the extension's DoNotDisturb with the banners off: $(prop DoNotDisturb)"
     wait_for 10 quiet_is "Quiet: Do Not Disturb" || fail "--status under Do Not Disturb: $status"
     wait_for 5 no_letters_up || fail "letters under Do Not Disturb"
     banners true
@@ -44,9 +48,10 @@ shell_quiet_run() {
     say "the shell's Do Not Disturb keeps them away; full-screen again, they stay away"
     stop_program
     mkdir -p "$work/no-pw-dump"
-    ln -sf "$(command -v false)" "$work/no-pw-dump/pw-dump"
+    ln -sf "$(type -P false)" "$work/no-pw-dump/pw-dump"
     PATH="$work/no-pw-dump:$PATH" shared_choice=1 start_program 300 1
-    prop_is Shared "(<true>,)" || fail "the extension's Shared while the screen is cast: $(prop Shared)"
+    prop_is Shared "(<true>,)" ||
+        fail "the extension's Shared while the screen is cast: $(prop Shared)"
     wait_for 30 quiet_is "Quiet: the screen is shared" || fail "--status while shared: $status"
     say "the screen cast is a shared screen for the shell, and the messages stay away"
     stop_program

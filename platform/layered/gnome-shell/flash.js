@@ -99,9 +99,10 @@ class FlashService {
     // goes), a remote-access session (its sharing and recording indicators), banners off.
     _followQuiet() {
         this._notifications = new Gio.Settings({schema_id: 'org.gnome.desktop.notifications'});
-        this._handles = new Set();
+        this._handles = new Map(); // remote-access session -> its 'stopped' handler
         const tell = () => {
-            for (const [name, type] of [['FullScreen', 'a(iiii)'], ['Shared', 'b'], ['DoNotDisturb', 'b']]) {
+            const types = {FullScreen: 'a(iiii)', Shared: 'b', DoNotDisturb: 'b'};
+            for (const [name, type] of Object.entries(types)) {
                 const value = this[name];
                 if (JSON.stringify(value) !== JSON.stringify(this._told[name])) {
                     this._told[name] = value;
@@ -119,15 +120,14 @@ class FlashService {
         const follow = handle => {
             if (this._handles.has(handle))
                 return;
-            this._handles.add(handle);
-            this._watched.push([handle, handle.connect('stopped', () => {
+            this._handles.set(handle, handle.connect('stopped', () => {
                 this._handles.delete(handle);
                 tell();
-            })]);
+            }));
         };
         const status = Main.panel.statusArea;
-        for (const held of [status.screenSharing?._handles, status.quickSettings?._remoteAccess?._handles])
-            held?.forEach(follow);
+        status.screenSharing?._handles?.forEach(follow);
+        status.quickSettings?._remoteAccess?._handles?.forEach(follow);
         const controller = global.backend.get_remote_access_controller();
         if (controller) {
             this._watched.push([controller, controller.connect('new-handle', (c, handle) => {
@@ -135,11 +135,16 @@ class FlashService {
                 tell();
             })]);
         }
-        this._told = {FullScreen: this.FullScreen, Shared: this.Shared, DoNotDisturb: this.DoNotDisturb};
+        this._told = {
+            FullScreen: this.FullScreen,
+            Shared: this.Shared,
+            DoNotDisturb: this.DoNotDisturb,
+        };
     }
 
     get FullScreen() {
-        return Main.layoutManager.monitors.filter(m => global.display.get_monitor_in_fullscreen(m.index))
+        return Main.layoutManager.monitors
+            .filter(m => global.display.get_monitor_in_fullscreen(m.index))
             .map(m => [m.x, m.y, m.width, m.height]);
     }
 
@@ -156,6 +161,8 @@ class FlashService {
         for (const [object, id] of this._watched)
             object.disconnect(id);
         this._watched = [];
+        for (const [handle, id] of this._handles)
+            handle.disconnect(id);
         this._handles.clear();
         this._notifications = null;
         Gio.bus_unown_name(this._owner);
