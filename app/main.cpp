@@ -176,21 +176,26 @@ int main(int argc, char** argv) {
         panel.Run().Quiet(quiet.Quiet());
         panel.SetQuietReason(quiet.Reason());
     });
-    // The start and stop key, grabbed when the user chooses it (or start-up reads it); why it
-    // does not work is said in the pop-up where it is chosen, and on the error output.
+    // The start and stop key, grabbed (or bound by the desktop's portal in a Wayland session)
+    // when the user chooses it (or start-up reads it); why it does not work is said in the pop-up
+    // where it is chosen, and on the error output.
     platform::session::GlobalKey key;
     QString keyAsked;
+    const auto tellKey = [&panel](const QString& problem) {
+        panel.PanelOptions->FrmQuiet->ShowKeyProblem(problem);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "kestrane: %s\n", problem.toLocal8Bit().constData());
+        }
+    };
+    // The desktop's portal answers later.
+    QObject::connect(&key, &platform::session::GlobalKey::Answered, &panel, tellKey);
     auto grabKey = [&] {
         const QString chosen = QString::fromStdString(state.quietChoices.key);
         if (chosen == keyAsked && chosen == key.Key()) {
             return;  // held, or none asked for; one that failed is tried again
         }
         keyAsked = chosen;
-        const QString problem = key.Set(chosen);
-        panel.PanelOptions->FrmQuiet->ShowKeyProblem(problem);
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "kestrane: %s\n", problem.toLocal8Bit().constData());
-        }
+        tellKey(key.Set(chosen));
     };
     // The user's choices say which sources count.
     QObject::connect(&panel, &kestrane::FrmMain::QuietChoicesChanged, &panel, [&] {

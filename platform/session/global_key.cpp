@@ -1,5 +1,8 @@
 #include "platform/session/global_key.h"
 
+#include "platform/session/key_sym.h"
+#include "platform/session/shortcuts_portal.h"
+
 #include <QKeySequence>
 #include <QSocketNotifier>
 
@@ -14,34 +17,6 @@ namespace {
 
 constexpr uint32_t kNumLockSym = 0xff7f;
 constexpr uint8_t kBadAccess = 10;
-
-// The X keysym of a Qt key: Latin-1 keys are their own code (letters in lower case, as the
-// unshifted level of the keyboard map holds them); the others from the table.
-uint32_t KeySymOf(int key) {
-    if (key >= 0x20 && key <= 0xff) {
-        return (key >= 'A' && key <= 'Z') ? uint32_t(key - 'A' + 'a') : uint32_t(key);
-    }
-    if (key >= Qt::Key_F1 && key <= Qt::Key_F35) {
-        return 0xffbe + uint32_t(key - Qt::Key_F1);
-    }
-    static const struct {
-        int key;
-        uint32_t sym;
-    } kTable[] = {
-        {Qt::Key_Escape, 0xff1b}, {Qt::Key_Tab, 0xff09},      {Qt::Key_Backspace, 0xff08},
-        {Qt::Key_Return, 0xff0d}, {Qt::Key_Enter, 0xff8d},    {Qt::Key_Insert, 0xff63},
-        {Qt::Key_Delete, 0xffff}, {Qt::Key_Pause, 0xff13},    {Qt::Key_Print, 0xff61},
-        {Qt::Key_Home, 0xff50},   {Qt::Key_End, 0xff57},      {Qt::Key_Left, 0xff51},
-        {Qt::Key_Up, 0xff52},     {Qt::Key_Right, 0xff53},    {Qt::Key_Down, 0xff54},
-        {Qt::Key_PageUp, 0xff55}, {Qt::Key_PageDown, 0xff56}, {Qt::Key_ScrollLock, 0xff14},
-        {Qt::Key_Menu, 0xff67}};
-    for (const auto& e : kTable) {
-        if (e.key == key) {
-            return e.sym;
-        }
-    }
-    return 0;
-}
 
 }  // namespace
 
@@ -64,6 +39,37 @@ struct GlobalKey::X {
 GlobalKey::GlobalKey(QObject* parent) : QObject(parent) {}
 
 GlobalKey::~GlobalKey() = default;
+
+void GlobalKey::UsePortal() {
+    if (portal_) {
+        return;
+    }
+    portal_ = std::make_unique<ShortcutsPortal>();
+    connect(portal_.get(), &ShortcutsPortal::Activated, this, &GlobalKey::Pressed);
+    connect(portal_.get(), &ShortcutsPortal::Bound, this, [this](const QString& trigger) {
+        // The desktop may have let the user choose another trigger, in its own words.
+        const bool same =
+            trigger.isEmpty() ||
+            QKeySequence::fromString(trigger, QKeySequence::PortableText) ==
+                QKeySequence::fromString(held_, QKeySequence::PortableText) ||
+            trigger.compare(ShortcutsPortal::TriggerOf(held_), Qt::CaseInsensitive) == 0;
+        emit Answered(same ? QString()
+                           : tr("The desktop bound the start and stop key to %1.").arg(trigger));
+    });
+    connect(portal_.get(), &ShortcutsPortal::Refused, this, [this](const QString& why) {
+        const QString key = held_;
+        held_.clear();
+        emit Answered(tr("The desktop did not bind %1 (%2); choose another start and stop key, "
+                         "or bind kestrane --toggle in the desktop's keyboard settings.")
+                          .arg(key, why));
+    });
+    // No portal offers it: the X grab, as in an X11 session.
+    connect(portal_.get(), &ShortcutsPortal::Missing, this, [this] {
+        const QString key = held_;
+        held_.clear();
+        emit Answered(Grab(key));
+    });
+}
 
 bool GlobalKey::Connect() {
     if (x_) {
@@ -100,6 +106,9 @@ void GlobalKey::Release() {
 
 QString GlobalKey::Set(const QString& key) {
     Release();
+    if (portal_) {
+        portal_->Bind(QString());
+    }
     if (key.isEmpty()) {
         return {};
     }
@@ -117,6 +126,18 @@ QString GlobalKey::Set(const QString& key) {
                   "stop key with Ctrl, Alt or Super.")
             .arg(key);
     }
+    if (ShortcutsPortal::InWaylandSession()) {
+        UsePortal();
+        held_ = key;
+        portal_->Bind(key);
+        return {};
+    }
+    return Grab(key);
+}
+
+QString GlobalKey::Grab(const QString& key) {
+    const QKeySequence sequence = QKeySequence::fromString(key, QKeySequence::PortableText);
+    const uint32_t sym = KeySymOf(sequence[0].key());
     if (!Connect()) {
         return tr(
             "The start and stop key works only with an X server (X11 or XWayland), and "

@@ -3,10 +3,11 @@
 // sees X). The key is given as a key sequence's portable text of one chord ("Ctrl+Alt+K");
 // NumLock and CapsLock do not stop it working, as it is grabbed with each of their states.
 //
-// Under XWayland the grab reaches only the keys pressed while an X client has the focus: a
-// Wayland compositor gives keys to no client it has not focused (its own shortcuts, or the
-// desktop's GlobalShortcuts portal, are the way there). Where there is no X server, nothing is
-// grabbed and Set says so.
+// In a Wayland session the key is bound through the desktop's GlobalShortcuts portal where one
+// offers it (shortcuts_portal.h), as a Wayland compositor gives keys to no client it has not
+// focused: an X grab under XWayland reaches only the keys pressed while an X client has the
+// focus. Where no portal offers it, the key is grabbed on X all the same. Where there is no X
+// server either, nothing is grabbed and the program says so.
 #pragma once
 
 #include <QObject>
@@ -15,6 +16,8 @@
 #include <memory>
 
 namespace platform::session {
+
+class ShortcutsPortal;
 
 class GlobalKey : public QObject {
     Q_OBJECT
@@ -25,22 +28,28 @@ class GlobalKey : public QObject {
     // Releases the key held so far and grabs this one (empty: none). Returns what kept it from
     // working as the user reads it (another program holds it, no such key on this keyboard, no
     // X server); empty when the key is held or none was asked for. Never blocks longer than
-    // the X server takes to answer.
+    // the X server takes to answer. The desktop's portal answers later, in Answered.
     QString Set(const QString& key);
-    // The key held now; empty when none is.
+    // The key held now, or being bound by the desktop; empty when none is.
     const QString& Key() const { return held_; }
 
   signals:
     // The key went down (not again while it is held down and repeats).
     void Pressed();
+    // What became of a key the desktop was asked to bind after Set returned: empty when it is
+    // bound as asked, else the user's text (it was not bound, or bound to another trigger).
+    void Answered(const QString& problem);
 
   private:
     struct X;
+    QString Grab(const QString& key);
+    void UsePortal();
     bool Connect();
     void Release();
     void Read();
 
     std::unique_ptr<X> x_;
+    std::unique_ptr<ShortcutsPortal> portal_;
     QString held_;
 };
 

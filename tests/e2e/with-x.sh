@@ -74,6 +74,8 @@ for attempt in 1 2; do
     tail -n 20 "$work/wm.log" >&2
     kill "${pids[-1]}" 2>/dev/null || true
 done
+# The window manager's process, for a test that takes the window manager away.
+export KESTRANE_WM_PID="${pids[-1]}"
 case "$wm" in
     picom)
         picom --backend xrender --no-vsync >"$work/compositor.log" 2>&1 &
