@@ -22,6 +22,7 @@
 #include "platform/session/quiet_source.h"
 #include "platform/session/screen_share.h"
 #include "platform/session/session.h"
+#include "platform/session/shell_quiet.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -126,28 +127,37 @@ int main(int argc, char** argv) {
         }
         return true;
     };
-    // Told by the X window manager (X11, XWayland windows), and by wlroots compositors and KWin
-    // (their native windows too).
+    // Told by the X window manager (X11, XWayland windows), by wlroots compositors, KWin and
+    // GNOME Shell through kestrane's extension (their native windows too).
     platform::session::FullScreenWatch fullScreen(screenCounts);
     platform::session::WlrFullScreenWatch wlrFullScreen(screenCounts);
     platform::session::KwinFullScreenWatch kwinFullScreen(screenCounts);
+    platform::session::ShellFullScreenWatch shellFullScreen(screenCounts);
     platform::session::QuietSum quiet;
     quiet.Add(&lockWatch);
     quiet.Add(&pause);
     quiet.Add(&fullScreen);
     quiet.Add(&wlrFullScreen);
     quiet.Add(&kwinFullScreen);
+    quiet.Add(&shellFullScreen);
     // GNOME's native windows are seen by no other client: an idle inhibitor stands in.
     platform::session::IdleInhibitWatch idleInhibit;
     quiet.Add(&idleInhibit);
     // A screen shared or recorded through the desktop (its PipeWire streams of the screen).
     platform::session::ScreenShareWatch screenShare;
     quiet.Add(&screenShare);
+    // GNOME Shell's own word, through the extension: its remote-access sessions, its banners.
+    platform::session::ShellFlagWatch shellShared(QStringLiteral("Shared"),
+                                                  QStringLiteral("Quiet: the screen is shared"));
+    quiet.Add(&shellShared);
     platform::session::DoNotDisturb doNotDisturb;
     quiet.Add(&doNotDisturb);
+    platform::session::ShellFlagWatch shellDoNotDisturb(QStringLiteral("DoNotDisturb"),
+                                                        QStringLiteral("Quiet: Do Not Disturb"));
+    quiet.Add(&shellDoNotDisturb);
     quiet.Add(&hours, false);
-    const std::array<platform::session::FullScreenSource*, 3> fullScreens = {
-        &fullScreen, &wlrFullScreen, &kwinFullScreen};
+    const std::array<platform::session::FullScreenSource*, 4> fullScreens = {
+        &fullScreen, &wlrFullScreen, &kwinFullScreen, &shellFullScreen};
     const auto followScreens = [&state, fullScreens] {
         state.quietScreens.clear();
         for (const platform::session::FullScreenSource* s : fullScreens) {
@@ -201,7 +211,9 @@ int main(int argc, char** argv) {
         }
         quiet.SetEnabled(&idleInhibit, c.fullScreen);
         quiet.SetEnabled(&screenShare, c.shared);
+        quiet.SetEnabled(&shellShared, c.shared);
         quiet.SetEnabled(&doNotDisturb, c.doNotDisturb);
+        quiet.SetEnabled(&shellDoNotDisturb, c.doNotDisturb);
         for (platform::session::FullScreenSource* s : fullScreens) {
             s->Recheck();
         }

@@ -334,10 +334,10 @@ start_program() {
     printf '%s\r\n' "$autostart" >"$app/Images/AutoStart.txt"
     printf 'MMMM;1\r\n' >"$app/Data/Words.txt"
     # The screen is watched through mutter's screen cast, a stream of the screen that the program
-    # would take for a shared screen and stay quiet for: that choice is off here. So is the
-    # full-screen one (the native window beneath is full-screen), unless full_screen_choice=1.
-    printf 'FullScreen;%s\r\nShared;0\r\nDoNotDisturb;1\r\nHours;0\r\nDays;Mon,Tue,Wed,Thu,Fri\r\nFrom;09:00\r\nTo;17:30\r\n' \
-        "${full_screen_choice:-0}" >"$app/Images/SelectedQuiet.txt"
+    # would take for a shared screen: that choice is off unless shared_choice=1, and the
+    # full-screen one (the native window beneath is full-screen) unless full_screen_choice=1.
+    printf 'FullScreen;%s\r\nShared;%s\r\nDoNotDisturb;1\r\nHours;0\r\nDays;Mon,Tue,Wed,Thu,Fri\r\nFrom;09:00\r\nTo;17:30\r\n' \
+        "${full_screen_choice:-0}" "${shared_choice:-0}" >"$app/Images/SelectedQuiet.txt"
     chown -R "$user" "$app" "$work/config" "$work/data"
     as_user exec env XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
         ${flash_path:+KESTRANE_FLASH_PATH=$flash_path} "$app/kestrane" >"$work/kestrane.log" 2>&1 &

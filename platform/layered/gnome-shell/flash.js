@@ -6,7 +6,10 @@
 // paints from the one that showed it. Each show and each end is told as a signal with the
 // moment of that frame (CLOCK_MONOTONIC, microseconds).
 //
-// It holds no settings and nothing beyond the messages up now; kestrane keeps all the logic.
+// It also tells what only the shell knows and kestrane stays quiet for: the monitors with a
+// full-screen window, a shared screen and Do Not Disturb. It holds no settings and nothing
+// beyond the messages up now and the screen's remote-access sessions; kestrane keeps all the
+// logic.
 //
 // This file is the body shared by both entry files: extension-legacy.js (GNOME Shell 43 and
 // 44, imports.*) and extension-module.js (45 and later, ES modules) each declare St, Gio,
@@ -20,13 +23,19 @@
 //   Hide(serial)                  takes it away in the next frame
 //   Shown(serial, time)           the frame that first showed it (us, CLOCK_MONOTONIC)
 //   Hidden(serial, time, frames)  the first frame without it, and the frames that showed it
-//   Version (property)            1; what the shell alone knows (full-screen windows, a shared
-//                                 screen, Do Not Disturb) is to come as more properties with
-//                                 PropertiesChanged, with a higher Version.
+//   Version (property)            2 (1: no properties below)
+// and what the shell alone knows, as properties told through PropertiesChanged when they change:
+//   FullScreen (a(iiii))          the monitors that have a full-screen window in front (native
+//                                 Wayland windows too), each as x, y, width, height in the
+//                                 stage's logical pixels, as the shell hides its top bar there
+//   Shared (b)                    the screen is shared or recorded: a remote-access session
+//                                 (screen cast, remote desktop, the shell's own recorder) runs,
+//                                 as the shell's screen-sharing and recording indicators show
+//   DoNotDisturb (b)              the shell's notification banners are off (its Do Not Disturb)
 // GNOME Shell disables extensions while the screen is locked: then nothing answers here.
 const BUS_NAME = 'org.kestrane.Flash';
 const OBJECT_PATH = '/org/kestrane/Flash';
-const VERSION = 1;
+const VERSION = 2;
 const INTERFACE = `<node>
   <interface name="org.kestrane.Flash">
     <method name="Show">
@@ -52,6 +61,9 @@ const INTERFACE = `<node>
       <arg type="u" name="frames"/>
     </signal>
     <property name="Version" type="u" access="read"/>
+    <property name="FullScreen" type="a(iiii)" access="read"/>
+    <property name="Shared" type="b" access="read"/>
+    <property name="DoNotDisturb" type="b" access="read"/>
   </interface>
 </node>`;
 
@@ -75,6 +87,7 @@ class FlashService {
     }
 
     enable() {
+        this._followQuiet();
         this._dbus = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
         this._dbus.export(Gio.DBus.session, OBJECT_PATH);
         this._owner = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
@@ -82,8 +95,76 @@ class FlashService {
         this._painted = global.stage.connect('after-paint', (stage, view) => this._afterPaint(view));
     }
 
+    // The shell's own signals for what it shows: a full-screen window on a monitor (its top bar
+    // goes), a remote-access session (its sharing and recording indicators), banners off.
+    _followQuiet() {
+        this._notifications = new Gio.Settings({schema_id: 'org.gnome.desktop.notifications'});
+        this._handles = new Map(); // remote-access session -> its 'stopped' handler
+        const tell = () => {
+            const types = {FullScreen: 'a(iiii)', Shared: 'b', DoNotDisturb: 'b'};
+            for (const [name, type] of Object.entries(types)) {
+                const value = this[name];
+                if (JSON.stringify(value) !== JSON.stringify(this._told[name])) {
+                    this._told[name] = value;
+                    this._dbus?.emit_property_changed(name, new GLib.Variant(type, value));
+                }
+            }
+        };
+        this._watched = [
+            [global.display, global.display.connect('in-fullscreen-changed', tell)],
+            [Main.layoutManager, Main.layoutManager.connect('monitors-changed', tell)],
+            [this._notifications, this._notifications.connect('changed::show-banners', tell)],
+        ];
+        // Sessions that began before this extension was enabled (it is disabled while the
+        // screen is locked) are those the shell's own indicators hold; later ones are announced.
+        const follow = handle => {
+            if (this._handles.has(handle))
+                return;
+            this._handles.set(handle, handle.connect('stopped', () => {
+                this._handles.delete(handle);
+                tell();
+            }));
+        };
+        const status = Main.panel.statusArea;
+        status.screenSharing?._handles?.forEach(follow);
+        status.quickSettings?._remoteAccess?._handles?.forEach(follow);
+        const controller = global.backend.get_remote_access_controller();
+        if (controller) {
+            this._watched.push([controller, controller.connect('new-handle', (c, handle) => {
+                follow(handle);
+                tell();
+            })]);
+        }
+        this._told = {
+            FullScreen: this.FullScreen,
+            Shared: this.Shared,
+            DoNotDisturb: this.DoNotDisturb,
+        };
+    }
+
+    get FullScreen() {
+        return Main.layoutManager.monitors
+            .filter(m => global.display.get_monitor_in_fullscreen(m.index))
+            .map(m => [m.x, m.y, m.width, m.height]);
+    }
+
+    get Shared() {
+        return this._handles.size > 0;
+    }
+
+    get DoNotDisturb() {
+        return !this._notifications.get_boolean('show-banners');
+    }
+
     disable() {
         global.stage.disconnect(this._painted);
+        for (const [object, id] of this._watched)
+            object.disconnect(id);
+        this._watched = [];
+        for (const [handle, id] of this._handles)
+            handle.disconnect(id);
+        this._handles.clear();
+        this._notifications = null;
         Gio.bus_unown_name(this._owner);
         this._dbus.unexport();
         this._dbus = null;
