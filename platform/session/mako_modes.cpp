@@ -17,18 +17,11 @@ constexpr int kAnswerTimeoutMs = 5000;
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kMode = QStringLiteral("do-not-disturb");
 
-// The answer of a service that is not mako (or of no service at all), rather than of a mako
-// that is slow or failed this once.
-bool NotMako(QDBusError::ErrorType error) {
-    switch (error) {
-        case QDBusError::UnknownMethod:
-        case QDBusError::UnknownObject:
-        case QDBusError::UnknownInterface:
-        case QDBusError::ServiceUnknown:
-            return true;
-        default:
-            return false;
-    }
+// No answer in time: a mako that is slow this once, asked again. Any other error is the answer
+// of a service that is not mako (no such object or method) or of no service at all.
+bool Slow(QDBusError::ErrorType error) {
+    return error == QDBusError::NoReply || error == QDBusError::Timeout ||
+           error == QDBusError::TimedOut;
 }
 
 }  // namespace
@@ -79,7 +72,7 @@ void MakoModes::Ask() {
             return;
         }
         asking_ = false;
-        if (reply.isError() && NotMako(reply.error().type())) {
+        if (reply.isError() && !Slow(reply.error().type())) {
             every_.stop();
             Set(false);
             return;

@@ -4,8 +4,9 @@
 // lists the modes on request (ListModes) but signals no change of them. So they are asked
 // once a second, only while the notification service is mako: when its name gets a new owner
 // it is asked once, and an owner without that interface (dunst, KDE's, GNOME's) is not asked
-// again until the name changes hands. One question at a time, never waited for; a service
-// that is missing, slow or errs counts as not in the mode.
+// again until the name changes hands (nor while it has no owner). One question at a time, never
+// waited for; a service that is missing, slow or errs counts as not in the mode, and only a
+// slow one is asked again before the name changes hands.
 #pragma once
 
 #include <QObject>
