@@ -34,7 +34,9 @@ letters() {
 no_letters() { ! letters; }
 shot="$work/shot.png"
 status_says() { [ "$("$k" --status 2>&1 | grep -v '^flash: ' | tr '\n' '|')" = "$1" ]; }
-status_is() { status_says "$1" || fail "--status: $("$k" --status 2>&1 | tr '\n' '|'), not $1"; }
+status_is() {
+    wait_for 10 status_says "$1" || fail "--status: $("$k" --status 2>&1 | tr '\n' '|'), not $1"
+}
 running_on_bus() { "$k" --status 2>/dev/null | grep -q '^running$'; }
 # dunst started by the test, owning its name before anything asks it (a question to a name
 # nobody owns would have the bus start dunst, or mako, from their service files).
