@@ -245,8 +245,8 @@ void MeasureLoadWithDesktops(const QString& program, double seconds) {
     QProcess notifier;
     notifier.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     notifier.start(dunst, {});
-    std::this_thread::sleep_for(std::chrono::seconds(1));  // dunst takes its name
-    if (notifier.state() == QProcess::Running) {
+    // Still running a second on: dunst has taken its name.
+    if (notifier.waitForStarted(5000) && !notifier.waitForFinished(1000)) {
         MeasureLoad(program, seconds, nullptr, ", dunst on the session bus");
     } else {
         std::printf("dunst did not start: no load run with the quiet sources' desktops\n");
