@@ -66,6 +66,9 @@ test=(
     # GNOME Shell (headless, with kestrane's extension), whose screen cast and remote desktop
     # are mutter's, and its AppIndicator extension for the tray
     gnome-shell gnome-shell-extension-appindicator
+    # the notification daemons of sway and other tiling window managers, whose Do Not Disturb
+    # the quiet tests set: dunst (dunstctl) and mako (makoctl, which calls busctl and jq)
+    dunst mako-notifier jq systemd
 )
 
 case "$what" in

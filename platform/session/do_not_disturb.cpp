@@ -1,6 +1,7 @@
 #include "platform/session/do_not_disturb.h"
 
 #include "platform/session/bus_property.h"
+#include "platform/session/mako_modes.h"
 
 // GLib's headers name a member "signals", which Qt defines as a keyword.
 #pragma push_macro("signals")
@@ -22,10 +23,23 @@ DoNotDisturb::DoNotDisturb(QObject* parent)
       inhibited_(new BusProperty(QStringLiteral("org.freedesktop.Notifications"),
                                  QStringLiteral("/org/freedesktop/Notifications"),
                                  QStringLiteral("org.freedesktop.Notifications"),
-                                 QStringLiteral("Inhibited"), this)) {
+                                 QStringLiteral("Inhibited"), this)),
+      paused_(new BusProperty(QStringLiteral("org.freedesktop.Notifications"),
+                              QStringLiteral("/org/freedesktop/Notifications"),
+                              QStringLiteral("org.dunstproject.cmd0"), QStringLiteral("paused"),
+                              this)),
+      mako_(new MakoModes(this)) {
     // No such property (a service that has no Do Not Disturb) or no service: off.
     connect(inhibited_, &BusProperty::Changed, this, [this](const QVariant& value) {
         serviceInhibited_ = value.toBool();
+        Report();
+    });
+    connect(paused_, &BusProperty::Changed, this, [this](const QVariant& value) {
+        dunstPaused_ = value.toBool();
+        Report();
+    });
+    connect(mako_, &MakoModes::Changed, this, [this](bool doNotDisturb) {
+        makoDoNotDisturb_ = doNotDisturb;
         Report();
     });
 }
@@ -44,6 +58,8 @@ QString DoNotDisturb::Reason() const {
 void DoNotDisturb::Start() {
     WatchGnome();
     inhibited_->Start();
+    paused_->Start();
+    mako_->Start();
 }
 
 void DoNotDisturb::WatchGnome() {
@@ -77,7 +93,7 @@ void DoNotDisturb::ReadGnome() {
 }
 
 void DoNotDisturb::Report() {
-    const bool quiet = serviceInhibited_ || noBanners_;
+    const bool quiet = serviceInhibited_ || noBanners_ || dunstPaused_ || makoDoNotDisturb_;
     if (quiet != quiet_) {
         quiet_ = quiet;
         emit Changed();

@@ -14,7 +14,9 @@
 #      input shape of an X window on to the compositor. Whether it does is tried first with an
 #      X window of our own with an empty input shape (XWayland 22.1 does not: there the click
 #      is lost, on the letters as on any X window, and the test says so);
-#   4. messages of 16 ms, every frame captured (screencopy): not every one stays a frame longer.
+#   4. messages of 16 ms, every frame captured (screencopy): not every one stays a frame longer;
+#   5. a full-screen native window holds the messages, with --status saying why;
+#   6. so does mako's mode "do-not-disturb" (makoctl mode -a), until it is removed.
 #
 # KWin and mutter (headless, the program choosing its way: KWin's layer-shell overlay, mutter's
 # XWayland; drivers/): the panel's Start clicked, messages of 100 ms with pauses of 1 s watched
@@ -297,5 +299,27 @@ probe_full enable
 wait_for 5 no_letters_up || fail "the letters stayed once the native window was full-screen again"
 status_says "^running|[a-z]*|Quiet: a full-screen window|$" || fail "--status full-screen again"
 say "a full-screen native window keeps the messages away, out of full-screen they come"
+
+# --- 6. mako's Do Not Disturb mode ---------------------------------------------------------------
+
+# mako, the notification daemon, on that bus: with its mode "do-not-disturb" added (makoctl) no
+# message shows and --status says why; with the mode removed, the letters come again.
+stop_program
+as_user exec mako >"$work/mako.log" 2>&1 &
+procs+=($!)
+mako_up() { as_user makoctl mode >/dev/null 2>&1; }
+wait_for 10 mako_up || fail "mako did not start"
+mako_mode() { as_user makoctl mode "$1" do-not-disturb >/dev/null || fail "makoctl mode $1"; }
+start_program 300 1
+wait_for 20 letters_up || fail "no letters before mako's do-not-disturb"
+mako_mode -a
+wait_for 10 status_says "^running|[a-z]*|Quiet: Do Not Disturb|$" ||
+    fail "--status in mako's do-not-disturb: $(as_user "$app/kestrane" --status 2>&1 | tr '\n' '|')"
+end=$((SECONDS + 4))
+while [ "$SECONDS" -lt "$end" ]; do ! letters_up || fail "letters in mako's do-not-disturb"; done
+mako_mode -r
+wait_for 20 letters_up || fail "no letters once mako's do-not-disturb was removed"
+status_says "^running|[a-z]*|$" || fail "--status after mako's do-not-disturb"
+say "mako's do-not-disturb mode keeps the messages away, without it they come"
 stop_program
 say "passed"
