@@ -97,11 +97,18 @@ driver_run() {
     }
     start_stop start stop
     say "Start clicked; watching and clicking where the letters come"
-    driver watchclick $area 13000 "$out/watch" 3050a0 "$mode" >"$work/watch.log" 2>&1 ||
-        fail "watchclick failed: $(cat "$work/watch.log")"
-    sleep 1 # the last click's press on its way
+    # A click on the letters is judged only where the captures showed them before its press and
+    # after its release; on a busy machine every click of a watch may come too late for that, and
+    # the screen is then watched again (up to three times): a click judged and lost still fails.
     declare -A r
-    while read -r k v; do r[$k]=$v; done < <(runs_seen $display "$out/watch" "$out/presses")
+    for watch in 1 2 3; do
+        driver watchclick $area 13000 "$out/watch" 3050a0 "$mode" >"$work/watch.log" 2>&1 ||
+            fail "watchclick failed: $(cat "$work/watch.log")"
+        sleep 1 # the last click's press on its way
+        while read -r k v; do r[$k]=$v; done < <(runs_seen $display "$out/watch" "$out/presses")
+        [ "$kind" = gnome ] && [ "${r[on]}" -eq 0 ] && [ "$watch" -lt 3 ] || break
+        say "no click fell surely on the letters in watch $watch: watched again"
+    done
     say "$(cat "$work/watch.log"); messages seen ${r[seen]}, lingering ${r[linger]}, lost" \
         "${r[lost]}, unobserved ${r[unobserved]} (a capture gap of over 100 ms); clicks at" \
         "$(grep point "$out/watch" | cut -d' ' -f2-): ${r[clicks]}, reached ${r[reached]};" \
