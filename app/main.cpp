@@ -179,6 +179,12 @@ int main(int argc, char** argv) {
         panel.Run().Quiet(quiet.Quiet());
         panel.SetQuietReason(quiet.Reason());
     });
+    // A message up on a screen that has just got a full-screen window goes (connected after
+    // followScreens, which has brought quietScreens up to date by then).
+    for (platform::session::FullScreenSource* s : fullScreens) {
+        QObject::connect(s, &platform::session::QuietSource::Changed, &panel,
+                         [&panel] { panel.Run().QuietScreensChanged(); });
+    }
     // The start and stop key, grabbed (or bound by the desktop's portal in a Wayland session)
     // when the user chooses it (or start-up reads it); why it does not work is said in the pop-up
     // where it is chosen, and on the error output.

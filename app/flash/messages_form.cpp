@@ -168,6 +168,24 @@ void MessagesForm::HoldPause() {
     Timer1_->SetEnabled(false);
 }
 
+void MessagesForm::QuietScreensChanged() {
+    if (!IsLoaded() || !MsgShown_ || state_.screenChoice != ScreenChoice::Every) {
+        return;
+    }
+    std::vector<QScreen*> showing{window_->screen()};
+    for (size_t i = 0; i < copies_.Count(); ++i) {
+        showing.push_back(copies_.Window(i)->screen());
+    }
+    const auto quiet = [this](QScreen* s) {
+        return std::find(state_.quietScreens.begin(), state_.quietScreens.end(), s) !=
+               state_.quietScreens.end();
+    };
+    if (std::any_of(showing.begin(), showing.end(), quiet)) {
+        hideDue_.reset();  // now, not when its frame would be due
+        Timer1_Timer();
+    }
+}
+
 std::vector<QScreen*> MessagesForm::TargetScreensNow() const {
     const QList<QScreen*> all = QGuiApplication::screens();
     std::vector<ScreenArea> areas;

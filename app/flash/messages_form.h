@@ -57,6 +57,10 @@ class MessagesForm {
     // loaded while suspended waits with its whole first pause.
     void SetSuspended(bool suspended);
     bool Suspended() const { return suspended_; }
+    // The screens with a full-screen window in front changed (the shared state's quietScreens):
+    // a message up on every screen that shows on one of them now goes at once, everywhere, and
+    // the next goes to the screens left.
+    void QuietScreensChanged();
 
     std::int16_t MsgIndex() const { return MsgIndex_; }
     bool MsgShown() const { return MsgShown_; }

@@ -164,6 +164,10 @@ void RunControl::Quiet(bool quiet) {
     d_.flashWindow.SetSuspended(quiet);
 }
 
+void RunControl::QuietScreensChanged() {
+    d_.flashWindow.QuietScreensChanged();
+}
+
 void RunControl::PbTest_Click() {
     if (!TestIdle_) {
         StopPreview();

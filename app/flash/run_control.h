@@ -79,6 +79,8 @@ class RunControl {
     // are unchanged) and goes on flashing afterwards, with what was left of its pause.
     // Starting or stopping while quiet works as ever.
     void Quiet(bool quiet);
+    // The screens with a full-screen window in front changed: see MessagesForm.
+    void QuietScreensChanged();
 
     // The commit of the timing boxes (also the Setup tab's commit when a box loses focus).
     void CommitDuration();

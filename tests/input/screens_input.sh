@@ -5,7 +5,8 @@
 #   1. "Every screen" (from the screen choice file, started hidden and flashing): each message
 #      shows on both halves in the same screenshot, centred on each, and leaves both together;
 #      with the right monitor taken away it shows on the left one alone, and on both again once
-#      the monitor is back.
+#      the monitor is back. A full-screen window on the right one (wmctrl) takes a message that
+#      is up away at once, and the next shows on the left one only.
 #   2. "Pointer's screen", chosen on the Setup tab with a real click and keys (the choice file
 #      then says so and the options file is as it was): each message shows on the half where
 #      xdotool put the pointer before it came, and on that half only.
@@ -75,6 +76,25 @@ running || fail "the program ended when a monitor went or came"
 bytes_are Images/SelectedScreen.txt 'Screen;Every\r\n' || fail "the choice file changed"
 kill "$pid"
 wait_for 10 ended || fail "the program did not end"
+
+# A full-screen window comes up on the right screen while a message of 30 s is up on both: the
+# message goes at once, and the next shows on the left screen only.
+step="every screen, one full-screen"
+put Images/SelectedOptions.txt 'Color;16711935\r\nMsgduration;30000\r\nTimeBtnMsgs;2\r\nMsgOption;Center\r\nSelFont;DejaVu Sans\r\nSelFontBold;True\r\nSelFontItalic;False\r\nSelFontSize;40\r\n'
+xmessage -name fullscreen_test -xrm '*background: black' -geometry 400x300+1700+200 "full" &
+xmessage=$!
+wait_for 10 sh -c 'wmctrl -l | grep -q full' || fail "no window to make full-screen"
+start_program hidden
+wait_for 20 both_lit || fail "no message on both screens before the full-screen window"
+wmctrl -x -r fullscreen_test -b add,fullscreen && wmctrl -x -a fullscreen_test ||
+    fail "wmctrl failed"
+right_dark() { count && ! lit "$R"; }
+wait_for 10 right_dark || fail "the message stayed on the screen with the full-screen window"
+wait_for 15 any_lit || fail "no message on the screen left"
+lit "$L" && ! lit "$R" || fail "with the right screen full-screen: $L/$R pixels left/right"
+kill "$pid" "$xmessage"
+wait_for 10 ended || fail "the program did not end"
+put Images/SelectedOptions.txt 'Color;16711935\r\nMsgduration;2500\r\nTimeBtnMsgs;2\r\nMsgOption;Center\r\nSelFont;DejaVu Sans\r\nSelFontBold;True\r\nSelFontItalic;False\r\nSelFontSize;40\r\n'
 
 step="pointer's screen"
 put Images/AutoStart.txt '0\r\n'
