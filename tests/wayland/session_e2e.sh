@@ -269,16 +269,22 @@ kill -0 "$program" 2>/dev/null || fail "the program ended"
 # A 16 ms message goes in the frame after the one that showed it when its end is sent before
 # that frame is drawn, which XWayland's own 17 ms tick decides about half the time; a message
 # ended only a tick after it was known to be shown never does.
+# On a busy machine the compositor and XWayland may be late with every frame of a watch: when
+# none of its messages was up for one frame only, the screen is watched again (up to three
+# times); an end always a tick late still fails.
 stop_program
 start_program 16 1
 sleep 2
-frames 440 340 400 120 10 >"$out/frames-16"
-read -r flashes one_frame < <(awk -v frame="$(frame_ms)" '
-    $2 > 50 && !on { on = 1; from = $1 }
-    $2 <= 50 && on { on = 0; n++; if ($1 - from < 1.5 * frame) one++ }
-    END { print n + 0, one + 0 }' "$out/frames-16")
-say "16 ms messages: $flashes seen, $one_frame of them on screen for one frame"
-[ "$flashes" -ge 6 ] || fail "only $flashes messages of 16 ms seen in 10 s"
+for watch in 1 2 3; do
+    frames 440 340 400 120 10 >"$out/frames-16"
+    read -r flashes one_frame < <(awk -v frame="$(frame_ms)" '
+        $2 > 50 && !on { on = 1; from = $1 }
+        $2 <= 50 && on { on = 0; n++; if ($1 - from < 1.5 * frame) one++ }
+        END { print n + 0, one + 0 }' "$out/frames-16")
+    say "16 ms messages: $flashes seen, $one_frame of them on screen for one frame"
+    [ "$flashes" -ge 6 ] || fail "only $flashes messages of 16 ms seen in 10 s"
+    [ "$one_frame" -eq 0 ] || break
+done
 [ "$one_frame" -gt 0 ] || fail "every message of 16 ms stayed more than one frame"
 
 # --- 5. No message over a full-screen native window ----------------------------------------------
