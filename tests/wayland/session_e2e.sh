@@ -90,7 +90,7 @@ driver_run() {
         wait_for 30 button_is "$now" || fail "no $now button on the screen at $px,$py"
         for _ in 1 2 3; do
             click $((px + 518)) $((py + 63))
-            wait_for 5 button_is "$next" && return 0
+            wait_for 10 button_is "$next" && return 0
             say "the click on $now changed nothing: once more"
         done
         fail "$now clicked three times changed nothing"
@@ -309,7 +309,7 @@ probe_full disable
 wait_for 10 letters_up || fail "no letters once the native window left full-screen"
 status_says "^running|[a-z]*|$" || fail "--status out of full-screen: $(as_user "$app/kestrane" --status 2>&1)"
 probe_full enable
-wait_for 5 no_letters_up || fail "the letters stayed once the native window was full-screen again"
+wait_for 10 no_letters_up || fail "the letters stayed once the native window was full-screen again"
 status_says "^running|[a-z]*|Quiet: a full-screen window|$" || fail "--status full-screen again"
 say "a full-screen native window keeps the messages away, out of full-screen they come"
 

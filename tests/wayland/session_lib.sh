@@ -375,7 +375,7 @@ click_between() {
     before=$(presses)
     click "$lx" "$ly"
     letters_up && fail "the click between messages came too late: the next message is up"
-    if wait_for 3 more_presses "$before"; then echo yes; else echo no; fi
+    if wait_for 10 more_presses "$before"; then echo yes; else echo no; fi
 }
 # A click on the letters while they show (they still do after it); whether it reached the
 # native window (yes or no).

@@ -40,7 +40,7 @@ shell_quiet_run() {
     wait_for 10 prop_is DoNotDisturb "(<true>,)" ||
         fail "the extension's DoNotDisturb with the banners off: $(prop DoNotDisturb)"
     wait_for 10 quiet_is "Quiet: Do Not Disturb" || fail "--status under Do Not Disturb: $status"
-    wait_for 5 no_letters_up || fail "letters under Do Not Disturb"
+    wait_for 10 no_letters_up || fail "letters under Do Not Disturb"
     banners true
     wait_for 10 quiet_is "" || fail "--status after Do Not Disturb: $status"
     kill -USR1 "$probe"
