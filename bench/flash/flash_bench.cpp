@@ -13,21 +13,21 @@
 // yielding 100 us between polls so that it does not starve the program of the processor, and
 // notes when the letters appear and disappear. Printed per display time: flashes shown (seen
 // plus missed, a missed one being a gap that holds a whole cycle), signed display and pause
-// errors with the 95th percentile of their sizes, and the signed errors of the first three pauses
-// of the run; with --runs N each quiet timing run is made N times, followed by the first three
-// pauses' errors over the runs and the size of the others'; then the processor share and peak
-// memory of the program at 100 ms / 1 s, the time from starting the program to its control panel
-// being visible, and the compositor's frame period as seen on the screen; the processor share once
-// more with a session bus of the bench's own and dunst on it, as a desktop whose Do Not Disturb is
-// followed (for reading). With --busy 1 (the default) the timing runs are made once more while
-// every core is kept busy by processes the benchmark starts and stops, in a session of their own as
-// a build from a terminal is, and again with them in the X server's session, for reading only
-// (BusyCores). Under that load an X server of ordinary priority answers late too (the watcher's own
-// requests wait as long as the program's), so when the server's process is known
-// (KESTRANE_XSERVER_PID, exported by tests/e2e/with-x.sh) and may be raised, the busy runs in one
-// session are made a third time with the server and the watcher scheduled as realtime (the watcher
-// sleeps between polls, so it takes little from the program): what is left then is the program's
-// own share. Nothing here fails on time; the figures are for reading.
+// errors with the 95th percentile of their sizes, and the signed errors of the first two displays
+// and the first three pauses of the run; with --runs N each quiet timing run is made N times,
+// followed by the first three pauses' errors over the runs and the size of the others'; then the
+// processor share and peak memory of the program at 100 ms / 1 s, the time from starting the
+// program to its control panel being visible, and the compositor's frame period as seen on the
+// screen; the processor share once more with a session bus of the bench's own and dunst on it, as a
+// desktop whose Do Not Disturb is followed (for reading). With --busy 1 (the default) the timing
+// runs are made once more while every core is kept busy by processes the benchmark starts and
+// stops, in a session of their own as a build from a terminal is, and again with them in the X
+// server's session, for reading only (BusyCores). Under that load an X server of ordinary priority
+// answers late too (the watcher's own requests wait as long as the program's), so when the server's
+// process is known (KESTRANE_XSERVER_PID, exported by tests/e2e/with-x.sh) and may be raised, the
+// busy runs in one session are made a third time with the server and the watcher scheduled as
+// realtime (the watcher sleeps between polls, so it takes little from the program): what is left
+// then is the program's own share. Nothing here fails on time; the figures are for reading.
 #include "bench/flash/busy_cores.h"
 #include "tools/screenwatch/flash_program.h"
 #include "tools/screenwatch/screen_watcher.h"
@@ -132,7 +132,9 @@ screenwatch::RunAnalysis MeasureTiming(ScreenWatcher& watcher, const QString& pr
     PrintSummary("display error ms", d);
     std::printf(" | ");
     PrintSummary("pause error ms", p);
-    std::printf(" | first pauses %s | %s\n", screenwatch::FirstPauses(a, 3).c_str(),
+    std::printf(" | first displays %s pauses %s | %s\n",
+                screenwatch::FirstErrors(a.displayError, 2).c_str(),
+                screenwatch::FirstErrors(a.pauseError, 3).c_str(),
                 screenwatch::DescribeBlind(trace).c_str());
     std::fflush(stdout);
 

@@ -290,11 +290,11 @@ Summary Summarise(std::vector<double> values) {
     return s;
 }
 
-std::string FirstPauses(const RunAnalysis& a, std::size_t n) {
+std::string FirstErrors(const std::vector<double>& errors, std::size_t n) {
     std::string out;
     char number[32];
-    for (std::size_t i = 0; i < std::min(n, a.pauseError.size()); ++i) {
-        std::snprintf(number, sizeof number, "%s%+.1f", out.empty() ? "" : " ", a.pauseError[i]);
+    for (std::size_t i = 0; i < std::min(n, errors.size()); ++i) {
+        std::snprintf(number, sizeof number, "%s%+.1f", out.empty() ? "" : " ", errors[i]);
         out += number;
     }
     return out.empty() ? "none" : out;

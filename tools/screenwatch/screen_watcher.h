@@ -113,8 +113,8 @@ struct RunAnalysis {
 };
 RunAnalysis Analyse(const Trace& trace, double displayMs, double pauseMs);
 
-// The signed errors of the first n pauses of a run, in order ("-61.2 -58.0 +0.4"): where a
-// compositor's first showing of a window would show, at the start.
-std::string FirstPauses(const RunAnalysis& a, std::size_t n);
+// The first n of a run's signed errors, in order ("-61.2 -58.0 +0.4"): where a compositor's
+// first showing of a window, or the program's start-up, would show.
+std::string FirstErrors(const std::vector<double>& errors, std::size_t n);
 
 }  // namespace screenwatch

@@ -40,8 +40,8 @@ TEST(ScreenWatcherAnalysis, PauseErrorsComeWithTheRangeThePollsAllow) {
     EXPECT_NEAR(a.pauseErrorRange[0].first, 1003.8 - 4.2 - 1000, 1e-9);
     EXPECT_NEAR(a.pauseErrorRange[0].second, 1004.0 - 4.0 - 1000, 1e-9);
     EXPECT_NEAR(RunWithOneMissing({}).flashes[0].Shortest(), 2.0, 1e-9);
-    EXPECT_EQ(FirstPauses(a, 3), "-0.2");
-    EXPECT_EQ(FirstPauses(RunAnalysis{}, 3), "none");
+    EXPECT_EQ(FirstErrors(a.pauseError, 3), "-0.2");
+    EXPECT_EQ(FirstErrors({}, 3), "none");
 
     // Pauses ended early count by their size: the signed p95 would hide them.
     std::vector<double> errors(20, 0.5);
