@@ -132,6 +132,16 @@ screenwatch::RunAnalysis MeasureTiming(ScreenWatcher& watcher, const QString& pr
     PrintSummary("display error ms", d);
     std::printf(" | ");
     PrintSummary("pause error ms", p);
+    // The longest display with what the polls allow (a watcher slept through part of it, or the
+    // letters surely stayed that long), and when in the run.
+    if (!trace.flashes.empty()) {
+        const auto longest = std::max_element(
+            trace.flashes.begin(), trace.flashes.end(),
+            [](const auto& x, const auto& y) { return x.off - x.on < y.off - y.on; });
+        std::printf(" | longest display (no. %d at %.0f ms) surely %+.1f at most %+.1f",
+                    static_cast<int>(longest - trace.flashes.begin()) + 1, longest->on,
+                    longest->Shortest() - ms, longest->Longest() - ms);
+    }
     std::printf(" | first displays %s pauses %s | %s\n",
                 screenwatch::FirstErrors(a.displayError, 2).c_str(),
                 screenwatch::FirstErrors(a.pauseError, 3).c_str(),
