@@ -1,7 +1,7 @@
 // Flash timing as the user sees it, measured from outside the real program.
 //
 //   flash_bench --program <stage>/kestrane [--ms 1,5,16,100] [--cycles 20] [--load 60]
-//               [--starts 5] [--busy 1]
+//               [--starts 5] [--busy 1] [--runs 1]
 //
 // Run it under an X server, with or without a compositing manager:
 //   KESTRANE_WM=mutter tests/e2e/with-x.sh build-rel/bench/flash/flash_bench --program ...
@@ -13,19 +13,22 @@
 // yielding 100 us between polls so that it does not starve the program of the processor, and
 // notes when the letters appear and disappear. Printed per display time: flashes shown (seen
 // plus missed, a missed one being a gap that holds a whole cycle), signed display and pause
-// errors; then the processor share and peak memory of the program at 100 ms / 1 s, the time
-// from starting the program to its control panel being visible, and the compositor's frame
-// period as seen on the screen; the processor share once more with a session bus of the bench's
-// own and dunst on it, as a desktop whose Do Not Disturb is followed (for reading). With --busy 1
-// (the default) the timing runs are made once more while every core is kept busy by processes the
-// benchmark starts and stops, in a session of their own as a build from a terminal is, and again
-// with them in the X server's session, for reading only (BusyCores). Under that load an X server of
-// ordinary priority answers late too (the watcher's own requests wait as long as the program's), so
-// when the server's process is known (KESTRANE_XSERVER_PID, exported by tests/e2e/with-x.sh) and
-// may be raised, the busy runs in one session are made a third time with the server and the watcher
-// scheduled as realtime (the watcher sleeps between polls, so it takes little from the program):
-// what is left then is the program's own share. Nothing here fails on time; the figures are for
-// reading.
+// errors with the 95th percentile of their sizes, and the signed errors of the first two displays
+// and the first three pauses of the run; with --runs N each quiet timing run is made N times,
+// followed by the first three pauses' errors over the runs and the size of the others'; then the
+// processor share and peak memory of the program at 100 ms / 1 s, the time from starting the
+// program to its control panel being visible, and the compositor's frame period as seen on the
+// screen; the processor share once more with a session bus of the bench's own and dunst on it, as a
+// desktop whose Do Not Disturb is followed (for reading). With --busy 1 (the default) the timing
+// runs are made once more while every core is kept busy by processes the benchmark starts and
+// stops, in a session of their own as a build from a terminal is, and again with them in the X
+// server's session, for reading only (BusyCores). Under that load an X server of ordinary priority
+// answers late too (the watcher's own requests wait as long as the program's), so when the server's
+// process is known (KESTRANE_XSERVER_PID, exported by tests/e2e/with-x.sh) and may be raised, the
+// busy runs in one session are made a third time with the server and the watcher scheduled as
+// realtime (the watcher sleeps between polls, so it takes little from the program): what is left
+// then is the program's own share. Nothing here fails on time; the figures are for reading.
+#include "bench/flash/busy_cores.h"
 #include "tools/screenwatch/flash_program.h"
 #include "tools/screenwatch/screen_watcher.h"
 
@@ -34,19 +37,18 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-#include <dirent.h>
-#include <sched.h>
-#include <csignal>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <vector>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
+using flashbench::BusyCores;
+using flashbench::SetRealtime;
 using screenwatch::Clock;
 using screenwatch::FlashProgram;
 using screenwatch::ScreenWatcher;
@@ -66,72 +68,40 @@ struct Targets {
 };
 
 void PrintSummary(const char* what, const screenwatch::Summary& s) {
-    std::printf("%s median %+.2f p95 %+.2f min %+.2f max %+.2f (n %zu)", what, s.median, s.p95,
-                s.min, s.max, s.n);
+    std::printf("%s median %+.2f p95 %+.2f min %+.2f max %+.2f |p95| %.2f (n %zu)", what, s.median,
+                s.p95, s.min, s.max, s.absP95, s.n);
 }
 
-// Every core kept busy by processes of its own, as long as the object lives: a compile, a game
-// or a video beside the flash. A build started from a terminal, or a program a desktop starts,
-// runs in a session (or a control group) of its own, which the kernel's scheduler weighs as one
-// against the display server's and the program's; with sameSession the load runs in theirs
-// and competes with each of them process by process.
-class BusyCores {
-  public:
-    BusyCores(int n, bool sameSession) {
-        for (int i = 0; i < n; ++i) {
-            const pid_t pid = fork();
-            if (pid == 0) {
-                if (!sameSession) {
-                    setsid();
-                }
-                volatile unsigned long spin = 0;
-                for (;;) {
-                    spin = spin + 1;
-                }
-            }
-            if (pid > 0) {
-                pids_.push_back(pid);
-            }
+// The pause errors of several runs of one display time: the first three pauses of each run
+// apart from the rest, where a slow start would show.
+struct Runs {
+    std::vector<double> first[3];
+    std::vector<double> later;
+    void Add(const screenwatch::RunAnalysis& a) {
+        for (std::size_t i = 0; i < a.pauseError.size(); ++i) {
+            (i < 3 ? first[i] : later).push_back(a.pauseError[i]);
         }
     }
-    ~BusyCores() {
-        for (pid_t pid : pids_) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+    void Print(int ms, int runs) const {
+        std::printf("display %4d ms, %d runs: pause error ms", ms, runs);
+        for (int i = 0; i < 3; ++i) {
+            const auto s = Summarise(first[i]);
+            std::printf(" | pause %d min %+.1f median %+.1f max %+.1f", i + 1, s.min, s.median,
+                        s.max);
         }
+        std::vector<double> all = later;
+        for (const auto& f : first) {
+            all.insert(all.end(), f.begin(), f.end());
+        }
+        std::printf(" | later |p95| %.2f | all |p95| %.2f (n %zu)\n", Summarise(later).absP95,
+                    Summarise(all).absP95, all.size());
+        std::fflush(stdout);
     }
-    BusyCores(const BusyCores&) = delete;
-    BusyCores& operator=(const BusyCores&) = delete;
-
-  private:
-    std::vector<pid_t> pids_;
 };
 
-// Sets every thread of the process pid to realtime (FIFO, reset for its children) or back to
-// ordinary scheduling; false when the system refuses.
-bool SetRealtime(pid_t pid, bool on) {
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* dir = opendir(tasks.c_str());
-    if (!dir) {
-        return false;
-    }
-    bool ok = true;
-    while (const dirent* e = readdir(dir)) {
-        const int tid = std::atoi(e->d_name);
-        if (tid <= 0) {
-            continue;
-        }
-        sched_param param{};
-        param.sched_priority = on ? 10 : 0;
-        const int policy = on ? (SCHED_FIFO | SCHED_RESET_ON_FORK) : SCHED_OTHER;
-        ok = sched_setscheduler(tid, policy, &param) == 0 && ok;
-    }
-    closedir(dir);
-    return ok;
-}
-
-void MeasureTiming(ScreenWatcher& watcher, const QString& program, int ms, int cycles,
-                   const char* busy, Targets& targets, bool timingTargets = true) {
+screenwatch::RunAnalysis MeasureTiming(ScreenWatcher& watcher, const QString& program, int ms,
+                                       int cycles, const char* busy, Targets& targets,
+                                       bool timingTargets = true) {
     watcher.TakeBaseline();
     FlashProgram run(program);
     FlashProgram::Settings settings;
@@ -142,7 +112,7 @@ void MeasureTiming(ScreenWatcher& watcher, const QString& program, int ms, int c
     if (!run.Start(settings)) {
         std::printf("display %4d ms: the program did not start\n", ms);
         targets.met = false;
-        return;
+        return {};
     }
     const screenwatch::Trace trace =
         screenwatch::Watch(watcher, limit, kYield, [&](const screenwatch::Trace& t) {
@@ -162,7 +132,20 @@ void MeasureTiming(ScreenWatcher& watcher, const QString& program, int ms, int c
     PrintSummary("display error ms", d);
     std::printf(" | ");
     PrintSummary("pause error ms", p);
-    std::printf(" | %s\n", screenwatch::DescribeBlind(trace).c_str());
+    // The longest display with what the polls allow (a watcher slept through part of it, or the
+    // letters surely stayed that long), and when in the run.
+    if (!trace.flashes.empty()) {
+        const auto longest = std::max_element(
+            trace.flashes.begin(), trace.flashes.end(),
+            [](const auto& x, const auto& y) { return x.off - x.on < y.off - y.on; });
+        std::printf(" | longest display (no. %d at %.0f ms) surely %+.1f at most %+.1f",
+                    static_cast<int>(longest - trace.flashes.begin()) + 1, longest->on,
+                    longest->Shortest() - ms, longest->Longest() - ms);
+    }
+    std::printf(" | first displays %s pauses %s | %s\n",
+                screenwatch::FirstErrors(a.displayError, 2).c_str(),
+                screenwatch::FirstErrors(a.pauseError, 3).c_str(),
+                screenwatch::DescribeBlind(trace).c_str());
     std::fflush(stdout);
 
     targets.Check(!ended, "the program ended during the run");
@@ -170,7 +153,7 @@ void MeasureTiming(ScreenWatcher& watcher, const QString& program, int ms, int c
     targets.Check(a.missed == 0 && a.seen + a.unobserved >= cycles - 1, "a flash was lost");
     targets.Check(!trace.onAtEnd, "no message lingering");
     if (!timingTargets) {
-        return;
+        return a;
     }
     if (targets.frameMs == 0 && busy) {
         targets.Check(d.p95 <= 2.0 && d.min >= -2.0, "busy: display error p95 <= 2 ms");
@@ -189,6 +172,7 @@ void MeasureTiming(ScreenWatcher& watcher, const QString& program, int ms, int c
                       "no message held two frames too long");
         targets.Check(p.p95 <= frame && p.min >= -frame, "pause error p95 within one frame");
     }
+    return a;
 }
 
 // The program's processor share and peak memory at 100 ms / 1 s, with its default quiet
@@ -310,6 +294,7 @@ int main(int argc, char** argv) {
     int cycles = 20;
     double load = 60;
     int starts = 5;
+    int runs = 1;
     bool busy = true;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
@@ -323,6 +308,8 @@ int main(int argc, char** argv) {
             load = args[++i].toDouble();
         } else if (args[i] == "--starts") {
             starts = args[++i].toInt();
+        } else if (args[i] == "--runs") {
+            runs = std::max(1, args[++i].toInt());
         } else if (args[i] == "--busy") {
             busy = args[++i].toInt() != 0;
         }
@@ -330,7 +317,7 @@ int main(int argc, char** argv) {
     if (program.isEmpty()) {
         std::fprintf(stderr,
                      "usage: flash_bench --program <stage>/kestrane [--ms 1,5,16,100] "
-                     "[--cycles 20] [--load 60] [--starts 5] [--busy 1]\n");
+                     "[--cycles 20] [--runs 1] [--load 60] [--starts 5] [--busy 1]\n");
         return 2;
     }
     ScreenWatcher watcher;
@@ -350,7 +337,13 @@ int main(int argc, char** argv) {
                 compositing ? "compositing manager running" : "no compositing manager", frame);
     std::fflush(stdout);
     for (int ms : durations) {
-        MeasureTiming(watcher, program, ms, cycles, nullptr, targets);
+        Runs all;
+        for (int r = 0; r < runs; ++r) {
+            all.Add(MeasureTiming(watcher, program, ms, cycles, nullptr, targets));
+        }
+        if (runs > 1) {
+            all.Print(ms, runs);
+        }
     }
     if (busy) {
         // The same runs with every core busy; the watcher is slowed as much as the program, and

@@ -282,7 +282,22 @@ Summary Summarise(std::vector<double> values) {
     s.p95 = values[std::min(n, std::max<std::size_t>(rank, 1)) - 1];
     s.min = values.front();
     s.max = values.back();
+    for (double& v : values) {
+        v = std::abs(v);
+    }
+    std::sort(values.begin(), values.end());
+    s.absP95 = values[std::min(n, std::max<std::size_t>(rank, 1)) - 1];
     return s;
+}
+
+std::string FirstErrors(const std::vector<double>& errors, std::size_t n) {
+    std::string out;
+    char number[32];
+    for (std::size_t i = 0; i < std::min(n, errors.size()); ++i) {
+        std::snprintf(number, sizeof number, "%s%+.1f", out.empty() ? "" : " ", errors[i]);
+        out += number;
+    }
+    return out.empty() ? "none" : out;
 }
 
 std::string DescribeBlind(const Trace& trace) {

@@ -88,8 +88,10 @@ Trace Watch(ScreenWatcher& watcher, double limitMs, std::chrono::microseconds yi
 struct Summary {
     std::size_t n = 0;
     double median = 0, p95 = 0, min = 0, max = 0;
+    double absP95 = 0;  // of the sizes, early or late alike
 };
-// Median, 95th percentile (nearest rank), least and greatest of signed values.
+// Median, 95th percentile (nearest rank), least and greatest of signed values, and the 95th
+// percentile of their sizes.
 Summary Summarise(std::vector<double> values);
 
 // A trace of a run of displayMs messages with pauses of pauseMs: flashes seen, flashes missed
@@ -110,5 +112,9 @@ struct RunAnalysis {
     std::vector<std::pair<double, double>> pauseErrorRange;
 };
 RunAnalysis Analyse(const Trace& trace, double displayMs, double pauseMs);
+
+// The first n of a run's signed errors, in order ("-61.2 -58.0 +0.4"): where a compositor's
+// first showing of a window, or the program's start-up, would show.
+std::string FirstErrors(const std::vector<double>& errors, std::size_t n);
 
 }  // namespace screenwatch

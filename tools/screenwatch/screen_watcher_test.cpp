@@ -40,6 +40,16 @@ TEST(ScreenWatcherAnalysis, PauseErrorsComeWithTheRangeThePollsAllow) {
     EXPECT_NEAR(a.pauseErrorRange[0].first, 1003.8 - 4.2 - 1000, 1e-9);
     EXPECT_NEAR(a.pauseErrorRange[0].second, 1004.0 - 4.0 - 1000, 1e-9);
     EXPECT_NEAR(RunWithOneMissing({}).flashes[0].Shortest(), 2.0, 1e-9);
+    EXPECT_EQ(FirstErrors(a.pauseError, 3), "-0.2");
+    EXPECT_EQ(FirstErrors({}, 3), "none");
+
+    // Pauses ended early count by their size: the signed p95 would hide them.
+    std::vector<double> errors(20, 0.5);
+    errors[0] = -61.0;
+    errors[1] = -58.0;
+    const Summary s = Summarise(errors);
+    EXPECT_DOUBLE_EQ(s.p95, 0.5);
+    EXPECT_DOUBLE_EQ(s.absP95, 58.0);
 }
 
 }  // namespace
