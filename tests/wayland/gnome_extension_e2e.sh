@@ -65,7 +65,17 @@ frames_of() { signals; awk -v s="$1" '$1 == "Hidden" && $2 == s { print $4 }' "$
 # Each display time up once and down once, the whole frames due, where $1 is beneath. The
 # shell's first frame with a message there comes late (the first text it draws, its own change
 # of how it composes the screen over a new full-screen window): one message first, not checked.
+# A busy machine holds the shell's main loop now and then for a frame or more, so a run with a
+# count other than due is made again, up to three times: a count that is always wrong fails.
 check() {
+    local attempt
+    for attempt in 1 2 3; do
+        check_once "$1" && return 0
+        say "the counts over $1 were not all due (run $attempt)"
+    done
+    fail "the messages over $1 were not up the whole frames due in three runs"
+}
+check_once() {
     local ms s want got span
     declare -A serial
     for ms in 0 16 100 300; do
@@ -84,7 +94,7 @@ check() {
             $2 == s && $1 == "Hidden" { printf "%.1f", ($3 - up) / 1000 }' "$work/signals")
         say "the $ms ms message over $1: up $got frames (due $want), $span ms from the frame" \
             "that showed it to the one that did not"
-        [ "$got" -eq "$want" ] || fail "the $ms ms message over $1 was up $got frames, not $want"
+        [ "$got" -eq "$want" ] || return 1
     done
 }
 check "the still screen"

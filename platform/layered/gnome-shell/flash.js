@@ -248,16 +248,14 @@ class FlashService {
                 const due = Math.max(1, Math.round(m.ms * 1000 / m.frame));
                 const at = now + (due - 0.5) * m.frame;
                 m.timer = GLib.timeout_add(GLib.PRIORITY_HIGH,
-                    Math.max(0, Math.round((at - GLib.get_monotonic_time()) / 1000)), () => {
+                    Math.max(0, Math.ceil((at - GLib.get_monotonic_time()) / 1000)), () => {
                         m.timer = 0;
                         this._takeAway(serial, m);
                         return GLib.SOURCE_REMOVE;
                     });
             } else if (m.view === view && !m.actor) {
-                // A frame begun up to three quarters of a period early (the clock may begin
-                // one that soon after asked) counts as the refresh it was begun for.
                 this._messages.delete(serial);
-                const frames = Math.max(1, Math.ceil((now - m.up) / m.frame - 0.25));
+                const frames = Math.max(1, Math.round((now - m.up) / m.frame));
                 this._emit('Hidden', new GLib.Variant('(uxu)', [serial, now, frames]));
             }
         }
