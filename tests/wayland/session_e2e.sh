@@ -139,7 +139,10 @@ driver_run() {
 
     start_stop stop start
     driver watch $area 2500 "$out/after" 3050a0 >/dev/null || fail "watch failed"
-    ! awk '!/^#/ && $3 > 50 { found = 1 } END { exit !found }' "$out/after" ||
+    # The first picture of a new screen cast of a still screen can be the frame before the
+    # last one painted (GNOME Shell's, seen once the message's end was its last paint): letters
+    # are looked for from the second picture on.
+    ! awk '!/^#/ && seen++ && $3 > 50 { found = 1 } END { exit !found }' "$out/after" ||
         fail "letters still come after Stop"
     say "Stop ended the flashing"
     if [ "$kind" = gnome ]; then
