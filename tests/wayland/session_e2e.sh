@@ -192,6 +192,19 @@ try_input_shape
 if [ "$kind" != sway ]; then
     driver_run
     if [ "$kind" = kwin ]; then kwin_full_screen; fi
+    if [ "$kind" = mutter ]; then
+        # mutter's screen cast, which the driver holds for the session, is a PipeWire stream of
+        # the screen: with the Shared choice on, the program finds it (pw-dump) and stays quiet.
+        shared_choice=1 start_program 300 1
+        shared_said() {
+            [ "$(as_user "$app/kestrane" --status 2>&1 | grep -v '^flash: ' | tr '\n' '|')" = \
+                "running|hidden|Quiet: the screen is shared|" ]
+        }
+        wait_for 30 shared_said || fail "--status with mutter's screen cast: $(as_user \
+            "$app/kestrane" --status 2>&1 | tr '\n' '|')"
+        say "mutter's screen cast is a shared screen: quiet"
+        stop_program
+    fi
     if [ "$kind" = gnome ]; then
         source "$(dirname "$0")/shell_quiet_lib.sh"
         shell_quiet_run
