@@ -141,8 +141,8 @@ driver_run() {
     driver watch $area 2500 "$out/after" 3050a0 >/dev/null || fail "watch failed"
     # The first picture of a new screen cast of a still screen can be the frame before the
     # last one painted (GNOME Shell's, seen once the message's end was its last paint): letters
-    # are looked for from the second picture on.
-    ! awk '!/^#/ && seen++ && $3 > 50 { found = 1 } END { exit !found }' "$out/after" ||
+    # are looked for in the new pictures after it (0 in the fourth field: the last one again).
+    ! awk '!/^#/ && seen++ && $4 == 1 && $3 > 50 { found = 1 } END { exit !found }' "$out/after" ||
         fail "letters still come after Stop"
     say "Stop ended the flashing"
     if [ "$kind" = gnome ]; then

@@ -33,7 +33,9 @@ shell_quiet_run() {
     kill -USR1 "$probe"
     wait_for 10 prop_is FullScreen "(<@a(iiii) []>,)" ||
         fail "the extension's FullScreen out of full-screen: $(prop FullScreen)"
-    wait_for 10 letters_up || fail "no letters once the native window left full-screen"
+    # Each capture is a screen cast of its own, seconds each when mutter is busy: 30 s gives a
+    # few of them a chance to fall in a message.
+    wait_for 30 letters_up || fail "no letters once the native window left full-screen"
     quiet_is "" || fail "--status out of full-screen: $status"
     say "no messages over a full-screen native window, by the shell's word; out of it they come"
     banners false || fail "show-banners could not be set"
