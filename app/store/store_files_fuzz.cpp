@@ -30,10 +30,18 @@ struct Scratch : kestrane::fuzz::FuzzScratch {
 
 // A file that begins with a byte-order mark is read without it, so a first message whose text
 // begins with U+FEFF (from a file that held the mark twice, or an empty line before such a
-// message) comes back without that one character once the file is rewritten.
-void AsRewritten(MessageList& messages) {
+// message) comes back without that one character once the file is rewritten; where that
+// character was all of its line, the rewritten file's first line is empty, and the reader
+// passes over it.
+void AsRewritten(MessageList& messages, const fs::path& rewritten) {
     if (!messages.empty() && messages.front().text.rfind(kUtf8Bom, 0) == 0) {
         messages.front().text.erase(0, kUtf8Bom.size());
+        const std::string bytes = ReadFileBytes(rewritten);
+        const std::string_view text = WithoutBom(bytes);
+        if (messages.front().text.empty() &&
+            (text.empty() || text.front() == '\r' || text.front() == '\n')) {
+            messages.erase(messages.begin());
+        }
     }
 }
 
@@ -79,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
             }
         }
         DeleteMessageText(app, "Cat", victim, selection);
-        AsRewritten(expected);
+        AsRewritten(expected, app / "Data" / "Cat.txt");
         if (LoadMessages(app, "Cat") != expected) {
             std::abort();
         }
@@ -89,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
             }
         }
         UpdateMessageText(app, "Cat", "zz", "yy", selection);
-        AsRewritten(expected);
+        AsRewritten(expected, app / "Data" / "Cat.txt");
         if (LoadMessages(app, "Cat") != expected) {
             std::abort();
         }
