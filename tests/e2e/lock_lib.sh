@@ -33,3 +33,30 @@ lock_cycle() {
     wait_for 20 "$shown" || fail "no letters after unlocking"
 }
 lock_lib_gone() { ! "$1"; }
+
+# The real program started hidden and flashing by the scripts that source this ($k: the
+# program, $shot: lib.sh's screenshot), and what they ask of it.
+# Green letters somewhere on the screen (the panel is hidden, nothing else is green).
+letters() {
+    screenshot
+    [ "$(convert "$shot" -fuzz 8% -fill white -opaque 'rgb(0,255,0)' -fill black +opaque white \
+        -format '%[fx:int(mean*w*h)]' info:)" -gt 50 ]
+}
+no_letters() { ! letters; }
+status_says() { [ "$("$k" --status 2>&1 | grep -v '^flash: ' | tr '\n' '|')" = "$1" ]; }
+running_on_bus() {
+    [ "$(gdbus call --session --dest org.kestrane.kestrane --object-path /org/kestrane/kestrane \
+        --method org.freedesktop.DBus.Properties.Get org.kestrane.kestrane.Control Running \
+        2>/dev/null)" \
+        = "(<true>,)" ]
+}
+start_hidden() {
+    start_program hidden
+    wait_for 30 running_on_bus || fail "the program did not start running"
+}
+quit() {
+    "$k" --quit >/dev/null 2>&1 || fail "--quit failed"
+    wait_for 20 ended || fail "--quit did not end the program"
+    wait "$pid" || fail "the program ended with an error"
+    pid=""
+}

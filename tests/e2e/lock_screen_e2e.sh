@@ -67,29 +67,6 @@ start_standin() {
     services+=($!)
     wait_for 10 grep -qs ready "$work/standin-$1.out" || fail "the $1 stand-in did not start"
 }
-# Green letters somewhere on the screen (the panel is hidden, nothing else is green).
-letters() {
-    screenshot
-    [ "$(convert "$shot" -fuzz 8% -fill white -opaque 'rgb(0,255,0)' -fill black +opaque white \
-        -format '%[fx:int(mean*w*h)]' info:)" -gt 50 ]
-}
-no_letters() { ! letters; }
-running_on_bus() {
-    [ "$(gdbus call --session --dest org.kestrane.kestrane --object-path /org/kestrane/kestrane \
-        --method org.freedesktop.DBus.Properties.Get org.kestrane.kestrane.Control Running \
-        2>/dev/null)" \
-        = "(<true>,)" ]
-}
-start_hidden() {
-    start_program hidden
-    wait_for 30 running_on_bus || fail "the program did not start running"
-}
-quit() {
-    "$k" --quit >/dev/null 2>&1 || fail "--quit failed"
-    wait_for 20 ended || fail "--quit did not end the program"
-    wait "$pid" || fail "the program ended with an error"
-    pid=""
-}
 
 # --- 1. The screen saver ------------------------------------------------------------------------
 
@@ -133,7 +110,6 @@ services=()
 # --- 3. A pause on request ----------------------------------------------------------------------
 
 # What --status says of the run, the panel and the quiet (its flash line is not this test's).
-status_says() { [ "$("$k" --status 2>&1 | grep -v '^flash: ' | tr '\n' '|')" = "$1" ]; }
 step="pause"
 start_hidden
 [ ! -e "$app/Images/SelectedQuiet.txt" ] || fail "start-up wrote the quiet choices file"

@@ -26,18 +26,9 @@ quiet_file() { printf 'FullScreen;1\r\nShared;1\r\nDoNotDisturb;%s\r\nHours;0\r\
 daemons=()
 trap 'kill "${daemons[@]}" 2>/dev/null || true; cleanup' EXIT
 
-letters() {
-    screenshot
-    [ "$(convert "$shot" -fuzz 8% -fill white -opaque 'rgb(0,255,0)' -fill black +opaque white \
-        -format '%[fx:int(mean*w*h)]' info:)" -gt 50 ]
-}
-no_letters() { ! letters; }
-shot="$work/shot.png"
-status_says() { [ "$("$k" --status 2>&1 | grep -v '^flash: ' | tr '\n' '|')" = "$1" ]; }
 status_is() {
     wait_for 10 status_says "$1" || fail "--status: $("$k" --status 2>&1 | tr '\n' '|'), not $1"
 }
-running_on_bus() { "$k" --status 2>/dev/null | grep -q '^running$'; }
 # dunst started by the test, owning its name before anything asks it (a question to a name
 # nobody owns would have the bus start dunst, or mako, from their service files).
 named() {
@@ -51,16 +42,6 @@ start_dunst() {
     wait_for 10 named || fail "dunst did not start"
 }
 paused() { dunstctl set-paused "$1" || fail "dunstctl set-paused $1"; }
-start_hidden() {
-    start_program hidden
-    wait_for 30 running_on_bus || fail "the program did not start running"
-}
-quit() {
-    "$k" --quit >/dev/null 2>&1 || fail "--quit failed"
-    wait_for 20 ended || fail "--quit did not end the program"
-    wait "$pid" || fail "the program ended with an error"
-    pid=""
-}
 
 # --- 1. Paused and resumed ----------------------------------------------------------------------
 
