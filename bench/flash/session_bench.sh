@@ -19,7 +19,10 @@
 #   bench/flash/session_bench.sh <kind> <build> [display times, ms: 16,100,300] [cycles: 15]
 #
 # BENCH_FLASH_PATH=<path> runs the program with KESTRANE_FLASH_PATH=<path> instead; set empty,
-# the program chooses (under sway: the layer-shell overlay, every frame of it captured).
+# the program chooses (under sway: the layer-shell overlay, every frame of it captured). Under
+# GNOME Shell without it, each display time runs through the shell's extension and through
+# XWayland in the same session, their tables side by side, and the shell's own share with no
+# program is printed after them.
 set -euo pipefail
 kind=$1
 stage=$2/stage
@@ -66,7 +69,8 @@ fi
 ticks() { awk '{ print $14 + $15 }' "/proc/${1:-$program}/stat"; }
 # The compositor's own share too, where the session started it (KWin, mutter, GNOME Shell).
 compositor=$(cat "$work/session/compositor.pid" 2>/dev/null || true)
-for ms in ${times//,/ }; do
+timing() {
+    local ms=$1 seconds cpu0 cpu1 shell0 shell1
     start_program "$ms" 1
     sleep 2 # up to the first message
     seconds=$((cycles * (1000 + ms) / 1000 + 2))
@@ -129,7 +133,32 @@ for ms in ${times//,/ }; do
             if (shell) printf "; the compositor (capture included) %.1f %%", 100 * shell / hz / s
             printf "\n"
         }' "$out/frames-$ms"
+}
+paths=("${flash_path:-}")
+[ "$kind" = gnome ] && [ -z "${BENCH_FLASH_PATH+set}" ] && paths=(gnome-shell x11)
+for ms in ${times//,/ }; do
+    for p in "${paths[@]}"; do
+        flash_path=$p
+        timing "$ms" >"$out/table-$p"
+    done
+    if [ "${#paths[@]}" -eq 1 ]; then
+        cat "$out/table-${paths[0]}"
+    else
+        # The two tables side by side, a line of each on one line.
+        { echo "through the shell's extension|through XWayland (no extension)"
+            paste -d '|' "$out/table-gnome-shell" "$out/table-x11"; } | column -t -s '|' -o ' | '
+    fi
 done
+if [ "${#paths[@]}" -gt 1 ]; then
+    # The shell's share with no program over the same time as a run of 100 ms messages: what the
+    # capture and the native window beneath cost it, to be taken from the shares above.
+    seconds=$((cycles * 1100 / 1000 + 2))
+    shell0=$(ticks "$compositor")
+    frames 440 340 400 120 "$seconds" >/dev/null
+    shell1=$(ticks "$compositor")
+    awk -v t=$((shell1 - shell0)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" 'BEGIN {
+        printf "the compositor with no program (capture included): %.1f %% of a core\n", 100 * t / hz / s }'
+fi
 
 if [ "$kind" = sway ]; then
     start_program 300 1

@@ -130,9 +130,8 @@ class Link : public QObject {
     std::map<QWidget*, std::shared_ptr<Message>> messages_;
 };
 
-// Only on request for now: over a native window that repaints every frame (a video, a game)
-// the shell paints far fewer frames while the extension counts them, and short messages are
-// lost there, where XWayland shows every one.
+// Only on request for now (KESTRANE_FLASH_PATH=gnome-shell); otherwise the windows take the X
+// path through XWayland.
 bool Wanted() {
     const char* path = std::getenv("KESTRANE_FLASH_PATH");
     return path != nullptr && std::string_view(path) == "gnome-shell";

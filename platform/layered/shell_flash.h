@@ -7,7 +7,7 @@
 // Everything goes over the session bus asynchronously (QtDBus): nothing here ever waits for the
 // shell, so a busy or hung shell never holds the program or its flash timer. A message goes up
 // with one call that also says how long it stays; the shell shows it in its next frame and takes
-// it away after the whole frames nearest that time, counted on its own frames (it reports both
+// it away after the whole frames nearest that time, timed on its own frames (it reports both
 // with the moments of those frames, its Shown and Hidden signals, which the program does not
 // need). A change without such a time (a message taken down early: a stop, a locked session) is
 // one more call.

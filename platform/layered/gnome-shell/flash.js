@@ -2,9 +2,9 @@
 // message (text, font, colour, place, screen and display time in one call); the message goes
 // up in the next frame the stage paints, above everything the shell shows (full-screen windows
 // and the shell's own chrome too), takes no input (clicks go to whatever is beneath), and goes
-// again after the whole frames nearest its display time, counted on the frames the stage
-// paints from the one that showed it. Each show and each end is told as a signal with the
-// moment of that frame (CLOCK_MONOTONIC, microseconds).
+// again after the whole frames nearest its display time, timed on the refresh period from the
+// frame that showed it. Each show and each end is told as a signal with the moment of that
+// frame (CLOCK_MONOTONIC, microseconds).
 //
 // It also tells what only the shell knows and kestrane stays quiet for: the monitors with a
 // full-screen window, a shared screen and Do Not Disturb. It holds no settings and nothing
@@ -168,8 +168,11 @@ class FlashService {
         Gio.bus_unown_name(this._owner);
         this._dbus.unexport();
         this._dbus = null;
-        for (const m of this._messages.values())
+        for (const m of this._messages.values()) {
+            if (m.timer)
+                GLib.source_remove(m.timer);
             m.actor?.destroy();
+        }
         this._messages.clear();
     }
 
@@ -192,9 +195,8 @@ class FlashService {
         global.stage.set_child_above_sibling(actor, null);
         const serial = ++this._serial;
         // view: the stage view (monitor) whose frame showed it, up: that frame's moment; frame:
-        // the view's refresh period (us); due: the frames it is to stay; frames: those that
-        // showed it so far.
-        this._messages.set(serial, {actor, ms, view: null, up: 0, frame: 0, due: 0, frames: 0});
+        // the view's refresh period (us); timer: the timeout that takes it away.
+        this._messages.set(serial, {actor, ms, view: null, up: 0, frame: 0, timer: 0});
         return serial;
     }
 
@@ -207,6 +209,9 @@ class FlashService {
 
     // Destroying the actor repaints where it was: the next frame of its view has it gone.
     _takeAway(serial, m) {
+        if (m.timer)
+            GLib.source_remove(m.timer);
+        m.timer = 0;
         m.actor.destroy();
         m.actor = null;
         if (m.view === null)
@@ -216,9 +221,19 @@ class FlashService {
     // Called when the stage has painted a frame of one of its views (one per monitor): what
     // was waiting for a frame of that view is in this one. The shell gives extensions no
     // presentation feedback (the stage's "presented" signal carries a structure that GJS cannot
-    // read), so the moment a frame was painted stands for the moment it was shown.
+    // read, and GNOME Shell 43 offers no way to a view's frame clock), so the moment the frame
+    // began (the main loop's time for the source dispatching it, the view's frame clock) stands
+    // for the moment it was shown, and frames are counted by the time since the one that showed
+    // the message, on the view's refresh period.
+    //
+    // Nothing asks for a frame while a message is up: a redraw asked for in every frame makes
+    // the shell paint far fewer frames over a window that repaints every frame itself (a video,
+    // a game). The message is taken away half a period before the time its first frame due
+    // without it begins; the view's clock puts the redraw this asks for in the next refresh at
+    // least half a period on, and never in a frame already begun: that frame, over a still
+    // screen as over a repainting one.
     _afterPaint(view) {
-        const now = GLib.get_monotonic_time();
+        const now = GLib.main_current_source()?.get_time() ?? GLib.get_monotonic_time();
         for (const [serial, m] of this._messages) {
             if (m.view === null) {
                 if (!m.actor?.peek_stage_views().includes(view))
@@ -226,25 +241,23 @@ class FlashService {
                 m.view = view;
                 m.up = now;
                 m.frame = 1e6 / (view.get_refresh_rate() || 60);
-                m.due = Math.max(1, Math.round(m.ms * 1000 / m.frame));
                 this._emit('Shown', new GLib.Variant('(ux)', [serial, now]));
-            } else if (m.view !== view) {
-                continue;
-            } else if (!m.actor) {
+                // A message of no time stays until asked to go.
+                if (m.ms === 0)
+                    continue;
+                const due = Math.max(1, Math.round(m.ms * 1000 / m.frame));
+                const at = now + (due - 0.5) * m.frame;
+                m.timer = GLib.timeout_add(GLib.PRIORITY_HIGH,
+                    Math.max(0, Math.ceil((at - GLib.get_monotonic_time()) / 1000)), () => {
+                        m.timer = 0;
+                        this._takeAway(serial, m);
+                        return GLib.SOURCE_REMOVE;
+                    });
+            } else if (m.view === view && !m.actor) {
                 this._messages.delete(serial);
-                this._emit('Hidden', new GLib.Variant('(uxu)', [serial, now, m.frames]));
-                continue;
+                const frames = Math.max(1, Math.round((now - m.up) / m.frame));
+                this._emit('Hidden', new GLib.Variant('(uxu)', [serial, now, frames]));
             }
-            // This frame shows it once more; after the whole frames due (at least one) it goes
-            // in the next. Where the shell missed frames (it paints fewer than its refresh
-            // rate: a busy machine, software rendering) it goes once the time of those frames
-            // has passed, so that a message is never held for frames that never came. A
-            // message of no time stays until asked to go.
-            m.frames++;
-            if (m.ms > 0 && (m.frames >= m.due || now - m.up >= (m.due - 0.5) * m.frame))
-                this._takeAway(serial, m);
-            else
-                m.actor.queue_redraw(); // the next frame comes, to be counted
         }
     }
 
