@@ -31,13 +31,19 @@ struct Message {
     bool takeAway = false;          // to be taken away as soon as its serial is known
 };
 
-// The link to the extension: whether it answers, and each attached window's message.
+// The link to the extension: whether it answers, and each attached window's message. A message
+// put up with its time stays the window's until the shell says it has gone (Hidden): a shell
+// held up (seconds, on a busy machine) shows late what it was asked for long before, and would
+// keep it up past a stop or beside the window's next message; taken away then, it goes.
 class Link : public QObject {
+    Q_OBJECT
   public:
     Link() : bus_(QDBusConnection::sessionBus()) {
         if (!bus_.isConnected()) {
             return;
         }
+        bus_.connect(kFlashName, kFlashPath, kFlashInterface, QStringLiteral("Hidden"), this,
+                     SLOT(Hidden(uint, qlonglong, uint)));
         watcher_ = new QDBusServiceWatcher(kFlashName, bus_,
                                            QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
@@ -83,8 +89,7 @@ class Link : public QObject {
     void Blank(QWidget* w, bool endsOnItsOwn) {
         auto it = messages_.find(w);
         if (it != messages_.end() && endsOnItsOwn && it->second->goesByItself) {
-            messages_.erase(it);
-            return;
+            return;  // the shell's to end; kept until it says so
         }
         TakeAway(w);
     }
@@ -100,6 +105,11 @@ class Link : public QObject {
             it->second->takeAway = true;
         }
         messages_.erase(it);
+    }
+
+  private slots:
+    void Hidden(uint serial, qlonglong, uint) {
+        std::erase_if(messages_, [serial](const auto& m) { return m.second->serial == serial; });
     }
 
   private:
@@ -130,15 +140,11 @@ class Link : public QObject {
     std::map<QWidget*, std::shared_ptr<Message>> messages_;
 };
 
-// Only on request for now (KESTRANE_FLASH_PATH=gnome-shell); otherwise the windows take the X
-// path through XWayland.
-bool Wanted() {
-    const char* path = std::getenv("KESTRANE_FLASH_PATH");
-    return path != nullptr && std::string_view(path) == "gnome-shell";
-}
-
 Link* TheLink() {
-    static Link* link = Wanted() ? new Link : nullptr;  // lives as long as the process
+    static Link* link = Wanted(std::getenv("KESTRANE_FLASH_PATH"), std::getenv("WAYLAND_DISPLAY"),
+                               std::getenv("XDG_SESSION_TYPE"))
+                            ? new Link
+                            : nullptr;  // lives as long as the process
     return link;
 }
 
@@ -176,6 +182,14 @@ QString PangoFont(const QFont& f) {
 }
 
 }  // namespace
+
+bool Wanted(const char* flashPath, const char* waylandDisplay, const char* sessionType) {
+    if (flashPath != nullptr && *flashPath != '\0') {
+        return std::string_view(flashPath) == "gnome-shell";
+    }
+    return (waylandDisplay != nullptr && *waylandDisplay != '\0') ||
+           (sessionType != nullptr && std::string_view(sessionType) == "wayland");
+}
 
 bool Available() {
     Link* link = TheLink();
@@ -226,3 +240,5 @@ std::optional<Clock::duration> Ahead(QWidget* window) {
 }
 
 }  // namespace platform::layered::shell
+
+#include "shell_flash.moc"

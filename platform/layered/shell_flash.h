@@ -32,8 +32,15 @@ inline constexpr const char* kFlashName = "org.kestrane.Flash";
 inline constexpr const char* kFlashPath = "/org/kestrane/Flash";
 inline constexpr const char* kFlashInterface = "org.kestrane.Flash";
 
-// Whether layered windows go this way now. Never waits: the first call only starts looking.
-// KESTRANE_FLASH_PATH=x11 keeps the program off this path.
+// Whether the program looks for the extension at all, from the environment: in a Wayland
+// session (WAYLAND_DISPLAY set, or XDG_SESSION_TYPE=wayland), where XWayland cannot tell when
+// the shell shows a change; in an X session of GNOME Shell the X way times the letters by the
+// compositor's frames itself. KESTRANE_FLASH_PATH=gnome-shell asks for it anywhere, any other
+// value (x11) keeps the program off it.
+bool Wanted(const char* flashPath, const char* waylandDisplay, const char* sessionType);
+
+// Whether layered windows go this way now: wanted, and the extension answers. Never waits: the
+// first call only starts looking.
 bool Available();
 
 // Gives a widget this path (false when it is not available) or takes it away; a message up goes.

@@ -32,6 +32,7 @@ class FakeFlash : public QObject {
     Q_PROPERTY(uint Version READ Version)
   public:
     uint Version() const { return 1; }
+    uint LastSerial() const { return serial_; }
     QStringList calls;
   public slots:
     uint Show(const QString& text, const QString& font, const QString& colour, int x, int y,
@@ -45,9 +46,20 @@ class FakeFlash : public QObject {
         return ++serial_;
     }
     void Hide(uint serial) { calls << QStringLiteral("Hide %1").arg(serial); }
+  signals:
+    void Hidden(uint serial, qlonglong time, uint frames);
 
   private:
     uint serial_ = 0;
+};
+
+// The shell's Hidden as the program's own connection receives it.
+class HiddenSeen : public QObject {
+    Q_OBJECT
+  public:
+    int count = 0;
+  public slots:
+    void Hidden(uint, qlonglong, uint) { ++count; }
 };
 
 bool WaitFor(const std::function<bool()>& done) {
@@ -77,12 +89,16 @@ class ShellFlash : public ::testing::Test {
         }
         const QByteArray address = bus_->readLine().trimmed();
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.constData(), 1);
-        ::setenv("KESTRANE_FLASH_PATH", "gnome-shell", 1);  // the shell's way is asked for
+        // A Wayland session, where the shell's way is taken by itself once the extension answers.
+        ::unsetenv("KESTRANE_FLASH_PATH");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::setenv("XDG_SESSION_TYPE", "wayland", 1);
         // The stand-in on a connection of its own, as the shell is another process.
         auto fake = QDBusConnection::connectToBus(QString::fromLatin1(address), "fake");
         fake_ = new FakeFlash;
         fake.registerObject(shell::kFlashPath, fake_,
-                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
+                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties |
+                                QDBusConnection::ExportAllSignals);
         up_ = fake.registerService(shell::kFlashName);
     }
     static void TearDownTestSuite() {
@@ -121,6 +137,15 @@ class ShellFlash : public ::testing::Test {
     bool CallsAre(const QStringList& want) {
         return WaitFor([&] { return fake_->calls.size() >= want.size(); }) && fake_->calls == want;
     }
+    // The shell says a message has gone, and the program has heard it.
+    void ShellHides(uint serial) {
+        HiddenSeen seen;
+        QDBusConnection::sessionBus().connect(shell::kFlashName, shell::kFlashPath,
+                                              shell::kFlashInterface, QStringLiteral("Hidden"),
+                                              &seen, SLOT(Hidden(uint, qlonglong, uint)));
+        emit fake_->Hidden(serial, 0, 6);
+        ASSERT_TRUE(WaitFor([&] { return seen.count == 1; }));
+    }
 
     static QProcess* bus_;
     static FakeFlash* fake_;
@@ -154,6 +179,7 @@ TEST_F(ShellFlash, AMessageGoesUpWithItsTimeAndOnlyAnEarlyEndIsSent) {
     // Its end at the time due is the shell's: nothing is sent.
     Say(QString());
     EXPECT_FALSE(Present(hWnd_, std::chrono::steady_clock::now()).has_value());
+    ShellHides(1);
     // The next one, taken down early (no due time): a Hide of that very message.
     Say(QStringLiteral("MMMM"));
     Present(hWnd_, std::nullopt, {}, 100ms);
@@ -169,6 +195,43 @@ TEST_F(ShellFlash, AMessageGoesUpWithItsTimeAndOnlyAnEarlyEndIsSent) {
     window_.reset();
     EXPECT_TRUE(WaitFor([] { return fake_->calls.size() == 5; }));
     EXPECT_EQ(fake_->calls.value(4), QStringLiteral("Hide 3"));
+}
+
+// A shell held up shows late what it was asked for: a message it has not said gone is still
+// the window's, taken away before the next one and at a stop.
+TEST_F(ShellFlash, AMessageTheShellHasNotEndedIsTakenAwayBeforeTheNextAndAtAStop) {
+    fake_->calls.clear();
+    const uint before = fake_->LastSerial();  // serials go on from the earlier tests
+    const auto hide = [before](uint n) { return QStringLiteral("Hide %1").arg(before + n); };
+    const auto flash = [this] {
+        Say(QStringLiteral("MMMM"));
+        Present(hWnd_, std::nullopt, {}, 100ms);
+        Say(QString());
+        Present(hWnd_, std::chrono::steady_clock::now());  // its end at the time due
+    };
+    flash();
+    ASSERT_TRUE(WaitFor([] { return fake_->calls.size() == 1; }));
+    flash();
+    ASSERT_TRUE(WaitFor([] { return fake_->calls.size() == 3; }));
+    // Its Hide goes once the first answer is in: before the next Show or after it.
+    EXPECT_TRUE(fake_->calls.value(1) == hide(1) || fake_->calls.value(2) == hide(1));
+    EXPECT_EQ(fake_->calls.filter(QStringLiteral("Show MMMM|")).size(), 2);
+    Say(QString());
+    Present(hWnd_);  // a stop
+    ASSERT_TRUE(WaitFor([] { return fake_->calls.size() == 4; }));
+    EXPECT_EQ(fake_->calls.value(3), hide(2))
+        << fake_->calls.join(QStringLiteral("; ")).toStdString();
+}
+
+// Looked for in Wayland sessions, where XWayland cannot time the letters; in X sessions only
+// when asked for; never when another way is asked for.
+TEST(ShellFlashWanted, InWaylandSessionsOrWhenAskedFor) {
+    EXPECT_TRUE(shell::Wanted(nullptr, "wayland-0", nullptr));
+    EXPECT_TRUE(shell::Wanted("", nullptr, "wayland"));
+    EXPECT_FALSE(shell::Wanted(nullptr, "", "x11"));
+    EXPECT_FALSE(shell::Wanted(nullptr, nullptr, nullptr));
+    EXPECT_TRUE(shell::Wanted("gnome-shell", nullptr, "x11"));
+    EXPECT_FALSE(shell::Wanted("x11", "wayland-0", "wayland"));
 }
 
 TEST_F(ShellFlash, WhenTheExtensionGoesTheWindowTakesAnotherWay) {
