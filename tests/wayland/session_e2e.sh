@@ -95,6 +95,10 @@ driver_run() {
         done
         fail "$now clicked three times changed nothing"
     }
+    if [ "$kind" = gnome ]; then
+        # The extension's calls and signals, with their times, for a failure to be read by.
+        as_user dbus-monitor --session "interface='org.kestrane.Flash'" >"$work/flash-bus.log" 2>&1 &
+    fi
     start_stop start stop
     say "Start clicked; watching and clicking where the letters come"
     # A click on the letters is judged only where the captures showed them before its press and
@@ -143,7 +147,8 @@ driver_run() {
     # last one painted (GNOME Shell's, seen once the message's end was its last paint): letters
     # are looked for in the new pictures after it (0 in the fourth field: the last one again).
     ! awk '!/^#/ && seen++ && $4 == 1 && $3 > 50 { found = 1 } END { exit !found }' "$out/after" ||
-        fail "letters still come after Stop"
+        fail "letters still come after Stop: $(cat "$out/after"; echo; date +%s.%N;
+            tail -n 60 "$work/flash-bus.log" 2>/dev/null)"
     say "Stop ended the flashing"
     if [ "$kind" = gnome ]; then
         # The extension switched off and on again, as the shell's extension settings do: the

@@ -251,9 +251,8 @@ driver_frame_ms() {
 flash_path=x11
 probe_tick=""
 if [ "$kind" = kwin ] || [ "$kind" = mutter ] || [ "$kind" = gnome ]; then
+    # the program's own choice: KWin's layer shell, mutter's XWayland, GNOME Shell's extension
     flash_path=""
-    # the shell's extension is used only when asked for
-    [ "$kind" = gnome ] && flash_path=gnome-shell
     # mutter's screen cast sends a picture only when the screen changes: a native window that
     # keeps changing a pixel makes it send them all along, so that its gaps are known.
     [ "$driver_kind" = mutter ] && probe_tick=1
