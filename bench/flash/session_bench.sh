@@ -158,6 +158,27 @@ if [ "${#paths[@]}" -gt 1 ]; then
     shell1=$(ticks "$compositor")
     awk -v t=$((shell1 - shell0)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" 'BEGIN {
         printf "the compositor with no program (capture included): %.1f %% of a core\n", 100 * t / hz / s }'
+    # What the messages add to the shell's own share with no capture running (the capture is
+    # most of the shares above): 30 s with no program, then 30 s of 100 ms messages each way.
+    share() {
+        local a b
+        a=$(ticks "$1")
+        sleep 30
+        b=$(ticks "$1")
+        awk -v t=$((b - a)) -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f %%", 100 * t / hz / 30 }'
+    }
+    line="no capture, 30 s each, shares of a core: the compositor alone $(share "$compositor")"
+    for p in gnome-shell x11; do
+        flash_path=$p
+        start_program 100 1
+        sleep 2
+        cpu0=$(ticks)
+        line+="; 100 ms messages through ${p/x11/XWayland}: the compositor $(share "$compositor")"
+        line+=", the program $(awk -v t=$(($(ticks) - cpu0)) -v hz="$(getconf CLK_TCK)" \
+            'BEGIN { printf "%.2f %%", 100 * t / hz / 30 }')"
+        stop_program
+    done
+    echo "$line"
 fi
 
 if [ "$kind" = sway ]; then
