@@ -1,10 +1,10 @@
 #include "platform/session/fullscreen_kwin.h"
 
 #include "platform/session/protocols/plasma-window-management-client.h"
+#include "platform/session/wayland_watch.h"
 
 #include <QGuiApplication>
 #include <QRect>
-#include <QSocketNotifier>
 
 #include <wayland-client.h>
 
@@ -31,30 +31,17 @@ struct KwinFullScreenWatch::W {
         QRect geometry;      // in the compositor's layout
         bool gone = false;   // unmapped: to be destroyed when next looked at
     };
-    bool changed = false;           // a window's state changed since they were last looked at
-    bool finished = false;          // the compositor tells nothing
-    wl_callback* listed = nullptr;  // answered once the registry has told every global
-    wl_display* display = nullptr;
-    wl_registry* registry = nullptr;
+    WaylandWatch connection;  // first: it goes last, after the objects bound through it
+    bool changed = false;     // a window's state changed since they were last looked at
+    bool finished = false;    // the compositor tells nothing
     org_kde_plasma_window_management* manager = nullptr;
     std::list<Window> windows;
-    std::unique_ptr<QSocketNotifier> notifier;
     ~W() {
-        notifier.reset();
         for (Window& window : windows) {
             org_kde_plasma_window_destroy(window.window);
         }
-        if (listed != nullptr) {
-            wl_callback_destroy(listed);
-        }
         if (manager != nullptr) {
             org_kde_plasma_window_management_destroy(manager);  // the proxy: no request to send
-        }
-        if (registry != nullptr) {
-            wl_registry_destroy(registry);
-        }
-        if (display != nullptr) {
-            wl_display_disconnect(display);
         }
     }
 };
@@ -148,16 +135,6 @@ void Global(void* data, wl_registry* registry, uint32_t id, const char* interfac
 void GlobalRemove(void*, wl_registry*, uint32_t) {}
 const wl_registry_listener kRegistryListener = {Global, GlobalRemove};
 
-// Every global told: a compositor that does not offer the protocol to this program has nothing
-// more to say.
-void Listed(void* data, wl_callback* callback, uint32_t) {
-    auto* w = static_cast<KwinFullScreenWatch::W*>(data);
-    wl_callback_destroy(callback);
-    w->listed = nullptr;
-    w->finished |= w->manager == nullptr;
-}
-const wl_callback_listener kListedListener = {Listed};
-
 }  // namespace
 
 KwinFullScreenWatch::KwinFullScreenWatch(std::function<bool(QScreen*)> counts, QObject* parent)
@@ -166,41 +143,27 @@ KwinFullScreenWatch::KwinFullScreenWatch(std::function<bool(QScreen*)> counts, Q
 KwinFullScreenWatch::~KwinFullScreenWatch() = default;
 
 void KwinFullScreenWatch::Start() {
-    const QByteArray name = qgetenv("WAYLAND_DISPLAY");
-    if (w_ || name.isEmpty()) {
-        return;  // without the name, wl_display_connect would try wayland-0
-    }
-    auto w = std::make_unique<W>();
-    w->display = wl_display_connect(name.constData());
-    if (w->display == nullptr) {
+    if (w_) {
         return;
     }
-    w->registry = wl_display_get_registry(w->display);
-    wl_registry_add_listener(w->registry, &kRegistryListener, w.get());
-    w->listed = wl_display_sync(w->display);
-    wl_callback_add_listener(w->listed, &kListedListener, w.get());
-    wl_display_flush(w->display);
-    w->notifier =
-        std::make_unique<QSocketNotifier>(wl_display_get_fd(w->display), QSocketNotifier::Read);
-    connect(w->notifier.get(), &QSocketNotifier::activated, this, [this] { Read(); });
+    auto w = std::make_unique<W>();
+    W* raw = w.get();
+    // Every global told: a compositor that does not offer the protocol to this program has
+    // nothing more to say.
+    if (!w->connection.Open(&kRegistryListener, raw,
+                            [raw] { raw->finished |= raw->manager == nullptr; })) {
+        return;
+    }
+    w->connection.Follow(this, [this](bool read) { Read(read); });
     w_ = std::move(w);
 }
 
-// What arrived: read once the socket has it, so that this never waits for the compositor.
-void KwinFullScreenWatch::Read() {
-    wl_display* d = w_->display;
-    while (wl_display_prepare_read(d) != 0) {
-        wl_display_dispatch_pending(d);
-    }
-    wl_display_flush(d);
-    const bool read = wl_display_read_events(d) == 0;
-    if (!read || wl_display_dispatch_pending(d) < 0 || w_->finished) {
-        w_->notifier.release()->deleteLater();  // it is emitting now
+void KwinFullScreenWatch::Read(bool read) {
+    if (!read || w_->finished) {
         w_.reset();  // the compositor went, or tells nothing: nothing is full-screen
         SetScreen(nullptr);
         return;
     }
-    wl_display_flush(d);  // the windows asked for
     if (w_->changed) {
         w_->changed = false;
         Look();

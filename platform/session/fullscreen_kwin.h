@@ -28,7 +28,7 @@ class KwinFullScreenWatch : public FullScreenSource {
     struct W;  // the connection and what it was told, for the protocol's listeners
 
   private:
-    void Read();
+    void Read(bool read);
     void Look();
 
     std::unique_ptr<W> w_;

@@ -1,9 +1,9 @@
 #include "platform/session/fullscreen_wlr.h"
 
 #include "platform/session/protocols/wlr-foreign-toplevel-management-unstable-v1-client.h"
+#include "platform/session/wayland_watch.h"
 
 #include <QGuiApplication>
-#include <QSocketNotifier>
 
 #include <wayland-client.h>
 
@@ -26,34 +26,21 @@ struct WlrFullScreenWatch::W {
         bool nextFull = false, nextActive = false;
         bool closed = false;
     };
-    bool changed = false;           // a toplevel's state changed since it was last looked at
-    bool finished = false;          // the compositor tells no more
-    wl_callback* listed = nullptr;  // answered once the registry has told every global
-    wl_display* display = nullptr;
-    wl_registry* registry = nullptr;
+    WaylandWatch connection;  // first: it goes last, after the objects bound through it
+    bool changed = false;     // a toplevel's state changed since it was last looked at
+    bool finished = false;    // the compositor tells no more
     zwlr_foreign_toplevel_manager_v1* manager = nullptr;
     std::list<Output> outputs;
     std::list<Toplevel> toplevels;
-    std::unique_ptr<QSocketNotifier> notifier;
     ~W() {
-        notifier.reset();
         for (Toplevel& t : toplevels) {
             zwlr_foreign_toplevel_handle_v1_destroy(t.handle);
         }
         for (Output& o : outputs) {
             wl_output_destroy(o.output);
         }
-        if (listed != nullptr) {
-            wl_callback_destroy(listed);
-        }
         if (manager != nullptr) {
             zwlr_foreign_toplevel_manager_v1_destroy(manager);
-        }
-        if (registry != nullptr) {
-            wl_registry_destroy(registry);
-        }
-        if (display != nullptr) {
-            wl_display_disconnect(display);
         }
     }
 };
@@ -156,15 +143,6 @@ void GlobalRemove(void* data, wl_registry*, uint32_t id) {
 }
 const wl_registry_listener kRegistryListener = {Global, GlobalRemove};
 
-// Every global told: a compositor without the protocol has nothing more to say.
-void Listed(void* data, wl_callback* callback, uint32_t) {
-    auto* w = static_cast<WlrFullScreenWatch::W*>(data);
-    wl_callback_destroy(callback);
-    w->listed = nullptr;
-    w->finished |= w->manager == nullptr;
-}
-const wl_callback_listener kListedListener = {Listed};
-
 }  // namespace
 
 WlrFullScreenWatch::WlrFullScreenWatch(std::function<bool(QScreen*)> counts, QObject* parent)
@@ -173,41 +151,26 @@ WlrFullScreenWatch::WlrFullScreenWatch(std::function<bool(QScreen*)> counts, QOb
 WlrFullScreenWatch::~WlrFullScreenWatch() = default;
 
 void WlrFullScreenWatch::Start() {
-    const QByteArray name = qgetenv("WAYLAND_DISPLAY");
-    if (w_ || name.isEmpty()) {
-        return;  // without the name, wl_display_connect would try wayland-0
-    }
-    auto w = std::make_unique<W>();
-    w->display = wl_display_connect(name.constData());
-    if (w->display == nullptr) {
+    if (w_) {
         return;
     }
-    w->registry = wl_display_get_registry(w->display);
-    wl_registry_add_listener(w->registry, &kRegistryListener, w.get());
-    w->listed = wl_display_sync(w->display);
-    wl_callback_add_listener(w->listed, &kListedListener, w.get());
-    wl_display_flush(w->display);
-    w->notifier =
-        std::make_unique<QSocketNotifier>(wl_display_get_fd(w->display), QSocketNotifier::Read);
-    connect(w->notifier.get(), &QSocketNotifier::activated, this, [this] { Read(); });
+    auto w = std::make_unique<W>();
+    W* raw = w.get();
+    // Every global told: a compositor without the protocol has nothing more to say.
+    if (!w->connection.Open(&kRegistryListener, raw,
+                            [raw] { raw->finished |= raw->manager == nullptr; })) {
+        return;
+    }
+    w->connection.Follow(this, [this](bool read) { Read(read); });
     w_ = std::move(w);
 }
 
-// What arrived: read once the socket has it, so that this never waits for the compositor.
-void WlrFullScreenWatch::Read() {
-    wl_display* d = w_->display;
-    while (wl_display_prepare_read(d) != 0) {
-        wl_display_dispatch_pending(d);
-    }
-    wl_display_flush(d);
-    const bool read = wl_display_read_events(d) == 0;
-    if (!read || wl_display_dispatch_pending(d) < 0 || w_->finished) {
-        w_->notifier.release()->deleteLater();  // it is emitting now
+void WlrFullScreenWatch::Read(bool read) {
+    if (!read || w_->finished) {
         w_.reset();  // the compositor went, or stopped telling: nothing is full-screen
         SetScreen(nullptr);
         return;
     }
-    wl_display_flush(d);
     if (w_->changed) {
         w_->changed = false;
         Look();

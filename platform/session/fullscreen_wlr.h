@@ -26,7 +26,7 @@ class WlrFullScreenWatch : public FullScreenSource {
     struct W;  // the connection and what it was told, for the protocol's listeners
 
   private:
-    void Read();
+    void Read(bool read);
     void Look();
 
     std::unique_ptr<W> w_;
