@@ -69,29 +69,38 @@ fi
 ticks() { awk '{ print $14 + $15 }' "/proc/${1:-$program}/stat"; }
 # The compositor's own share too, where the session started it (KWin, mutter, GNOME Shell).
 compositor=$(cat "$work/session/compositor.pid" 2>/dev/null || true)
+stats_awk='
+    function sorted(a, n,   i, j, t) {
+        for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) {
+            t = a[j]; a[j] = a[j - 1]; a[j - 1] = t
+        }
+    }
+    function summary(what, a, n) {
+        if (n == 0) { printf "  %s: none\n", what; return }
+        sorted(a, n)
+        printf "  %s: median %+.1f p95 %+.1f min %+.1f max %+.1f ms (n %d)\n", what,
+            a[int((n + 1) / 2)], a[int(n * 0.95 + 0.999)], a[1], a[n], n
+    }'
 timing() {
-    local ms=$1 seconds cpu0 cpu1 shell0 shell1
+    local ms=$1 seconds cpu0 cpu1 shell0 shell1 signals=""
     start_program "$ms" 1
     sleep 2 # up to the first message
     seconds=$((cycles * (1000 + ms) / 1000 + 2))
+    # Through the extension, the shell's own word too: the moments of the frames that showed
+    # each message and of the first without it, and the frames it stayed.
+    if [ "$flash_path" = gnome-shell ]; then
+        as_user dbus-monitor --session "type='signal',interface='org.kestrane.Flash'" \
+            >"$out/signals-$ms" 2>&1 &
+        signals=$!
+    fi
     cpu0=$(ticks)
     shell0=$( [ -n "$compositor" ] && ticks "$compositor" || echo 0)
     frames 440 340 400 120 "$seconds" >"$out/frames-$ms"
     cpu1=$(ticks)
     shell1=$( [ -n "$compositor" ] && ticks "$compositor" || echo 0)
+    [ -n "$signals" ] && kill "$signals"
     stop_program
-    awk -v ms="$ms" -v frame="$frame" -v cpu=$((cpu1 - cpu0)) -v shell=$((shell1 - shell0)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" "$blind_awk"'
-        function sorted(a, n,   i, j, t) {
-            for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) {
-                t = a[j]; a[j] = a[j - 1]; a[j - 1] = t
-            }
-        }
-        function summary(what, a, n) {
-            if (n == 0) { printf "  %s: none\n", what; return }
-            sorted(a, n)
-            printf "  %s: median %+.1f p95 %+.1f min %+.1f max %+.1f ms (n %d)\n", what,
-                a[int((n + 1) / 2)], a[int(n * 0.95 + 0.999)], a[1], a[n], n
-        }
+    awk -v ms="$ms" -v frame="$frame" -v cpu=$((cpu1 - cpu0)) -v shell=$((shell1 - shell0)) -v hz="$(getconf CLK_TCK)" -v s="$seconds" "$blind_awk$stats_awk"'
         /^#/ { sub(/^# /, ""); rate = $0; next }
         # A capture: when it may show, from lo to hi (one moment, sway: every change).
         { c++; hi[c] = $1; lo[c] = NF > 2 ? $3 : $1; sampled = NF > 2 }
@@ -133,6 +142,20 @@ timing() {
             if (shell) printf "; the compositor (capture included) %.1f %%", 100 * shell / hz / s
             printf "\n"
         }' "$out/frames-$ms"
+    [ -n "$signals" ] || return 0
+    # Each signal of the extension's on a line: "Shown SERIAL TIME", "Hidden SERIAL TIME FRAMES".
+    awk '/^signal/ { line = ""; if (/interface=org.kestrane.Flash;/) { sub(/.*member=/, ""); line = $0 }; next }
+        line != "" { line = line " " $2; if (split(line, f) == (f[1] == "Shown" ? 3 : 4)) { print line; line = "" } }' \
+        "$out/signals-$ms" | awk -v ms="$ms" "$stats_awk"'
+        $1 == "Shown" { up[$2] = $3; if (off) pause[++np] = ($3 - off) / 1000 - 1000 }
+        $1 == "Hidden" && ($2 in up) { frames[$4]++; shown[++nd] = ($3 - up[$2]) / 1000 - ms; off = $3 }
+        END {
+            printf "  the shell'"'"'s own frames: up"
+            for (f in frames) printf " %d x%d", f, frames[f]
+            printf "\n"
+            summary("its display error", shown, nd)
+            summary("its pause error", pause, np)
+        }'
 }
 paths=("${flash_path:-}")
 [ "$kind" = gnome ] && [ -z "${BENCH_FLASH_PATH+set}" ] && paths=(gnome-shell x11)
