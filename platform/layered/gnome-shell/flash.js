@@ -93,6 +93,7 @@ class FlashService {
         this._owner = Gio.bus_own_name_on_connection(Gio.DBus.session, BUS_NAME,
             Gio.BusNameOwnerFlags.REPLACE, null, null);
         this._painted = global.stage.connect('after-paint', (stage, view) => this._afterPaint(view));
+        this._updating = global.stage.connect('before-update', (stage, view) => this._beforeUpdate(view));
     }
 
     // The shell's own signals for what it shows: a full-screen window on a monitor (its top bar
@@ -158,6 +159,7 @@ class FlashService {
 
     disable() {
         global.stage.disconnect(this._painted);
+        global.stage.disconnect(this._updating);
         for (const [object, id] of this._watched)
             object.disconnect(id);
         this._watched = [];
@@ -195,8 +197,9 @@ class FlashService {
         global.stage.set_child_above_sibling(actor, null);
         const serial = ++this._serial;
         // view: the stage view (monitor) whose frame showed it, up: that frame's moment; frame:
-        // the view's refresh period (us); timer: the timeout that takes it away.
-        this._messages.set(serial, {actor, ms, view: null, up: 0, frame: 0, timer: 0});
+        // the view's refresh period (us); at: the moment from which it is to be gone; timer: the
+        // timeout that takes it away then.
+        this._messages.set(serial, {actor, ms, view: null, up: 0, frame: 0, timer: 0, at: 0});
         return serial;
     }
 
@@ -246,9 +249,9 @@ class FlashService {
                 if (m.ms === 0)
                     continue;
                 const due = Math.max(1, Math.round(m.ms * 1000 / m.frame));
-                const at = now + (due - 0.5) * m.frame;
+                m.at = now + (due - 0.5) * m.frame;
                 m.timer = GLib.timeout_add(GLib.PRIORITY_HIGH,
-                    Math.max(0, Math.ceil((at - GLib.get_monotonic_time()) / 1000)), () => {
+                    Math.max(0, Math.ceil((m.at - GLib.get_monotonic_time()) / 1000)), () => {
                         m.timer = 0;
                         this._takeAway(serial, m);
                         return GLib.SOURCE_REMOVE;
@@ -258,6 +261,17 @@ class FlashService {
                 const frames = Math.max(1, Math.round((now - m.up) / m.frame));
                 this._emit('Hidden', new GLib.Variant('(uxu)', [serial, now, frames]));
             }
+        }
+    }
+
+    // Called as a view's frame begins, before the stage is laid out and painted: a message whose
+    // time has come goes from this frame, though its timeout has not run yet (a shell busy
+    // painting, over a window that repaints every frame, runs it only after the next frame).
+    _beforeUpdate(view) {
+        const now = GLib.main_current_source()?.get_time() ?? GLib.get_monotonic_time();
+        for (const [serial, m] of this._messages) {
+            if (m.view === view && m.actor && m.at && now >= m.at)
+                this._takeAway(serial, m);
         }
     }
 
